@@ -1,0 +1,200 @@
+#include "jobs/JobDefine.h"
+
+#include "shell/IniFile.h"
+#include "shell/Settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+bool IsJobFolder(const QString& folder)
+{
+    return !folder.isEmpty() && QFileInfo(QDir(folder).filePath(JobFileName)).isFile();
+}
+
+QString NormalizeJobPath(const QString& path)
+{
+    QString p = path.trimmed();
+    p.replace('\\', '/');
+    while (p.size() > 1 && p.endsWith('/'))
+        p.chop(1);
+    return p;
+}
+
+static QString JobFilePath(const TJobDefine& define)
+{
+    return QDir(define.WorkFolder).filePath(JobFileName);
+}
+
+void LoadJobFile(TJobDefine& define)
+{
+    if (define.WorkFolder.isEmpty())
+        return;
+    const IniFile ini(JobFilePath(define));
+    define.pID = ini.value("VUX", "pID");
+    define.pCode = ini.value("VUX", "pCODE");
+    define.pNAME = ini.value("VUX", "pNAME");
+    define.srcImage = ini.value("VUX", "srcImage", "N");
+    define.insImage = ini.value("VUX", "insImage", "N");
+    for (int i = 0; i < MaxTabs; ++i) {
+        define.TabsName[i].clear();
+        define.TabsFile[i].clear();
+        define.TabsLink[i].clear();
+        define.TabsID[i].clear();
+    }
+    define.TabsCount = 0;
+    const QStringList keys = ini.keys("TABS").mid(0, MaxTabs);
+    for (const QString& key : keys) {
+        const QString name = key.trimmed();
+        if (name.isEmpty())
+            continue;
+        const int i = define.TabsCount++;
+        define.TabsName[i] = name;
+        define.TabsFile[i] = NormalizeJobPath(ini.value("TABS", name));
+        define.TabsLink[i] = ini.value("LINK", name);
+        define.TabsID[i] = ini.value("TABSID", name);
+    }
+}
+
+bool SaveJobFile(const TJobDefine& define, QString* error)
+{
+    if (define.WorkFolder.isEmpty())
+        return true;
+    for (int i = 0; i < define.TabsCount; ++i) {
+        const QString problem = TabNameProblem(define.TabsName[i]);
+        if (!problem.isEmpty()) {
+            if (error)
+                *error = problem;
+            return false;
+        }
+    }
+    const QString file = JobFilePath(define);
+    IniFile ini(file);
+    ini.setValue("VUX", "pID", define.pID);
+    ini.setValue("VUX", "pCODE", define.pCode);
+    ini.setValue("VUX", "pNAME", define.pNAME);
+    ini.setValue("VUX", "srcImage", define.srcImage);
+    ini.setValue("VUX", "insImage", define.insImage);
+    ini.eraseSection("TABS");
+    ini.eraseSection("LINK");
+    for (int i = 0; i < define.TabsCount; ++i) {
+        ini.setValue("TABS", define.TabsName[i], define.TabsFile[i]);
+        ini.setValue("TABSID", define.TabsName[i], define.TabsID[i]);
+        if (!define.TabsLink[i].isEmpty())
+            ini.setValue("LINK", define.TabsName[i], define.TabsLink[i]);
+    }
+    QString why;
+    if (!ini.save(file, &why)) {
+        if (error)
+            *error = QStringLiteral("작업 파일을 저장하지 못했습니다.\r\n%1\r\n%2").arg(file, why);
+        return false;
+    }
+    SaveLastWorkFolder(define.WorkFolder);
+    return true;
+}
+
+void ClearJobTabs(TJobDefine& define)
+{
+    for (int i = 0; i < define.TabsCount && i < MaxTabs; ++i) {
+        define.TabsName[i].clear();
+        define.TabsFile[i].clear();
+        define.TabsLink[i].clear();
+    }
+}
+
+void SaveLastWorkFolder(const QString& workFolder)
+{
+    WriteSetting("JOBS", "WorkFolder", workFolder);
+}
+
+void LoadLastJob(TJobDefine& define)
+{
+    define.WorkFolder = NormalizeJobPath(ReadSetting("JOBS", "WorkFolder"));
+    LoadJobFile(define);
+}
+
+void SetKeywordUpdated(const TJobDefine& define, const QString& value)
+{
+    if (define.WorkFolder.isEmpty())
+        return;
+    IniWrite(JobFilePath(define), "KEYWORD", "updated", value);
+}
+
+bool IsKeywordUpdated(const TJobDefine& define)
+{
+    if (define.WorkFolder.isEmpty())
+        return false;
+    return IniRead(JobFilePath(define), "KEYWORD", "updated", "N") == "Y";
+}
+
+QString TabNameProblem(const QString& name)
+{
+    bool bad = name.trimmed().isEmpty() || name == "." || name == ".." || name.contains('=')
+        || name.contains('/') || name.contains('\\');
+    for (QChar c : name)
+        bad = bad || c.unicode() < 32;
+    if (!bad)
+        return {};
+    return QStringLiteral("탭 이름 \"%1\"은(는) 파일 이름에 쓸 수 없습니다.\r\n"
+                          "탭 이름에는 = / \\ 문자를 쓸 수 없고, 비어 있거나 . 또는 .. 이면 안 됩니다.")
+        .arg(name);
+}
+
+static QString TabName(const TJobDefine& job, int tab)
+{
+    if (tab < 0 || tab >= MaxTabs || !TabNameProblem(job.TabsName[tab]).isEmpty())
+        return {};
+    return job.TabsName[tab];
+}
+
+static QString InJob(const TJobDefine& job, const QString& name)
+{
+    return job.WorkFolder + '/' + name;
+}
+
+QString ArticleIndexFileName(const TJobDefine& job, int tab)
+{
+    const QString t = TabName(job, tab);
+    return t.isEmpty() ? QString() : InJob(job, t + ".idx");
+}
+
+QString ArticleFolderName(const TJobDefine& job, int tab)
+{
+    const QString t = TabName(job, tab);
+    return t.isEmpty() ? QString() : InJob(job, "work_" + t);
+}
+
+QString ArticleBackupFolderName(const TJobDefine& job, int tab)
+{
+    const QString t = TabName(job, tab);
+    return t.isEmpty() ? QString() : InJob(job, "~work_" + t);
+}
+
+QString KeywordFileName(const TJobDefine& job, int tab)
+{
+    const QString t = TabName(job, tab);
+    return t.isEmpty() ? QString() : InJob(job, t + ".kwd");
+}
+
+QString KeywordWorkbookName(const TJobDefine& job, int tab)
+{
+    const QString t = TabName(job, tab);
+    return t.isEmpty() ? QString() : QStringLiteral("색인_") + t + ".xls";
+}
+
+QString PreviewPageFileName(const TJobDefine& job, int number)
+{
+    return InJob(job, QStringLiteral("unit%1.htm").arg(number));
+}
+
+QString TabSourceFolder(const TJobDefine& job, int tab)
+{
+    if (tab < 0 || tab >= MaxTabs)
+        return {};
+    const QString src = NormalizeJobPath(job.TabsFile[tab]);
+    if (src.isEmpty())
+        return job.WorkFolder;
+    return QDir::isAbsolutePath(src) ? src : InJob(job, src);
+}
+
+QString BookInfoFileName() { return DataFolder() + "/bookinfo.ini"; }
+QString CodeTableFileName() { return DataFolder() + "/codetable.txt"; }

@@ -1,0 +1,58 @@
+#pragma once
+// The open job, its job file "vuxinfo.ini" and the names of the files in a job folder.
+
+#include <QString>
+#include <array>
+
+constexpr int MaxTabs = 20;
+
+struct TJobDefine {
+    QString WorkFolder; // absolute, no trailing delimiter; empty when no job is open
+    QString pID;
+    QString pNAME;      // a job counts as loaded when this is not empty
+    QString pCode;
+    QString srcImage = QStringLiteral("N");
+    QString insImage = QStringLiteral("N");
+    int TabsCount = 0;
+    std::array<QString, MaxTabs> TabsName;
+    std::array<QString, MaxTabs> TabsFile; // source folder relative to the job folder
+    std::array<QString, MaxTabs> TabsLink;
+    std::array<QString, MaxTabs> TabsID;
+    unsigned MainTabs = 0;
+
+    bool IsLoaded() const { return !pNAME.isEmpty(); }
+};
+
+inline const QString JobFileName = QStringLiteral("vuxinfo.ini");
+inline const QString NotJobFolderMessage = QStringLiteral("지정하신 폴더는 VUX 작업 폴더가 아닙니다.");
+
+bool IsJobFolder(const QString& folder);
+
+// Paths from a job file may use "\" (written on Windows) or "/".
+QString NormalizeJobPath(const QString& path);
+
+void LoadJobFile(TJobDefine& define);
+// Writes the job file and remembers the folder; false with a reason when the file cannot be
+// written or a tab name cannot be a key.
+bool SaveJobFile(const TJobDefine& define, QString* error = nullptr);
+void ClearJobTabs(TJobDefine& define);
+void SaveLastWorkFolder(const QString& workFolder);
+void LoadLastJob(TJobDefine& define);
+void SetKeywordUpdated(const TJobDefine& define, const QString& value);
+bool IsKeywordUpdated(const TJobDefine& define);
+
+// A tab name becomes part of file names: one that is empty, holds "=", a path separator or a
+// control character, or is "." or "..", could write outside the job folder. Returns the message
+// for the operator, or an empty text when the name is safe.
+QString TabNameProblem(const QString& name);
+
+// File names of a tab; an empty result means the tab name is refused (see TabNameProblem).
+QString ArticleIndexFileName(const TJobDefine& job, int tab);      // {job}/{tab}.idx
+QString ArticleFolderName(const TJobDefine& job, int tab);         // {job}/work_{tab}
+QString ArticleBackupFolderName(const TJobDefine& job, int tab);   // {job}/~work_{tab}
+QString KeywordFileName(const TJobDefine& job, int tab);           // {job}/{tab}.kwd
+QString KeywordWorkbookName(const TJobDefine& job, int tab);       // 색인_{tab}.xls
+QString PreviewPageFileName(const TJobDefine& job, int number);    // {job}/unit{N}.htm
+QString TabSourceFolder(const TJobDefine& job, int tab);           // {job}/{src}
+QString BookInfoFileName();                                         // data folder
+QString CodeTableFileName();                                        // data folder

@@ -1,0 +1,115 @@
+#include "shell/Runtime.h"
+
+#include "shell/Interaction.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSysInfo>
+
+bool IsDigit(const QString& s)
+{
+    return !s.isEmpty() && QStringLiteral("0123456789").contains(s);
+}
+
+bool IsIdChar(const QString& s)
+{
+    return !s.isEmpty()
+        && QStringLiteral("0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_").contains(s);
+}
+
+void SplitByChar(const QString& text, QStringList& list, QChar delimiter)
+{
+    list = text.split(delimiter, Qt::KeepEmptyParts);
+}
+
+QStringList SplitFields(const QString& text, const QString& separators)
+{
+    QStringList fields;
+    QString current;
+    QChar quote;
+    for (QChar c : text) {
+        if (!quote.isNull()) {
+            current += c;
+            if (c == quote)
+                quote = QChar();
+            continue;
+        }
+        if (c == '\'' || c == '"') {
+            quote = c;
+            current += c;
+        } else if (separators.contains(c) || c == '\r' || c == '\n') {
+            if (!current.isEmpty())
+                fields << current;
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.isEmpty())
+        fields << current;
+    return fields;
+}
+
+QString ProgramVersion()
+{
+    static const QString version = QStringLiteral(QUILO_VERSION);
+    return version;
+}
+
+QString ComputerName() { return QSysInfo::machineHostName().left(256); }
+
+QString ElapsedText(const QDateTime& start, const QDateTime& now)
+{
+    qint64 ms = start.msecsTo(now);
+    if (ms < 0)
+        ms = 0;
+    const qint64 secs = ms / 1000;
+    return QStringLiteral("경과시간 %1:%2:%3")
+        .arg(secs / 3600, 2, 10, QChar('0'))
+        .arg((secs / 60) % 60, 2, 10, QChar('0'))
+        .arg(secs % 60, 2, 10, QChar('0'));
+}
+
+QString BackupByRename(const QString& file, const QString& suffix)
+{
+    for (int n = 1; n <= 999; ++n) {
+        const QString name = file + '.' + QStringLiteral("%1").arg(n, 3, 10, QChar('0')) + suffix;
+        if (QFileInfo::exists(name))
+            continue;
+        return QFile::rename(file, name) ? name : QString();
+    }
+    return {};
+}
+
+bool DeleteDirectory(const QString& dirPath)
+{
+    QString path = dirPath;
+    while (path.size() > 1 && (path.endsWith('/') || path.endsWith('\\')))
+        path.chop(1);
+    if (!QFileInfo::exists(path))
+        return true;
+    if (!QFile::moveToTrash(path))
+        QDir(path).removeRecursively();
+    return !QFileInfo::exists(path);
+}
+
+bool RenameDirectory(const QString& dirFrom, const QString& dirTo)
+{
+    return QDir().rename(dirFrom, dirTo);
+}
+
+bool RequireInputText(QString& text, const QString& label, Interaction& ui)
+{
+    text = text.trimmed();
+    if (!text.isEmpty())
+        return false;
+    if (!label.isEmpty())
+        ui.ShowInfo(label + QStringLiteral(" : 반드시 입력해야합니다."));
+    return true;
+}
+
+bool ConfirmRollback(Interaction& ui)
+{
+    return ui.AskYesNo(QStringLiteral("작업 내용을 취소하고 최종 저장 상태로 되돌립니다. 맞습니까?"));
+}

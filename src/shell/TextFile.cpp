@@ -1,0 +1,275 @@
+#include "shell/TextFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_err.h>
+
+namespace {
+
+// Converts with ICU; stops on the first illegal sequence only to note it, then converts with
+// substitution so that nothing after it is lost.
+QString IcuDecode(const QByteArray& bytes, const char* charset, bool* valid, bool* known)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter* conv = ucnv_open(charset, &status);
+    if (U_FAILURE(status)) {
+        if (known)
+            *known = false;
+        return QString::fromLatin1(bytes);
+    }
+    if (known)
+        *known = true;
+    if (valid) {
+        UErrorCode check = U_ZERO_ERROR;
+        ucnv_setToUCallBack(conv, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &check);
+        std::u16string probe(size_t(bytes.size()) + 1, u'\0');
+        const char* src = bytes.constData();
+        char16_t* dst = probe.data();
+        ucnv_toUnicode(conv, reinterpret_cast<UChar**>(&dst),
+                       reinterpret_cast<UChar*>(probe.data() + probe.size()), &src,
+                       src + bytes.size(), nullptr, true, &check);
+        *valid = U_SUCCESS(check);
+        ucnv_reset(conv);
+        check = U_ZERO_ERROR;
+        ucnv_setToUCallBack(conv, UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &check);
+    }
+    QString out(bytes.size() + 1, Qt::Uninitialized);
+    UErrorCode st = U_ZERO_ERROR;
+    const int32_t n = ucnv_toUChars(conv, reinterpret_cast<UChar*>(out.data()), int32_t(out.size()),
+                                    bytes.constData(), int32_t(bytes.size()), &st);
+    ucnv_close(conv);
+    if (U_FAILURE(st))
+        return {};
+    out.truncate(n);
+    return out;
+}
+
+QString Utf16Decode(const char* data, qsizetype size, bool bigEndian, bool* valid)
+{
+    if (valid)
+        *valid = (size % 2) == 0;
+    const qsizetype count = size / 2;
+    QString out(count, Qt::Uninitialized);
+    QChar* dst = out.data();
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    for (qsizetype i = 0; i < count; ++i) {
+        const char16_t u = bigEndian ? char16_t((p[2 * i] << 8) | p[2 * i + 1])
+                                     : char16_t(p[2 * i] | (p[2 * i + 1] << 8));
+        dst[i] = QChar(u);
+    }
+    return out;
+}
+
+} // namespace
+
+QString DecodeCp949(const QByteArray& bytes, bool* valid)
+{
+    return IcuDecode(bytes, "windows-949", valid, nullptr);
+}
+
+QByteArray EncodeCp949(const QString& text, bool* lossless)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter* conv = ucnv_open("windows-949", &status);
+    if (U_FAILURE(status)) {
+        if (lossless)
+            *lossless = false;
+        return text.toLatin1();
+    }
+    ucnv_setFromUCallBack(conv, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    QByteArray out(text.size() * 2 + 16, Qt::Uninitialized);
+    status = U_ZERO_ERROR;
+    int32_t n = ucnv_fromUChars(conv, out.data(), int32_t(out.size()),
+                                reinterpret_cast<const UChar*>(text.utf16()), int32_t(text.size()),
+                                &status);
+    if (lossless)
+        *lossless = U_SUCCESS(status);
+    if (U_FAILURE(status)) {
+        // Substitute so that the caller still gets bytes; it is told the text was not kept whole.
+        ucnv_reset(conv);
+        status = U_ZERO_ERROR;
+        ucnv_setFromUCallBack(conv, UCNV_FROM_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr,
+                              &status);
+        status = U_ZERO_ERROR;
+        n = ucnv_fromUChars(conv, out.data(), int32_t(out.size()),
+                            reinterpret_cast<const UChar*>(text.utf16()), int32_t(text.size()),
+                            &status);
+    }
+    ucnv_close(conv);
+    out.truncate(U_SUCCESS(status) ? n : 0);
+    return out;
+}
+
+QString DecodeCharset(const QByteArray& bytes, const QString& charset, bool* known)
+{
+    const QByteArray name = charset.trimmed().toLatin1();
+    if (name.compare("utf-8", Qt::CaseInsensitive) == 0 || name.compare("utf8", Qt::CaseInsensitive) == 0) {
+        if (known)
+            *known = true;
+        QByteArray b = bytes;
+        if (b.startsWith("\xEF\xBB\xBF"))
+            b.remove(0, 3);
+        return QString::fromUtf8(b);
+    }
+    // Servers of this service name code page 949 in several ways; all mean the same table.
+    if (name.compare("euc-kr", Qt::CaseInsensitive) == 0 || name.compare("ks_c_5601-1987", Qt::CaseInsensitive) == 0
+        || name.compare("cp949", Qt::CaseInsensitive) == 0 || name.compare("ms949", Qt::CaseInsensitive) == 0)
+        return IcuDecode(bytes, "windows-949", nullptr, known);
+    return IcuDecode(bytes, name.constData(), nullptr, known);
+}
+
+QString DecodeText(const QByteArray& bytes, TextEncoding* detected, bool* valid)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        if (detected)
+            *detected = TextEncoding::Utf8;
+        const QByteArray body = bytes.mid(3);
+        QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString s = dec.decode(body);
+        if (valid)
+            *valid = !dec.hasError();
+        return s;
+    }
+    if (bytes.startsWith("\xFF\xFE")) {
+        if (detected)
+            *detected = TextEncoding::Utf16LE;
+        return Utf16Decode(bytes.constData() + 2, bytes.size() - 2, false, valid);
+    }
+    if (bytes.startsWith("\xFE\xFF")) {
+        if (detected)
+            *detected = TextEncoding::Utf16BE;
+        return Utf16Decode(bytes.constData() + 2, bytes.size() - 2, true, valid);
+    }
+    if (detected)
+        *detected = TextEncoding::Cp949;
+    return DecodeCp949(bytes, valid);
+}
+
+QStringList SplitLines(const QString& text)
+{
+    QStringList lines;
+    const QChar* d = text.constData();
+    const qsizetype n = text.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = d[i].unicode();
+        if (c == '\r' || c == '\n') {
+            lines << QString(d + start, i - start);
+            if (c == '\r' && i + 1 < n && d[i + 1] == QChar('\n'))
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        lines << QString(d + start, n - start);
+    return lines;
+}
+
+bool ReadTextFile(const QString& path, QString& text, QString* error, bool* valid,
+                  TextEncoding* detected)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    text = DecodeText(f.readAll(), detected, valid);
+    return true;
+}
+
+bool ReadTextLines(const QString& path, QStringList& lines, QString* error, bool* valid,
+                   TextEncoding* detected)
+{
+    QString text;
+    if (!ReadTextFile(path, text, error, valid, detected))
+        return false;
+    lines = SplitLines(text);
+    return true;
+}
+
+QByteArray EncodeLines(const QStringList& lines, TextEncoding encoding)
+{
+    qsizetype total = 0;
+    for (const QString& l : lines)
+        total += l.size() + 2;
+    QByteArray out;
+    switch (encoding) {
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE: {
+        const bool be = encoding == TextEncoding::Utf16BE;
+        out.reserve(2 + total * 2);
+        out.append(be ? "\xFE\xFF" : "\xFF\xFE", 2);
+        auto put = [&](char16_t u) {
+            if (be) {
+                out.append(char(u >> 8));
+                out.append(char(u & 0xFF));
+            } else {
+                out.append(char(u & 0xFF));
+                out.append(char(u >> 8));
+            }
+        };
+        for (const QString& l : lines) {
+            if (!be && QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+                out.append(reinterpret_cast<const char*>(l.utf16()), l.size() * 2);
+            } else {
+                for (QChar c : l)
+                    put(c.unicode());
+            }
+            put(u'\r');
+            put(u'\n');
+        }
+        break;
+    }
+    case TextEncoding::Utf8:
+        out.reserve(3 + total * 3);
+        out.append("\xEF\xBB\xBF", 3);
+        for (const QString& l : lines) {
+            out.append(l.toUtf8());
+            out.append("\r\n", 2);
+        }
+        break;
+    case TextEncoding::Cp949: {
+        QString all;
+        all.reserve(total);
+        for (const QString& l : lines) {
+            all += l;
+            all += QStringLiteral("\r\n");
+        }
+        out = EncodeCp949(all);
+        break;
+    }
+    }
+    return out;
+}
+
+bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    if (f.write(bytes) != bytes.size()) {
+        if (error)
+            *error = f.errorString();
+        f.cancelWriting();
+        return false;
+    }
+    if (!f.commit()) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool WriteTextLines(const QString& path, const QStringList& lines, TextEncoding encoding,
+                    QString* error)
+{
+    return WriteFileAtomic(path, EncodeLines(lines, encoding), error);
+}

@@ -1,0 +1,36 @@
+#pragma once
+// The one reader and the one writer of text files.
+// Reading detects a byte-order mark (UTF-8, UTF-16LE, UTF-16BE) and otherwise takes code page 949.
+// Writing is atomic: the previous file stays whole until the new one is complete on disk.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+enum class TextEncoding { Utf16LE, Utf16BE, Utf8, Cp949 };
+
+// Decodes file bytes. `valid` turns false when the bytes are not valid in the detected encoding
+// (the bad bytes become U+FFFD).
+QString DecodeText(const QByteArray& bytes, TextEncoding* detected = nullptr, bool* valid = nullptr);
+
+// Lines split at CR LF, LF or CR; a final line break adds no empty line.
+QStringList SplitLines(const QString& text);
+
+bool ReadTextFile(const QString& path, QString& text, QString* error = nullptr,
+                  bool* valid = nullptr, TextEncoding* detected = nullptr);
+bool ReadTextLines(const QString& path, QStringList& lines, QString* error = nullptr,
+                   bool* valid = nullptr, TextEncoding* detected = nullptr);
+
+// Every line followed by CR LF. Utf16LE and Utf8 carry their byte-order mark; Cp949 has none.
+QByteArray EncodeLines(const QStringList& lines, TextEncoding encoding);
+
+bool WriteTextLines(const QString& path, const QStringList& lines,
+                    TextEncoding encoding = TextEncoding::Utf16LE, QString* error = nullptr);
+bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+// Code page 949 through ICU. `lossless` turns false when a character has no 949 form.
+QString DecodeCp949(const QByteArray& bytes, bool* valid = nullptr);
+QByteArray EncodeCp949(const QString& text, bool* lossless = nullptr);
+
+// Any charset ICU knows (HTTP replies name theirs); `known` turns false for an unknown name.
+QString DecodeCharset(const QByteArray& bytes, const QString& charset, bool* known = nullptr);
