@@ -10,10 +10,10 @@
 #include <QPointer>
 #include <atomic>
 
-class QLabel;
-class QPlainTextEdit;
-class QProgressBar;
-class QWidget;
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QWidget>
 
 // The plain OK box and the Yes/No question (No preselected, caption "VUX - Quilo Maker").
 void ShowInfoBox(QWidget* parent, const QString& text);
