@@ -1,0 +1,99 @@
+#include "common/TestSupport.h"
+#include "shell/Runtime.h"
+#include "shell/Settings.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+TEST(Runtime, SplitByCharKeepsEmptyFields)
+{
+    QStringList list{"stale"};
+    SplitByChar("", list, ',');
+    EXPECT_EQ(list, QStringList{""});
+    SplitByChar("a,,b,", list, ',');
+    EXPECT_EQ(list, (QStringList{"a", "", "b", ""}));
+}
+
+TEST(Runtime, SplitFieldsRule)
+{
+    struct Case {
+        QString text;
+        QString seps;
+        QStringList fields;
+    } cases[] = {
+        {QStringLiteral("홍길동|1"), "|", {QStringLiteral("홍길동"), "1"}},
+        {"|a||b|", "|", {"a", "b"}},
+        {QStringLiteral("오류\r\n"), "|", {QStringLiteral("오류")}},
+        {"a\tb\r\nc", "\t", {"a", "b", "c"}},
+        {"x^'a^b'^\"c^d\"", "^", {"x", "'a^b'", "\"c^d\""}},
+        {"", "|", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SplitFields(c.text, c.seps), c.fields) << c.text.toStdString();
+}
+
+TEST(Runtime, CharacterChecks)
+{
+    EXPECT_TRUE(IsDigit("7"));
+    EXPECT_FALSE(IsDigit(""));
+    EXPECT_FALSE(IsDigit("a"));
+    EXPECT_TRUE(IsIdChar("_"));
+    EXPECT_TRUE(IsIdChar("Z"));
+    EXPECT_FALSE(IsIdChar("-"));
+}
+
+TEST(Runtime, ElapsedTextDoesNotWrapHours)
+{
+    const QDateTime start(QDate(2024, 1, 1), QTime(10, 0, 0));
+    EXPECT_EQ(ElapsedText(start, start.addSecs(3600 + 5 * 60 + 9)), QStringLiteral("경과시간 01:05:09"));
+    EXPECT_EQ(ElapsedText(start, start.addSecs(25 * 3600)), QStringLiteral("경과시간 25:00:00"));
+}
+
+TEST(Runtime, BackupByRenameTakesFirstFreeNumber)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("x.txt");
+    WriteBytes(file, "now");
+    WriteBytes(file + ".001.org", "1");
+    WriteBytes(file + ".002.org", "2");
+    EXPECT_EQ(BackupByRename(file, ".org"), file + ".003.org");
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_EQ(ReadBytes(file + ".003.org"), "now");
+    EXPECT_EQ(BackupByRename(dir.filePath("missing.txt"), ".org"), QString());
+}
+
+TEST(Runtime, DirectoriesAndInputChecks)
+{
+    QTemporaryDir dir;
+    WriteBytes(dir.filePath("a/b/c.txt"), "x");
+    ASSERT_TRUE(RenameDirectory(dir.filePath("a"), dir.filePath("z")));
+    EXPECT_TRUE(QFile::exists(dir.filePath("z/b/c.txt")));
+    EXPECT_TRUE(DeleteDirectory(dir.filePath("z/")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("z")));
+
+    RecordingInteraction ui;
+    QString text = "  ";
+    EXPECT_TRUE(RequireInputText(text, "", ui));
+    EXPECT_TRUE(ui.infos.isEmpty());
+    EXPECT_TRUE(RequireInputText(text, QStringLiteral("아이디"), ui));
+    EXPECT_EQ(ui.infos, QStringList{QStringLiteral("아이디 : 반드시 입력해야합니다.")});
+    text = " a ";
+    EXPECT_FALSE(RequireInputText(text, "x", ui));
+    EXPECT_EQ(text, "a");
+}
+
+TEST(Settings, FormPositionDefaultsAndRoundTrip)
+{
+    const FormPosition d = RestoreFormPosition("frmNeverSaved");
+    EXPECT_EQ(d.left, 0);
+    EXPECT_EQ(d.top, 0);
+    EXPECT_EQ(d.width, 1024);
+    EXPECT_EQ(d.height, 730);
+    SaveFormPosition("frmTest", FormPosition{2, 10, 20, 800, 600});
+    const FormPosition p = RestoreFormPosition("frmTest");
+    EXPECT_EQ(p.left, 10);
+    EXPECT_EQ(p.height, 600);
+    WriteFormSetting("frmTest", "strSep", QStringLiteral("。"));
+    EXPECT_EQ(ReadFormSetting("frmTest", "strSep"), QStringLiteral("。"));
+    EXPECT_EQ(ReadFormSetting("frmTest", "none", "dflt"), "dflt");
+}

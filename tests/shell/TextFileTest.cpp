@@ -1,0 +1,85 @@
+#include "common/TestSupport.h"
+#include "shell/TextFile.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+TEST(TextFile, DetectsEncodingsAndSplitsLines)
+{
+    const QString text = QStringLiteral("가나\r\nabc\n다\rend");
+    const QStringList expected{QStringLiteral("가나"), "abc", QStringLiteral("다"), "end"};
+    QByteArray be("\xFE\xFF", 2);
+    for (QChar c : text) {
+        be.append(char(c.unicode() >> 8));
+        be.append(char(c.unicode() & 0xFF));
+    }
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        TextEncoding encoding;
+    } cases[] = {
+        {"utf8 bom", QByteArray("\xEF\xBB\xBF") + text.toUtf8(), TextEncoding::Utf8},
+        {"utf16le bom", QByteArray("\xFF\xFE", 2) + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2), TextEncoding::Utf16LE},
+        {"utf16be bom", be, TextEncoding::Utf16BE},
+        {"cp949", EncodeCp949(text), TextEncoding::Cp949},
+    };
+    for (const Case& c : cases) {
+        TextEncoding detected{};
+        bool valid = false;
+        const QString decoded = DecodeText(c.bytes, &detected, &valid);
+        EXPECT_EQ(detected, c.encoding) << c.name;
+        EXPECT_TRUE(valid) << c.name;
+        EXPECT_EQ(SplitLines(decoded), expected) << c.name;
+    }
+}
+
+TEST(TextFile, FinalLineBreakAddsNoEmptyLine)
+{
+    EXPECT_EQ(SplitLines("a\r\nb\r\n"), (QStringList{"a", "b"}));
+    EXPECT_EQ(SplitLines("a\r\n\r\n"), (QStringList{"a", ""}));
+    EXPECT_EQ(SplitLines(""), QStringList{});
+    EXPECT_EQ(SplitLines("\n"), QStringList{""});
+}
+
+TEST(TextFile, InvalidBytesAreFlaggedNotLost)
+{
+    bool valid = true;
+    // 0x81 leads a two-byte character; a space cannot follow it. The text around it survives.
+    const QString s = DecodeText(QByteArray("ab\x81 cd"), nullptr, &valid);
+    EXPECT_FALSE(valid);
+    EXPECT_TRUE(s.startsWith("ab"));
+    EXPECT_TRUE(s.endsWith("cd"));
+    valid = true;
+    DecodeText(QByteArray("\xFF\xFE" "a", 3), nullptr, &valid); // odd UTF-16 length
+    EXPECT_FALSE(valid);
+}
+
+TEST(TextFile, WritesBomAndCrLfAtomically)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.txt");
+    ASSERT_TRUE(WriteTextLines(path, {QStringLiteral("한"), "b"}));
+    EXPECT_EQ(ReadBytes(path), Utf16File({QStringLiteral("한"), "b"}));
+    ASSERT_TRUE(WriteTextLines(path, {"x"}, TextEncoding::Utf8));
+    EXPECT_EQ(ReadBytes(path), QByteArray("\xEF\xBB\xBFx\r\n"));
+    // A folder that cannot take the file leaves nothing half-written behind.
+    QString error;
+    EXPECT_FALSE(WriteTextLines(dir.filePath("missing/out.txt"), {"x"}, TextEncoding::Utf16LE, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(ReadBytes(path), QByteArray("\xEF\xBB\xBFx\r\n"));
+}
+
+TEST(TextFile, Cp949RoundTripAndLossDetection)
+{
+    bool lossless = false;
+    const QByteArray bytes = EncodeCp949(QStringLiteral("데모 도서"), &lossless);
+    EXPECT_TRUE(lossless);
+    EXPECT_EQ(DecodeCp949(bytes), QStringLiteral("데모 도서"));
+    EncodeCp949(QStringLiteral("\U0001F600"), &lossless);
+    EXPECT_FALSE(lossless);
+    bool known = false;
+    EXPECT_EQ(DecodeCharset(bytes, "euc-kr", &known), QStringLiteral("데모 도서"));
+    EXPECT_TRUE(known);
+    DecodeCharset("x", "no-such-charset", &known);
+    EXPECT_FALSE(known);
+}
