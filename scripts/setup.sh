@@ -6,7 +6,7 @@ PKGS=(cmake ninja-build g++ pkg-config ccache
       libicu-dev libjpeg62-turbo-dev libxlsxwriter-dev libquazip1-qt6-dev zlib1g-dev
       libsqlite3-dev libcpp-httplib-dev libssl-dev
       libgtest-dev libgmock-dev
-      xvfb xauth imagemagick fonts-noto-cjk curl)
+      xvfb xauth xdotool imagemagick fonts-noto-cjk curl)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
