@@ -1,8 +1,8 @@
 #include "tools/UsedTags.h"
 
+#include "articles/ArticleIndex.h"
 #include "jobs/JobDefine.h"
 #include "shell/Interaction.h"
-#include "shell/TextFile.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -96,24 +96,19 @@ namespace {
 
 enum class TabResult { Finished, Stopped };
 
-// Reads an article file. A file with NUL characters is not text (a binary file named ".txt");
-// counting its bytes would only fill the table with garbage.
+// A file with NUL characters is not text (a binary file named ".txt"); counting its bytes
+// would only fill the table with garbage.
 bool LoadTagFile(const QString& path, QStringList& lines, Interaction& ui)
 {
-    lines.clear();
-    QString text, error;
-    bool valid = true;
-    if (!ReadTextFile(path, text, &error, &valid)) {
-        ui.ShowInfo(path + QStringLiteral(": 지정하신 파일을 열 수 없습니다."));
+    if (!LoadArticleText(lines, path, ui))
         return false;
+    for (const QString& line : lines) {
+        if (line.contains(QChar(u'\0'))) {
+            lines.clear();
+            ui.ShowInfo(path + QStringLiteral(": 지정하신 파일을 열 수 없습니다.\r\n텍스트 파일이 아닙니다."));
+            return false;
+        }
     }
-    if (text.contains(QChar(u'\0'))) {
-        ui.ShowInfo(path + QStringLiteral(": 지정하신 파일을 열 수 없습니다.\r\n텍스트 파일이 아닙니다."));
-        return false;
-    }
-    if (!valid)
-        ui.Report(QStringLiteral(" * 경고 * 문자 코드가 맞지 않는 부분이 있습니다: ") + path);
-    lines = SplitLines(text);
     return true;
 }
 

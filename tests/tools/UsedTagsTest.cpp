@@ -192,8 +192,9 @@ TEST_F(UsedTagsJob, BadFilesAreReportedAndTheRestCounted)
     QByteArray binary("<p>\0\0\x01\x02<b>", 10);
     Article("work_본문/0001/1.txt", binary);
     Article("work_본문/0001/2.txt", Utf16File({"<i>"}));
-    // Bytes that are not code page 949: counted, with a warning.
-    Article("work_본문/0001/3.txt", QByteArray("<u>\xC8\x30"));
+    Article("work_본문/0001/3.txt", QByteArray("<u>"));
+    // Not an article name: the loader refuses it, the other files are still counted.
+    Article("work_본문/0001/readme.txt", QByteArray("<x>"));
     job.TabsCount = 3;
     job.TabsName[2] = "없는탭"; // never generated: no article folder
 
@@ -201,12 +202,12 @@ TEST_F(UsedTagsJob, BadFilesAreReportedAndTheRestCounted)
     const TUsedTagsOutcome r = CountUsedTags(job, {true, false, true}, ui);
 
     EXPECT_TRUE(r.completed);
-    EXPECT_EQ(r.unreadable, 1);
+    EXPECT_EQ(r.unreadable, 2);
     EXPECT_EQ(Flat(r.rows), QStringList({"본문|", "I|1", "U|1", "없는탭|", "I|1", "U|1"}));
-    ASSERT_EQ(ui.infos.size(), 2);
-    EXPECT_EQ(ui.infos[0], dir.path() + "/work_본문/0001/1.txt: 지정하신 파일을 열 수 없습니다.\r\n텍스트 파일이 아닙니다.");
+    EXPECT_EQ(ui.infos, QStringList({dir.path() + "/work_본문/0001/1.txt: 지정하신 파일을 열 수 없습니다.\r\n텍스트 파일이 아닙니다.",
+                                     dir.path() + "/work_본문/0001/readme.txt: 파일 형식이 다릅니다.",
+                                     "작업을 완료했습니다."}));
     EXPECT_TRUE(ui.reports.contains(" * Error * 파일을 열 수 없음: 0001/1.txt"));
-    EXPECT_TRUE(ui.reports.contains(" * 경고 * 문자 코드가 맞지 않는 부분이 있습니다: " + dir.path() + "/work_본문/0001/3.txt"));
     EXPECT_TRUE(ui.reports.contains("기사 폴더(" + dir.path()
                                     + "/work_없는탭)가 없습니다. 기본작업 -> \"기사 생성\"을 실행하십시오."));
 }
