@@ -10,6 +10,8 @@
 
 #include <QFileInfo>
 
+QString MetaInfoFileName() { return DataFolder() + "/" + MetaInfoName; }
+
 TVUX_codes::TVUX_codes() = default;
 
 bool TVUX_codes::Create(Interaction& ui, const std::function<void()>& fetchMissing,
@@ -26,7 +28,7 @@ bool TVUX_codes::Create(Interaction& ui, const std::function<void()>& fetchMissi
     vux_CodeCount = 0;
     vux_CodeData.clear();
     m_failed = false;
-    FMetaInfoFname = metaInfoFile.isEmpty() ? DataFolder() + "/" + MetaInfoName : metaInfoFile;
+    FMetaInfoFname = metaInfoFile.isEmpty() ? MetaInfoFileName() : metaInfoFile;
 
     if (!QFileInfo::exists(FMetaInfoFname) && fetchMissing)
         fetchMissing();

@@ -44,6 +44,9 @@ inline const QString MsgMetaInfoNotOnServer =
 inline const QString MsgMetaInfoNotFetched =
     QStringLiteral("VuxMetaInfo.txt: 서버로부터 파일을 가져 오지 못했습니다.");
 
+// "VuxMetaInfo.txt" in the data folder.
+QString MetaInfoFileName();
+
 class TVUX_codes {
 public:
     TVUX_codes();

@@ -1,0 +1,182 @@
+#include "common/TestSupport.h"
+#include "jobs/JobDefine.h"
+#include "server/FakeServer.h"
+#include "server/HttpClient.h"
+#include "server/Login.h"
+#include "server/VUX_codes.h"
+#include "server/ui/frmGetMetaInfo.h"
+#include "server/ui/frmLogin.h"
+#include "shell/Runtime.h"
+#include "shell/myLIB.h"
+#include "shell/ui/WindowRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// Answers every message box that opens and keeps its text.
+class BoxCloser {
+public:
+    QStringList texts;
+    BoxCloser()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                if (box && box->isVisible() && !box->property("answered").toBool()) {
+                    box->setProperty("answered", true);
+                    texts << box->text();
+                    QMetaObject::invokeMethod(box, [box] { box->accept(); }, Qt::QueuedConnection);
+                }
+            }
+        });
+        m_timer.start(10);
+    }
+
+private:
+    QTimer m_timer;
+};
+
+class LoginWindowTest : public ::testing::Test {
+protected:
+    FakeServer server;
+    void SetUp() override
+    {
+        qputenv("QUILO_SERVER_URL", server.BaseURL().toUtf8());
+        myLIB.ClearLogin();
+        QFile::remove(BookInfoFileName());
+        QFile::remove(CodeTableFileName());
+        server.On("/ASP/vx__use_staff.asp", FakeReply::Text(QString("데모 작업자|1").toUtf8()));
+        server.On("/ASP/vx__getGoodsInfo.asp", FakeReply::Text(QString("OK\r\n0^9001^QU^데모 도서\r\nend").toUtf8()));
+        server.On("/ASP/vx__getMetaCode.asp", FakeReply::Text(QString("OK\r\nsubj^주제^00\r\nend").toUtf8()));
+    }
+    void TearDown() override { qunsetenv("QUILO_SERVER_URL"); }
+};
+
+TEST_F(LoginWindowTest, ControlsAndCompleteLogin)
+{
+    TfrmLogin dlg;
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    EXPECT_EQ(dlg.windowTitle(), QString("VUX 로그인"));
+    auto* version = dlg.findChild<QLabel*>("버전판넬");
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(version->text(), "Version: " + ProgramVersion());
+    auto* eID = dlg.findChild<QLineEdit*>("eID");
+    auto* ePw = dlg.findChild<QLineEdit*>("ePw");
+    ASSERT_TRUE(eID && ePw && dlg.findChild<QPushButton*>("btnLogin") && dlg.findChild<QPushButton*>("btnExit"));
+    EXPECT_EQ(ePw->echoMode(), QLineEdit::Password);
+
+    // Enter in the ID box moves on; Enter in the password box logs in.
+    eID->setFocus();
+    QTest::keyClicks(eID, "demo");
+    QTest::keyClick(eID, Qt::Key_Return);
+    EXPECT_TRUE(ePw->hasFocus());
+    QTest::keyClicks(ePw, "de mo#");
+    BoxCloser boxes;
+    QTest::keyClick(ePw, Qt::Key_Return);
+
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('/').toStdString();
+    EXPECT_EQ(dlg.result(), TfrmLogin::ResultOK);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(myLIB.LoginID, QString("demo"));
+    EXPECT_EQ(myLIB.LoginPW, QString("de mo#"));
+    EXPECT_EQ(myLIB.staffNAME, QString("데모 작업자"));
+    EXPECT_EQ(ReadBytes(CodeTableFileName()), Utf16File({"subj\t주제\t00"}));
+    ASSERT_EQ(server.requests.size(), 3);
+    EXPECT_EQ(server.requests[0].body, QByteArray("id=demo&pw=de%20mo%23"));
+}
+
+TEST_F(LoginWindowTest, RefusalsKeepTheDialogOpen)
+{
+    server.Clear();
+    server.On("/ASP/vx__use_staff.asp", FakeReply::Text(QString("오류").toUtf8()));
+    TfrmLogin dlg;
+    dlg.show();
+    BoxCloser boxes;
+    dlg.btnLogin->click();
+    dlg.eID->setText("kim");
+    dlg.btnLogin->click();
+    dlg.ePw->setText("wrong");
+    dlg.btnLogin->click();
+    EXPECT_EQ(boxes.texts, QStringList({MsgEnterId, MsgEnterPw, MsgWrongLogin}));
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_FALSE(myLIB.IsLoggedIn());
+    EXPECT_TRUE(dlg.btnLogin->isEnabled());
+
+    // Cancel closes with the cancel result.
+    dlg.btnExit->click();
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.result(), TfrmLogin::ResultCancel);
+}
+
+TEST_F(LoginWindowTest, CancelWhileTheServerIsSilent)
+{
+    server.Clear();
+    FakeReply silent;
+    silent.mode = FakeReply::Silent;
+    server.On("/ASP/vx__use_staff.asp", silent);
+    TfrmLogin dlg;
+    dlg.show();
+    dlg.eID->setText("kim");
+    dlg.ePw->setText("pw");
+    BoxCloser boxes;
+    QTimer::singleShot(100, &dlg, [&] {
+        EXPECT_TRUE(dlg.Busy());
+        EXPECT_FALSE(dlg.btnLogin->isEnabled());
+        dlg.btnExit->click();
+    });
+    dlg.btnLogin->click();
+    EXPECT_TRUE(boxes.texts.isEmpty());
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.result(), TfrmLogin::ResultCancel);
+}
+
+TEST_F(LoginWindowTest, RegisteredRunners)
+{
+    ASSERT_NE(FindDialogRunner("frmLogin"), nullptr);
+    ASSERT_NE(FindDialogRunner("EnsureCodeTable"), nullptr);
+    BoxCloser boxes;
+    QTimer::singleShot(50, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* dlg = qobject_cast<TfrmLogin*>(w)) {
+                dlg->eID->setText("demo");
+                dlg->ePw->setText("demo");
+                dlg->btnLogin->click();
+            }
+    });
+    EXPECT_EQ((*FindDialogRunner("frmLogin"))(nullptr), 1);
+    EXPECT_EQ(myLIB.staffNAME, QString("데모 작업자"));
+}
+
+TEST_F(LoginWindowTest, MetaInfoDownloadWindow)
+{
+    const QString target = MetaInfoFileName();
+    QFile::remove(target);
+    server.On(MetaInfoPath.toLatin1(), FakeReply::Text("short", "text/plain"));
+    BoxCloser boxes;
+    {
+        TfrmGetMetaInfo dlg(target);
+        EXPECT_EQ(dlg.exec(), QDialog::Rejected);
+    }
+    EXPECT_EQ(boxes.texts, QStringList({MsgMetaInfoNotOnServer, MsgMetaInfoNotFetched}));
+
+    server.Clear();
+    server.On(MetaInfoPath.toLatin1(), FakeReply::Text(QByteArray(12000, 'a'), "text/plain"));
+    TfrmGetMetaInfo dlg(target);
+    EXPECT_EQ(dlg.exec(), QDialog::Accepted);
+    EXPECT_EQ(dlg.ProgressBar1->value(), dlg.ProgressBar1->maximum());
+    EXPECT_EQ(QFileInfo(target).size(), 12000);
+}
+
+} // namespace
