@@ -1,5 +1,6 @@
 #include "server/ui/frmLogin.h"
 
+#include "controls/ui/EditPlus.h"
 #include "server/HttpClient.h"
 #include "server/Login.h"
 #include "shell/Runtime.h"
@@ -124,9 +125,8 @@ TfrmLogin::TfrmLogin(QWidget* parent)
     lblID->setObjectName(QStringLiteral("Label1"));
     auto* lblPw = new QLabel(QStringLiteral("비밀번호 :"), body);
     lblPw->setObjectName(QStringLiteral("Label2"));
-    eID = new QLineEdit(body);
+    eID = new TEditPlus(body); // Enter moves on to the password
     eID->setObjectName(QStringLiteral("eID"));
-    eID->installEventFilter(this);
     ePw = new QLineEdit(body);
     ePw->setObjectName(QStringLiteral("ePw"));
     ePw->setEchoMode(QLineEdit::Password);
@@ -198,10 +198,6 @@ bool TfrmLogin::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            if (watched == eID) {
-                focusNextChild();
-                return true;
-            }
             if (watched == ePw) {
                 btnLogin->click();
                 return true;

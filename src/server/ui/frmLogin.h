@@ -7,6 +7,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class TEditPlus;
 class THttpClient;
 class WidgetInteraction;
 
@@ -19,7 +20,7 @@ public:
     static constexpr int ResultOK = 1;
     static constexpr int ResultCancel = 2;
 
-    QLineEdit* eID = nullptr;
+    TEditPlus* eID = nullptr;
     QLineEdit* ePw = nullptr;
     QPushButton* btnLogin = nullptr;
     QPushButton* btnExit = nullptr;

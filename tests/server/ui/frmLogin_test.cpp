@@ -1,4 +1,5 @@
 #include "common/TestSupport.h"
+#include "controls/ui/EditPlus.h"
 #include "jobs/JobDefine.h"
 #include "server/FakeServer.h"
 #include "server/HttpClient.h"
