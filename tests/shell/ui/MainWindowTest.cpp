@@ -247,7 +247,10 @@ TEST_F(MainWindowTest, GuardMessagesOfTheSteps)
     }
     EXPECT_FALSE(win->findChild<QToolButton*>("tb_ActConnect")->isChecked());
 
-    // Steps that need a login.
+    // Steps that need a login; the code table guard before them finds its two tables.
+    WriteBytes(DataFolder() + "/VuxMetaInfo.txt",
+               Utf16File({"ks_coremeta\tks_coremeta\t주제\tmt_oCode\t주제1\tsubj\tN\t2"}));
+    WriteBytes(CodeTableFileName(), Utf16File({"subj\t주제\t00", "subj\t문학\t10"}));
     {
         BoxAnswerer boxes;
         act("actGetSearchInfo")->trigger();
