@@ -1,0 +1,119 @@
+#pragma once
+// Turns the tagged source text of a tab into article files and the tab's article index.
+// Headings "<hN>title</hN>" are checked, numbered by their place in the heading tree, written
+// back in the canonical form "<HN id=ID>title</HN>", and each one starts an article that runs
+// to the next heading of the same file.
+
+#include "jobs/JobDefine.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class Interaction;
+
+// A source line longer than this cannot be processed; the long line splitter must cut it.
+constexpr int MaxSourceLineLength = 3900;
+
+// Progress bars and status labels of the generation window, in this order.
+enum ArticleProgressBar { BarList = 0, BarFile = 1, BarIndex = 2 };
+enum ArticleStatusSlot { LabelList = 0, LabelLines = 1, LabelIndex = 2 };
+
+// Columns of the tab grid that the generator fills.
+enum ArticleGridColumn { ColName = 0, ColSource = 1, ColRun = 2, ColState = 3, ColResult = 4 };
+
+// What the generator asks when a source line is too long. The window shows the notice and the
+// splitter; the command line runs the splitter with the split texts it was given.
+class LongLineHandler {
+public:
+    virtual ~LongLineHandler() = default;
+    // `lineNumber` counts from 1. True when the file was fixed and the pass must restart;
+    // false stops the tab. `noAsk` is the "묻지 않기" flag, kept across calls of one tab.
+    virtual bool FixLongLine(const QString& filePath, int lineNumber, const QString& line,
+                             bool& noAsk) = 0;
+};
+
+// One accepted heading (five lines of the heading list).
+struct THeadingEntry {
+    QString title;
+    int level = 0;
+    QString id;
+    QString file; // relative to the tab source folder
+    int line = 0; // zero-based
+};
+
+// Called whenever a cell of the tab grid changes: tab index, column, text.
+using TabStateFn = std::function<void(int tab, int column, const QString& text)>;
+
+class TArticleGenerator {
+public:
+    TArticleGenerator(const TJobDefine& job, Interaction& ui, LongLineHandler* longLines = nullptr);
+
+    // Non-empty remove texts; an empty list switches the remove option off.
+    void SetRemoveTexts(const QStringList& texts) { strRemove = texts; }
+    void SetTabStateCallback(TabStateFn fn) { onState = std::move(fn); }
+
+    bool MakeTabArticles(int tab);
+    bool PrepareWorkFolder(int tab);
+    bool WriteArticles(int tab);
+
+    // One heading line `n` of the current file: `p` is where "<h"/"<H" starts, `q` where
+    // "</h"/"</H" starts, `d` the level digit. Rewrites SourceLines[n] when it changes.
+    bool CheckTree(int n, qsizetype p, qsizetype q, int d);
+
+    const std::vector<THeadingEntry>& IndexInfo() const { return indexInfo; }
+    // Level fixes of all files of the last tab run.
+    int TotalFixed() const { return totalFixed; }
+
+    // State of the file being analysed (exposed for CheckTree callers and tests).
+    QStringList SourceLines;
+    QString sFileNow;
+    int isFixed = 0;
+    int iChanged = 0;
+
+    // Resets the heading tree to an empty tab (root only, first level unset).
+    void ResetTree();
+
+private:
+    struct PathNode {
+        int position = 0; // 1-based among its siblings
+        int children = 0;
+    };
+
+    void Log(const QString& line);
+    void SetState(int tab, int column, const QString& text);
+    bool AnalyseFile(const QString& srcFolder, const QString& file);
+    bool LoadSource(const QString& path, QStringList& lines, QString* error);
+    QString DumpFileName(int tab) const;
+
+    const TJobDefine& job;
+    Interaction& ui;
+    LongLineHandler* longLines;
+    TabStateFn onState;
+
+    QStringList strRemove;
+    QStringList TextFileList;
+    std::vector<THeadingEntry> indexInfo;
+    // Only the path from the root to the current parent matters for numbering: the
+    // sub-headings of earlier siblings can never receive another heading.
+    std::vector<PathNode> path;
+    int firstLevel = 0;
+    int totalFixed = 0;
+    bool noAsk = false;
+    bool stopped = false; // Esc confirmed, as opposed to an error
+};
+
+// The whole run over the selected tabs: confirmation, one tab after the other, the closing
+// message. Returns true when every tab succeeded.
+bool GenerateArticles(const TJobDefine& job, const QList<int>& tabs, const QStringList& removeTexts,
+                      Interaction& ui, LongLineHandler* longLines, TabStateFn onState = {});
+
+// The non-empty texts of the remove edits, as typed (not trimmed).
+QStringList CollectRemoveTexts(const QStringList& edits);
+
+// Group folder of an article ID: its first component, at least four digits ("3_2" -> "0003").
+QString ArticleGroupFolder(const QString& id);
+
+// Trims the characters the heading rewrite treats as blanks (control characters and space).
+QString TrimBlanks(const QString& s);
