@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QEventLoop>
 #include <QTcpServer>
+#include <QThread>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -258,6 +260,26 @@ TEST_F(HttpClientTest, GetIntoFileIsAllOrNothing)
 
     const HttpResult text = client.Get("/good");
     EXPECT_EQ(text.body.size(), 20000);
+}
+
+TEST_F(HttpClientTest, WorksOnAWorkerThread)
+{
+    server.On("/w", FakeReply::Text(QString("작업|1").toUtf8()));
+    HttpResult r;
+    const QString base = server.BaseURL();
+    QThread* worker = QThread::create([&] {
+        THttpClient own;
+        own.SetBaseURL(base);
+        r = own.PostForm("/w", IdentityFields("k", "p"));
+    });
+    QEventLoop loop;
+    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec(); // this thread keeps serving meanwhile
+    worker->wait();
+    delete worker;
+    EXPECT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_EQ(r.text, QString("작업|1"));
 }
 
 } // namespace

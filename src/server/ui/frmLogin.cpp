@@ -173,8 +173,10 @@ TfrmLogin::TfrmLogin(QWidget* parent)
     versionPanel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     versionPanel->setContentsMargins(6, 2, 8, 2);
     versionPanel->setStyleSheet(QStringLiteral("color: #404850;"));
-    root->addSpacing(10);
-    root->addWidget(versionPanel);
+    auto* bottom = new QHBoxLayout;
+    bottom->setContentsMargins(4, 10, 4, 4);
+    bottom->addWidget(versionPanel);
+    root->addLayout(bottom);
 
     setFixedSize(bannerWidth, sizeHint().height());
     eID->setFocus();
@@ -231,6 +233,8 @@ void TfrmLogin::btnLoginClick()
         done(ResultCancel);
         return;
     }
+    // Focus back to the dialog after a message box.
+    activateWindow();
     switch (result) {
     case LoginResult::Complete:
         done(ResultOK);
