@@ -167,6 +167,13 @@ TfrmFileMerge::TfrmFileMerge(QWidget* parent)
                 m_folder = m_dirs->filePath(current);
                 DirectoryChange();
             });
+    // The model reads folders in the background: keep the chosen folder in view as they arrive,
+    // until the operator takes the tree in hand.
+    connect(m_dirs, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+        if (m_scrollPending && (m_folder == path || m_folder.startsWith(path.endsWith('/') ? path : path + '/')))
+            DirectoryListBox1->scrollTo(DirectoryListBox1->currentIndex(), QAbstractItemView::PositionAtCenter);
+    });
+    connect(DirectoryListBox1, &QTreeView::pressed, this, [this] { m_scrollPending = false; });
     connect(DriveComboBox1, &QComboBox::activated, this, &TfrmFileMerge::DriveChange);
     connect(ChkSameFilename, &QCheckBox::clicked, this, &TfrmFileMerge::DirectoryChange);
     connect(Button1, &QPushButton::clicked, this, &TfrmFileMerge::Button1Click);
@@ -199,6 +206,7 @@ void TfrmFileMerge::FormShow()
     // The home folder stands in for the program's folder: the operator's texts are not there.
     const QString job = myLIB.Jobs.WorkFolder;
     SelectFolder(!job.isEmpty() && QFileInfo(job).isDir() ? job : QDir::homePath());
+    DirectoryListBox1->setFocus();
     const QString saved = ReadFormSetting(FormName, QStringLiteral("SaveTo"));
     if (!saved.isEmpty())
         eSaveFilename->setText(saved);
@@ -226,6 +234,7 @@ void TfrmFileMerge::SelectFolder(const QString& folder)
     else
         DirectoryListBox1->setCurrentIndex(index);
     DirectoryListBox1->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    m_scrollPending = true;
 }
 
 void TfrmFileMerge::DriveChange()

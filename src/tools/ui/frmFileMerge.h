@@ -41,6 +41,7 @@ private:
 
     bool isSameFolder = true;
     bool m_shown = false;
+    bool m_scrollPending = false;
     QString m_folder;
     QThread* m_worker = nullptr;
     WidgetInteraction* m_ui = nullptr;
