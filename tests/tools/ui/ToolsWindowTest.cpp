@@ -32,6 +32,7 @@ class BoxAnswerer : public QObject {
 public:
     QStringList texts;
     std::deque<bool> answers;
+    std::function<void(const QString&)> onBox; // runs while the box is still up
 
     BoxAnswerer()
     {
@@ -48,6 +49,8 @@ private:
                 continue;
             box->setProperty("answered", true);
             texts << box->text();
+            if (onBox)
+                onBox(box->text());
             QAbstractButton* button = box->button(QMessageBox::Ok);
             if (!button) {
                 bool yes = true;
@@ -150,6 +153,44 @@ TEST(UsedTagsWindow, CountsTickedTabsAndCopiesTheResult)
     EXPECT_EQ(boxes.texts[2], "다시 실행합니까?");
     EXPECT_EQ(gridResult->rowCount(), 9);
     EXPECT_TRUE(w.isVisible());
+    myLIB.Jobs = TJobDefine();
+}
+
+TEST(UsedTagsWindow, EscStopsTheRun)
+{
+    QTemporaryDir dir;
+    TJobDefine job;
+    job.WorkFolder = dir.path();
+    job.pNAME = "데모 도서";
+    job.TabsCount = 2;
+    job.TabsName[0] = "본문";
+    job.TabsName[1] = "번역";
+    // The binary file's message holds the worker, so Esc lands before the next file is read.
+    WriteBytes(dir.path() + "/work_본문/0001/1.txt", QByteArray("\0\0\0", 3));
+    WriteBytes(dir.path() + "/work_본문/0001/2.txt", Utf16File({"<p>"}));
+    WriteBytes(dir.path() + "/work_번역/0001/1.txt", Utf16File({"<p>"}));
+    myLIB.Jobs = job;
+
+    BoxAnswerer boxes;
+    TfrmUsedTags w;
+    w.show();
+    auto* sGrid = Find<QTableWidget>(&w, "sGrid");
+    auto* btnOK = Find<QPushButton>(&w, "btnOK");
+    ASSERT_TRUE(WaitFor([&] { return sGrid->rowCount() == 2; }));
+    boxes.onBox = [&](const QString& text) {
+        if (text.endsWith("텍스트 파일이 아닙니다."))
+            QTest::keyClick(&w, Qt::Key_Escape);
+    };
+    QTest::mouseClick(btnOK, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return !w.isRunning() && btnOK->isVisible(); }));
+    ASSERT_EQ(boxes.texts.size(), 3);
+    EXPECT_EQ(boxes.texts[1], "취소합니까?");
+    EXPECT_EQ(boxes.texts[2], "작업을 중단했습니다.");
+    EXPECT_EQ(sGrid->item(0, 3)->text(), "중단");
+    EXPECT_EQ(sGrid->item(1, 3)->text(), "대기");
+    EXPECT_EQ(btnOK->text(), "시작");
+    EXPECT_EQ(Find<QTableWidget>(&w, "gridResult")->rowCount(), 0);
+    EXPECT_TRUE(w.isVisible()); // Esc during the run stops the run, not the window
     myLIB.Jobs = TJobDefine();
 }
 
