@@ -1,0 +1,37 @@
+#pragma once
+#include <httplib.h>
+
+#include <memory>
+#include <string>
+
+#include "Store.h"
+
+namespace qs {
+
+struct ServerOptions {
+  std::string dataDir;                       // the database and the file store live here
+  size_t maxFormBytes = 16u << 20;           // one form request (an article's HTML included)
+  size_t maxFileBytes = 64u << 20;           // one uploaded file
+  int threads = 16;
+};
+
+class QuiloServer {
+ public:
+  QuiloServer(Store& store, ServerOptions options);
+  ~QuiloServer();
+  // Binds the listening socket; port 0 picks a free one. Returns the port, or -1.
+  int Bind(const std::string& host, int port);
+  // Serves until Stop(); returns false when it could not serve.
+  bool Listen();
+  void Stop();
+  bool WaitUntilRunning(int timeoutMs);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Builds the "VuxMetaInfo.txt" bytes from the stored column definitions: UTF-8 with BOM, TAB-separated, CR LF.
+std::string MetaInfoFile(const std::vector<MetaColumn>& columns);
+
+}  // namespace qs

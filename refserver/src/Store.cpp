@@ -1,0 +1,769 @@
+#include "Store.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <set>
+
+#include "Codec.h"
+#include "Password.h"
+
+namespace qs {
+
+namespace {
+
+// A prepared statement that finalizes itself; binds by position from 1.
+class Stmt {
+ public:
+  Stmt(sqlite3* db, const char* sql) : db_(db) {
+    if (sqlite3_prepare_v2(db, sql, -1, &st_, nullptr) != SQLITE_OK)
+      throw StoreError(std::string("SQL error: ") + sqlite3_errmsg(db));
+  }
+  ~Stmt() { sqlite3_finalize(st_); }
+  Stmt(const Stmt&) = delete;
+  Stmt& operator=(const Stmt&) = delete;
+
+  Stmt& Bind(int i, const std::string& v) {
+    sqlite3_bind_text(st_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    return *this;
+  }
+  Stmt& Bind(int i, int64_t v) {
+    sqlite3_bind_int64(st_, i, v);
+    return *this;
+  }
+  Stmt& BindBlob(int i, const std::string& v) {
+    sqlite3_bind_blob(st_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    return *this;
+  }
+  // True while a row is available.
+  bool Step() {
+    int rc = sqlite3_step(st_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    throw StoreError(std::string("SQL error: ") + sqlite3_errmsg(db_));
+  }
+  void Run() {
+    while (Step()) {
+    }
+  }
+  std::string Text(int col) {
+    const unsigned char* p = sqlite3_column_text(st_, col);
+    return p ? std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(st_, col)))
+             : std::string();
+  }
+  std::string Blob(int col) {
+    const void* p = sqlite3_column_blob(st_, col);
+    return p ? std::string(static_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(st_, col)))
+             : std::string();
+  }
+  int64_t Int(int col) { return sqlite3_column_int64(st_, col); }
+  void Reset() {
+    sqlite3_reset(st_);
+    sqlite3_clear_bindings(st_);
+  }
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* st_ = nullptr;
+};
+
+class Transaction {
+ public:
+  explicit Transaction(sqlite3* db) : db_(db) { Exec("BEGIN IMMEDIATE"); }
+  ~Transaction() {
+    if (!done_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+  void Commit() {
+    Exec("COMMIT");
+    done_ = true;
+  }
+
+ private:
+  void Exec(const char* sql) {
+    char* err = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &err) != SQLITE_OK) {
+      std::string msg = err ? err : "unknown";
+      sqlite3_free(err);
+      throw StoreError("SQL error: " + msg);
+    }
+  }
+  sqlite3* db_;
+  bool done_ = false;
+};
+
+const char* kSchema = R"SQL(
+CREATE TABLE IF NOT EXISTS staff(
+  id TEXT PRIMARY KEY, name TEXT NOT NULL, level TEXT NOT NULL, pw_hash TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS products(
+  id TEXT PRIMARY KEY, code TEXT NOT NULL, name TEXT NOT NULL, service_id TEXT NOT NULL,
+  src_image TEXT NOT NULL, ins_image TEXT NOT NULL, tabs TEXT NOT NULL, tab_links TEXT NOT NULL,
+  tab_ids TEXT NOT NULL, fav_key INTEGER NOT NULL DEFAULT 0);
+CREATE TABLE IF NOT EXISTS assignments(
+  staff_id TEXT NOT NULL REFERENCES staff(id) ON DELETE CASCADE,
+  product_id TEXT NOT NULL REFERENCES products(id) ON DELETE CASCADE,
+  PRIMARY KEY(staff_id, product_id));
+CREATE TABLE IF NOT EXISTS meta_columns(
+  pos INTEGER PRIMARY KEY, group_code TEXT NOT NULL, table_code TEXT NOT NULL, group_name TEXT NOT NULL,
+  column_code TEXT NOT NULL, column_name TEXT NOT NULL, code_group TEXT NOT NULL, multiple TEXT NOT NULL,
+  input_type TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS codes(
+  pos INTEGER PRIMARY KEY, code_group TEXT NOT NULL, code_name TEXT NOT NULL, code_value TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS keywords(
+  product_id TEXT NOT NULL, pos INTEGER NOT NULL, line TEXT NOT NULL, PRIMARY KEY(product_id, pos));
+CREATE TABLE IF NOT EXISTS assets(name TEXT PRIMARY KEY, content BLOB NOT NULL);
+CREATE TABLE IF NOT EXISTS runs(
+  id INTEGER PRIMARY KEY AUTOINCREMENT, product_id TEXT NOT NULL, staff_id TEXT NOT NULL,
+  mode TEXT NOT NULL, state TEXT NOT NULL, started_at TEXT NOT NULL, completed_at TEXT, note TEXT);
+CREATE INDEX IF NOT EXISTS runs_product ON runs(product_id, id);
+CREATE INDEX IF NOT EXISTS runs_staff ON runs(staff_id, id);
+CREATE TABLE IF NOT EXISTS records(
+  id INTEGER PRIMARY KEY, run_id INTEGER NOT NULL REFERENCES runs(id), product_id TEXT NOT NULL,
+  ar_id TEXT NOT NULL, content_number INTEGER NOT NULL, page_number INTEGER NOT NULL,
+  is_header INTEGER NOT NULL, title TEXT NOT NULL, html TEXT NOT NULL, coremeta TEXT NOT NULL,
+  exmeta TEXT NOT NULL, exaddmeta TEXT NOT NULL, imgmeta TEXT NOT NULL, received_at TEXT NOT NULL,
+  UNIQUE(run_id, ar_id, content_number, page_number, is_header));
+CREATE INDEX IF NOT EXISTS records_product ON records(product_id, ar_id, run_id);
+CREATE TABLE IF NOT EXISTS tab_links(
+  run_id INTEGER NOT NULL REFERENCES runs(id), product_id TEXT NOT NULL, tran_ar_id TEXT NOT NULL,
+  tran_content TEXT NOT NULL, tran_page TEXT NOT NULL, ori_ar_id TEXT NOT NULL, ori_content TEXT NOT NULL,
+  ori_page TEXT NOT NULL, UNIQUE(run_id, tran_ar_id, tran_content, tran_page));
+CREATE INDEX IF NOT EXISTS tab_links_product ON tab_links(product_id, tran_ar_id, run_id);
+CREATE TABLE IF NOT EXISTS image_links(
+  run_id INTEGER NOT NULL REFERENCES runs(id), product_id TEXT NOT NULL, ar_id TEXT NOT NULL,
+  page_number INTEGER NOT NULL, images TEXT NOT NULL, UNIQUE(run_id, ar_id, page_number));
+CREATE INDEX IF NOT EXISTS image_links_product ON image_links(product_id, ar_id, run_id);
+CREATE TABLE IF NOT EXISTS files(
+  run_id INTEGER NOT NULL REFERENCES runs(id), product_id TEXT NOT NULL, folder TEXT NOT NULL,
+  name TEXT NOT NULL, size INTEGER NOT NULL, received_at TEXT NOT NULL, UNIQUE(product_id, folder, name));
+CREATE INDEX IF NOT EXISTS files_run ON files(run_id);
+)SQL";
+
+const char* kNow = "strftime('%Y-%m-%d %H:%M:%S','now','localtime')";
+
+bool HasAny(const std::string& s, std::string_view chars) { return s.find_first_of(chars) != std::string::npos; }
+
+bool HasControl(const std::string& s) {
+  for (unsigned char c : s)
+    if (c < 0x20 || c == 0x7F) return true;
+  return false;
+}
+
+// Text that goes into a "^"-separated reply line must survive the program's field splitting:
+// no separators, no line breaks, no quote characters that would glue fields together.
+void RequireListField(const std::string& what, const std::string& v) {
+  if (v.empty()) throw StoreError(what + " is empty");
+  if (!IsValidUtf8(v)) throw StoreError(what + " is not UTF-8");
+  if (HasControl(v) || HasAny(v, "^'\"")) throw StoreError(what + " contains ^, a quote or a control character");
+  if (Trim(v) != v) throw StoreError(what + " has spaces around it");
+}
+
+std::vector<std::string> SplitList(const std::string& s) {
+  std::vector<std::string> out;
+  for (auto& item : SplitBy(s, ','))
+    if (!Trim(item).empty()) out.push_back(Trim(item));
+  return out;
+}
+
+Product ReadProduct(Stmt& q) {
+  Product p;
+  p.id = q.Text(0);
+  p.code = q.Text(1);
+  p.name = q.Text(2);
+  p.serviceId = q.Text(3);
+  p.srcImage = q.Text(4);
+  p.insImage = q.Text(5);
+  p.tabs = q.Text(6);
+  p.tabLinks = q.Text(7);
+  p.tabIds = q.Text(8);
+  p.favKey = static_cast<int>(q.Int(9));
+  return p;
+}
+
+constexpr const char* kProductCols =
+    "p.id, p.code, p.name, p.service_id, p.src_image, p.ins_image, p.tabs, p.tab_links, p.tab_ids, p.fav_key";
+
+Run ReadRun(Stmt& q) {
+  Run r;
+  r.id = q.Int(0);
+  r.productId = q.Text(1);
+  r.staffId = q.Text(2);
+  r.mode = q.Text(3);
+  r.startedAt = q.Text(4);
+  r.completedAt = q.Text(5);
+  r.note = q.Text(6);
+  r.state = q.Text(7);
+  return r;
+}
+
+constexpr const char* kRunCols = "id, product_id, staff_id, mode, started_at, completed_at, note, state";
+
+}  // namespace
+
+bool IsSafeId(const std::string& s) {
+  if (s.empty() || s.size() > 64) return false;
+  for (char c : s)
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' || c == '_'))
+      return false;
+  return true;
+}
+
+Store::Store(const std::string& path) {
+  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                      nullptr) != SQLITE_OK) {
+    std::string msg = db_ ? sqlite3_errmsg(db_) : "out of memory";
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw StoreError("cannot open database " + path + ": " + msg);
+  }
+  sqlite3_busy_timeout(db_, 10000);
+  Exec("PRAGMA journal_mode=WAL");
+  Exec("PRAGMA synchronous=NORMAL");
+  Exec("PRAGMA foreign_keys=ON");
+  Exec(kSchema);
+}
+
+Store::~Store() { sqlite3_close(db_); }
+
+void Store::Exec(const char* sql) {
+  char* err = nullptr;
+  if (sqlite3_exec(db_, sql, nullptr, nullptr, &err) != SQLITE_OK) {
+    std::string msg = err ? err : "unknown";
+    sqlite3_free(err);
+    throw StoreError("SQL error: " + msg);
+  }
+}
+
+bool Store::IsEmpty() {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_,
+         "SELECT (SELECT COUNT(*) FROM staff) + (SELECT COUNT(*) FROM products) + (SELECT COUNT(*) FROM "
+         "meta_columns) + (SELECT COUNT(*) FROM codes)");
+  q.Step();
+  return q.Int(0) == 0;
+}
+
+void Store::SetStaff(const std::string& id, const std::string& name, const std::string& level,
+                     const std::string& password) {
+  if (id.empty() || id.size() > 64 || !IsValidUtf8(id) || HasControl(id) || HasAny(id, "&="))
+    throw StoreError("staff ID must be 1 to 64 printable characters without & and =");
+  for (auto [what, v] : {std::pair<const char*, const std::string*>{"staff name", &name}, {"staff level", &level}}) {
+    if (v->empty() || !IsValidUtf8(*v) || HasControl(*v) || HasAny(*v, "|'\""))
+      throw StoreError(std::string(what) + " must be non-empty, without |, quotes or control characters");
+  }
+  if (password.empty()) throw StoreError("the password is empty");
+  if (password.size() > 256 || HasAny(password, "&=")) throw StoreError("the password is too long or has & or =");
+  std::string hash = HashPassword(password);
+  std::lock_guard lock(mutex_);
+  Stmt(db_,
+       "INSERT INTO staff(id, name, level, pw_hash) VALUES(?1, ?2, ?3, ?4) ON CONFLICT(id) DO UPDATE SET "
+       "name = ?2, level = ?3, pw_hash = ?4")
+      .Bind(1, id)
+      .Bind(2, name)
+      .Bind(3, level)
+      .Bind(4, hash)
+      .Run();
+}
+
+void Store::SetProduct(const Product& p) {
+  if (!IsSafeId(p.id)) throw StoreError("product ID must be letters, digits, - or _ (at most 64)");
+  RequireListField("product code", p.code);
+  RequireListField("product name", p.name);
+  RequireListField("service ID", p.serviceId);
+  if (p.srcImage != "Y" && p.srcImage != "N") throw StoreError("source images flag must be Y or N");
+  if (p.insImage != "Y" && p.insImage != "N") throw StoreError("inserted images flag must be Y or N");
+  RequireListField("tab names", p.tabs);
+  RequireListField("tab IDs", p.tabIds);
+  RequireListField("tab links", p.tabLinks);
+  auto tabs = SplitList(p.tabs);
+  auto ids = SplitList(p.tabIds);
+  if (tabs.empty() || tabs.size() > 20) throw StoreError("a product has 1 to 20 tabs");
+  if (ids.size() != tabs.size()) throw StoreError("tab IDs and tab names differ in number");
+  for (auto& id : ids)
+    if (!IsSafeId(id)) throw StoreError("tab ID " + id + " must be letters, digits, - or _");
+  if (std::set<std::string>(tabs.begin(), tabs.end()).size() != tabs.size()) throw StoreError("tab names repeat");
+  if (std::set<std::string>(ids.begin(), ids.end()).size() != ids.size()) throw StoreError("tab IDs repeat");
+  if (p.tabLinks != "x") {
+    auto links = SplitList(p.tabLinks);
+    if (links.size() % 2) throw StoreError("tab links come in pairs (tab, connected tab)");
+    std::set<std::string> names(tabs.begin(), tabs.end());
+    for (auto& l : links)
+      if (!names.count(l)) throw StoreError("tab link names an unknown tab: " + l);
+  }
+  std::lock_guard lock(mutex_);
+  Stmt(db_,
+       "INSERT INTO products(id, code, name, service_id, src_image, ins_image, tabs, tab_links, tab_ids, fav_key) "
+       "VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10) ON CONFLICT(id) DO UPDATE SET code=?2, name=?3, service_id=?4, "
+       "src_image=?5, ins_image=?6, tabs=?7, tab_links=?8, tab_ids=?9, fav_key=?10")
+      .Bind(1, p.id)
+      .Bind(2, p.code)
+      .Bind(3, p.name)
+      .Bind(4, p.serviceId)
+      .Bind(5, p.srcImage)
+      .Bind(6, p.insImage)
+      .Bind(7, p.tabs)
+      .Bind(8, p.tabLinks)
+      .Bind(9, p.tabIds)
+      .Bind(10, static_cast<int64_t>(p.favKey))
+      .Run();
+}
+
+void Store::Assign(const std::string& staffId, const std::string& productId) {
+  std::lock_guard lock(mutex_);
+  Stmt s(db_, "SELECT (SELECT COUNT(*) FROM staff WHERE id=?1), (SELECT COUNT(*) FROM products WHERE id=?2)");
+  s.Bind(1, staffId).Bind(2, productId).Step();
+  if (s.Int(0) == 0) throw StoreError("no staff member " + staffId);
+  if (s.Int(1) == 0) throw StoreError("no product " + productId);
+  Stmt(db_, "INSERT OR IGNORE INTO assignments(staff_id, product_id) VALUES(?1, ?2)")
+      .Bind(1, staffId)
+      .Bind(2, productId)
+      .Run();
+}
+
+void Store::ReplaceMetaColumns(const std::vector<MetaColumn>& columns) {
+  if (columns.empty()) throw StoreError("no column definitions");
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const auto& c = columns[i];
+    for (const std::string* f : {&c.groupCode, &c.tableCode, &c.groupName, &c.columnCode, &c.columnName,
+                                 &c.codeGroup, &c.multiple, &c.inputType}) {
+      if (f->empty() || !IsValidUtf8(*f) || HasControl(*f) || HasAny(*f, "'\""))
+        throw StoreError("column " + std::to_string(i + 1) + ": empty field, quote or control character");
+    }
+  }
+  std::lock_guard lock(mutex_);
+  Transaction t(db_);
+  Exec("DELETE FROM meta_columns");
+  Stmt ins(db_, "INSERT INTO meta_columns VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9)");
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const auto& c = columns[i];
+    ins.Bind(1, static_cast<int64_t>(i)).Bind(2, c.groupCode).Bind(3, c.tableCode).Bind(4, c.groupName);
+    ins.Bind(5, c.columnCode).Bind(6, c.columnName).Bind(7, c.codeGroup).Bind(8, c.multiple).Bind(9, c.inputType);
+    ins.Run();
+    ins.Reset();
+  }
+  t.Commit();
+}
+
+void Store::ReplaceCodes(const std::vector<CodeRow>& rows) {
+  for (size_t i = 0; i < rows.size(); ++i) {
+    for (const std::string* f : {&rows[i].group, &rows[i].name, &rows[i].value})
+      RequireListField("code row " + std::to_string(i + 1), *f);
+  }
+  std::lock_guard lock(mutex_);
+  Transaction t(db_);
+  Exec("DELETE FROM codes");
+  for (size_t i = 0; i < rows.size(); ++i) {
+    Stmt(db_, "INSERT INTO codes VALUES(?1,?2,?3,?4)")
+        .Bind(1, static_cast<int64_t>(i))
+        .Bind(2, rows[i].group)
+        .Bind(3, rows[i].name)
+        .Bind(4, rows[i].value)
+        .Run();
+  }
+  t.Commit();
+}
+
+void Store::ReplaceKeywords(const std::string& productId, const std::vector<std::string>& lines) {
+  auto product = FindProduct(productId);
+  if (!product) throw StoreError("no product " + productId);
+  auto columns = MetaColumns();
+  auto codes = Codes();
+  auto tabIds = SplitList(product->tabIds);
+  std::vector<std::string> kept;
+  bool inTab = false;
+  for (size_t n = 0; n < lines.size(); ++n) {
+    const std::string& line = lines[n];
+    std::string where = "keyword line " + std::to_string(n + 1) + ": ";
+    if (Trim(line).empty()) continue;
+    if (!IsValidUtf8(line) || HasControl(line)) throw StoreError(where + "not UTF-8 text");
+    auto f = SplitBy(line, '^');
+    if (f[0] == "ar_id") {
+      if (f.size() != 2 || std::find(tabIds.begin(), tabIds.end(), f[1]) == tabIds.end())
+        throw StoreError(where + "ar_id must name a tab ID of the product");
+      inTab = true;
+    } else {
+      if (!inTab) throw StoreError(where + "keyword line before the first ar_id line");
+      if (f.size() != 4 || (f[0] != "1" && f[0] != "2") || f[3].empty() || HasAny(f[3], "'\""))
+        throw StoreError(where + "expected KIND^GROUP^COLUMN^VALUE with kind 1 or 2");
+      const MetaColumn* col = nullptr;
+      for (auto& c : columns)
+        if (ToLowerAscii(c.groupCode) == ToLowerAscii(f[1]) && ToLowerAscii(c.columnCode) == ToLowerAscii(f[2])) {
+          col = &c;
+          break;
+        }
+      if (!col) throw StoreError(where + "unknown column " + f[1] + "^" + f[2]);
+      if (f[0] == "1" && col->codeGroup != "x") {
+        bool known = false;
+        bool headerSeen = false;
+        for (auto& r : codes) {
+          if (r.group != col->codeGroup) continue;
+          if (headerSeen && r.name == f[3]) known = true;
+          headerSeen = true;
+        }
+        if (!known) throw StoreError(where + f[3] + " is not a code of " + col->codeGroup);
+      }
+    }
+    kept.push_back(line);
+  }
+  std::lock_guard lock(mutex_);
+  Transaction t(db_);
+  Stmt(db_, "DELETE FROM keywords WHERE product_id=?1").Bind(1, productId).Run();
+  for (size_t i = 0; i < kept.size(); ++i)
+    Stmt(db_, "INSERT INTO keywords VALUES(?1,?2,?3)")
+        .Bind(1, productId)
+        .Bind(2, static_cast<int64_t>(i))
+        .Bind(3, kept[i])
+        .Run();
+  t.Commit();
+}
+
+void Store::SetAsset(const std::string& name, const std::string& bytes) {
+  std::lock_guard lock(mutex_);
+  Stmt(db_, "INSERT INTO assets(name, content) VALUES(?1, ?2) ON CONFLICT(name) DO UPDATE SET content=?2")
+      .Bind(1, name)
+      .BindBlob(2, bytes)
+      .Run();
+}
+
+std::optional<Staff> Store::CheckStaff(const std::string& id, const std::string& password) {
+  if (id.empty() || password.empty() || password.size() > 1024) return std::nullopt;
+  Staff staff;
+  std::string hash;
+  {
+    std::lock_guard lock(mutex_);
+    Stmt q(db_, "SELECT name, level, pw_hash FROM staff WHERE id=?1");
+    q.Bind(1, id);
+    if (q.Step()) {
+      staff = {id, q.Text(0), q.Text(1)};
+      hash = q.Text(2);
+    }
+  }
+  if (hash.empty()) {
+    BurnPasswordCheck(password);
+    return std::nullopt;
+  }
+  std::string digest = CredentialDigest(id, password);
+  {
+    std::lock_guard lock(cacheMutex_);
+    auto it = verified_.find(digest);
+    if (it != verified_.end() && it->second == hash) return staff;
+  }
+  if (!VerifyPassword(password, hash)) return std::nullopt;
+  std::lock_guard lock(cacheMutex_);
+  if (verified_.size() > 10000) verified_.clear();
+  verified_[digest] = hash;
+  return staff;
+}
+
+std::vector<Product> Store::Products() {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, (std::string("SELECT ") + kProductCols + " FROM products p ORDER BY p.fav_key, p.id").c_str());
+  std::vector<Product> out;
+  while (q.Step()) out.push_back(ReadProduct(q));
+  return out;
+}
+
+std::vector<Product> Store::ProductsOf(const std::string& staffId) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, (std::string("SELECT ") + kProductCols +
+               " FROM products p JOIN assignments a ON a.product_id = p.id WHERE a.staff_id=?1 ORDER BY p.id")
+                  .c_str());
+  q.Bind(1, staffId);
+  std::vector<Product> out;
+  while (q.Step()) out.push_back(ReadProduct(q));
+  return out;
+}
+
+std::optional<Product> Store::FindProduct(const std::string& id) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, (std::string("SELECT ") + kProductCols + " FROM products p WHERE p.id=?1").c_str());
+  q.Bind(1, id);
+  if (!q.Step()) return std::nullopt;
+  return ReadProduct(q);
+}
+
+std::vector<MetaColumn> Store::MetaColumns() {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_,
+         "SELECT group_code, table_code, group_name, column_code, column_name, code_group, multiple, input_type "
+         "FROM meta_columns ORDER BY pos");
+  std::vector<MetaColumn> out;
+  while (q.Step())
+    out.push_back({q.Text(0), q.Text(1), q.Text(2), q.Text(3), q.Text(4), q.Text(5), q.Text(6), q.Text(7)});
+  return out;
+}
+
+std::vector<CodeRow> Store::Codes() {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, "SELECT code_group, code_name, code_value FROM codes ORDER BY pos");
+  std::vector<CodeRow> out;
+  while (q.Step()) out.push_back({q.Text(0), q.Text(1), q.Text(2)});
+  return out;
+}
+
+std::vector<std::string> Store::Keywords(const std::string& productId) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, "SELECT line FROM keywords WHERE product_id=?1 ORDER BY pos");
+  q.Bind(1, productId);
+  std::vector<std::string> out;
+  while (q.Step()) out.push_back(q.Text(0));
+  return out;
+}
+
+std::optional<std::string> Store::Asset(const std::string& name) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, "SELECT content FROM assets WHERE name=?1");
+  q.Bind(1, name);
+  if (!q.Step()) return std::nullopt;
+  return q.Blob(0);
+}
+
+Run Store::StartRun(const std::string& productId, const std::string& staffId) {
+  std::lock_guard lock(mutex_);
+  Transaction t(db_);
+  Stmt done(db_, "SELECT COUNT(*) FROM runs WHERE product_id=?1 AND state='completed'");
+  done.Bind(1, productId).Step();
+  std::string mode = done.Int(0) > 0 ? "UPDATE" : "INSERT";
+  // A run that was never completed is left as it is; the new run takes over.
+  Stmt(db_, "UPDATE runs SET state='abandoned' WHERE product_id=?1 AND state='open'").Bind(1, productId).Run();
+  Stmt(db_, (std::string("INSERT INTO runs(product_id, staff_id, mode, state, started_at) VALUES(?1, ?2, ?3, "
+                         "'open', ") + kNow + ")")
+                .c_str())
+      .Bind(1, productId)
+      .Bind(2, staffId)
+      .Bind(3, mode)
+      .Run();
+  int64_t id = sqlite3_last_insert_rowid(db_);
+  Stmt q(db_, (std::string("SELECT ") + kRunCols + " FROM runs WHERE id=?1").c_str());
+  q.Bind(1, id).Step();
+  Run run = ReadRun(q);
+  t.Commit();
+  return run;
+}
+
+std::optional<Run> Store::OpenRunOfProduct(const std::string& productId) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, (std::string("SELECT ") + kRunCols +
+               " FROM runs WHERE product_id=?1 AND state='open' ORDER BY id DESC LIMIT 1")
+                  .c_str());
+  q.Bind(1, productId);
+  if (!q.Step()) return std::nullopt;
+  return ReadRun(q);
+}
+
+std::optional<Run> Store::OpenRunOfStaff(const std::string& staffId) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_,
+         (std::string("SELECT ") + kRunCols + " FROM runs WHERE staff_id=?1 AND state='open' ORDER BY id DESC LIMIT 1")
+             .c_str());
+  q.Bind(1, staffId);
+  if (!q.Step()) return std::nullopt;
+  return ReadRun(q);
+}
+
+void Store::AddRecord(int64_t runId, const RecordIn& r) {
+  std::lock_guard lock(mutex_);
+  // A request sent again after a broken connection replaces what the first one stored.
+  Stmt(db_, (std::string("INSERT INTO records(run_id, product_id, ar_id, content_number, page_number, is_header, "
+                         "title, html, coremeta, exmeta, exaddmeta, imgmeta, received_at) SELECT ?1, product_id, ?2, "
+                         "?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ") +
+             kNow +
+             " FROM runs WHERE id=?1 ON CONFLICT(run_id, ar_id, content_number, page_number, is_header) DO UPDATE "
+             "SET title=excluded.title, html=excluded.html, coremeta=excluded.coremeta, exmeta=excluded.exmeta, "
+             "exaddmeta=excluded.exaddmeta, imgmeta=excluded.imgmeta, received_at=excluded.received_at")
+                .c_str())
+      .Bind(1, runId)
+      .Bind(2, r.arId)
+      .Bind(3, r.contentNumber)
+      .Bind(4, r.pageNumber)
+      .Bind(5, static_cast<int64_t>(r.header ? 1 : 0))
+      .Bind(6, r.title)
+      .Bind(7, r.html)
+      .Bind(8, r.coremeta)
+      .Bind(9, r.exmeta)
+      .Bind(10, r.exaddmeta)
+      .Bind(11, r.imgmeta)
+      .Run();
+}
+
+void Store::AddTabLinks(int64_t runId, const std::vector<TabLink>& links) {
+  std::lock_guard lock(mutex_);
+  Transaction t(db_);
+  for (const auto& l : links) {
+    Stmt(db_,
+         "INSERT INTO tab_links VALUES(?1,?2,?3,?4,?5,?6,?7,?8) ON CONFLICT(run_id, tran_ar_id, tran_content, "
+         "tran_page) DO UPDATE SET ori_ar_id=excluded.ori_ar_id, ori_content=excluded.ori_content, "
+         "ori_page=excluded.ori_page")
+        .Bind(1, runId)
+        .Bind(2, l.productId)
+        .Bind(3, l.tranArId)
+        .Bind(4, l.tranContent)
+        .Bind(5, l.tranPage)
+        .Bind(6, l.oriArId)
+        .Bind(7, l.oriContent)
+        .Bind(8, l.oriPage)
+        .Run();
+  }
+  t.Commit();
+}
+
+void Store::AddImageLink(int64_t runId, const std::string& arId, int64_t page, const std::string& images) {
+  std::lock_guard lock(mutex_);
+  Stmt(db_,
+       "INSERT INTO image_links SELECT ?1, product_id, ?2, ?3, ?4 FROM runs WHERE id=?1 ON CONFLICT(run_id, ar_id, "
+       "page_number) DO UPDATE SET images=excluded.images")
+      .Bind(1, runId)
+      .Bind(2, arId)
+      .Bind(3, page)
+      .Bind(4, images)
+      .Run();
+}
+
+void Store::AddFile(int64_t runId, const std::string& productId, const std::string& folder, const std::string& name,
+                    int64_t size) {
+  std::lock_guard lock(mutex_);
+  Stmt(db_, (std::string("INSERT INTO files VALUES(?1,?2,?3,?4,?5,") + kNow +
+             ") ON CONFLICT(product_id, folder, name) DO UPDATE SET run_id=excluded.run_id, size=excluded.size, "
+             "received_at=excluded.received_at")
+                .c_str())
+      .Bind(1, runId)
+      .Bind(2, productId)
+      .Bind(3, folder)
+      .Bind(4, name)
+      .Bind(5, size)
+      .Run();
+}
+
+void Store::CompleteRun(int64_t runId, const std::string& note) {
+  std::lock_guard lock(mutex_);
+  Transaction t(db_);
+  // The tabs sent in this run replace what earlier runs stored for them; other tabs stay.
+  Stmt(db_,
+       "DELETE FROM records WHERE product_id=(SELECT product_id FROM runs WHERE id=?1) AND run_id<?1 AND ar_id IN "
+       "(SELECT DISTINCT ar_id FROM records WHERE run_id=?1)")
+      .Bind(1, runId)
+      .Run();
+  Stmt(db_,
+       "DELETE FROM tab_links WHERE product_id=(SELECT product_id FROM runs WHERE id=?1) AND run_id<?1 AND "
+       "tran_ar_id IN (SELECT DISTINCT tran_ar_id FROM tab_links WHERE run_id=?1)")
+      .Bind(1, runId)
+      .Run();
+  Stmt(db_,
+       "DELETE FROM image_links WHERE product_id=(SELECT product_id FROM runs WHERE id=?1) AND run_id<?1 AND "
+       "ar_id IN (SELECT DISTINCT ar_id FROM image_links WHERE run_id=?1)")
+      .Bind(1, runId)
+      .Run();
+  Stmt(db_, (std::string("UPDATE runs SET state='completed', completed_at=") + kNow + ", note=?2 WHERE id=?1").c_str())
+      .Bind(1, runId)
+      .Bind(2, note)
+      .Run();
+  t.Commit();
+}
+
+std::optional<RunSummary> Store::LastRun(const std::string& productId) {
+  return Summary("product_id=?1 ORDER BY id DESC LIMIT 1", productId);
+}
+
+std::optional<RunSummary> Store::RunById(int64_t runId) { return Summary("id=?1", std::to_string(runId)); }
+
+std::optional<RunSummary> Store::Summary(const char* where, const std::string& key) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, (std::string("SELECT ") + kRunCols + " FROM runs WHERE " + where).c_str());
+  q.Bind(1, key);
+  if (!q.Step()) return std::nullopt;
+  RunSummary s;
+  s.run = ReadRun(q);
+  Stmt c(db_,
+         "SELECT (SELECT COUNT(*) FROM records WHERE run_id=?1 AND is_header=1), (SELECT COUNT(*) FROM records WHERE "
+         "run_id=?1 AND is_header=0), (SELECT COUNT(*) FROM tab_links WHERE run_id=?1), (SELECT COUNT(*) FROM "
+         "image_links WHERE run_id=?1), (SELECT COUNT(*) FROM files WHERE run_id=?1), (SELECT TOTAL(size) FROM "
+         "files WHERE run_id=?1)");
+  c.Bind(1, s.run.id).Step();
+  s.headers = c.Int(0);
+  s.articles = c.Int(1);
+  s.tabLinks = c.Int(2);
+  s.imageLinks = c.Int(3);
+  s.files = c.Int(4);
+  s.fileBytes = c.Int(5);
+  return s;
+}
+
+namespace {
+constexpr const char* kRecordCols =
+    "id, run_id, product_id, ar_id, content_number, page_number, is_header, title, html, coremeta, exmeta, "
+    "exaddmeta, imgmeta, received_at";
+RecordRow ReadRecord(Stmt& q, bool withHtml) {
+  RecordRow r;
+  r.id = q.Int(0);
+  r.runId = q.Int(1);
+  r.productId = q.Text(2);
+  r.arId = q.Text(3);
+  r.contentNumber = q.Int(4);
+  r.pageNumber = q.Int(5);
+  r.header = q.Int(6) != 0;
+  r.title = q.Text(7);
+  if (withHtml) r.html = q.Text(8);
+  r.coremeta = q.Text(9);
+  r.exmeta = q.Text(10);
+  r.exaddmeta = q.Text(11);
+  r.imgmeta = q.Text(12);
+  r.receivedAt = q.Text(13);
+  return r;
+}
+}  // namespace
+
+std::vector<RecordRow> Store::RunRecords(int64_t runId, int limit) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, (std::string("SELECT ") + kRecordCols +
+               " FROM records WHERE run_id=?1 ORDER BY ar_id, is_header DESC, page_number, content_number LIMIT ?2")
+                  .c_str());
+  q.Bind(1, runId).Bind(2, static_cast<int64_t>(limit));
+  std::vector<RecordRow> out;
+  while (q.Step()) out.push_back(ReadRecord(q, false));
+  return out;
+}
+
+std::optional<RecordRow> Store::Record(int64_t id) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, (std::string("SELECT ") + kRecordCols + " FROM records WHERE id=?1").c_str());
+  q.Bind(1, id);
+  if (!q.Step()) return std::nullopt;
+  return ReadRecord(q, true);
+}
+
+std::vector<TabLink> Store::RunTabLinks(int64_t runId) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_,
+         "SELECT product_id, tran_ar_id, tran_content, tran_page, ori_ar_id, ori_content, ori_page FROM tab_links "
+         "WHERE run_id=?1 ORDER BY tran_ar_id, CAST(tran_page AS INTEGER)");
+  q.Bind(1, runId);
+  std::vector<TabLink> out;
+  while (q.Step()) out.push_back({q.Text(0), q.Text(1), q.Text(2), q.Text(3), q.Text(4), q.Text(5), q.Text(6)});
+  return out;
+}
+
+std::vector<std::pair<std::string, std::string>> Store::RunImageLinks(int64_t runId) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, "SELECT ar_id, page_number, images FROM image_links WHERE run_id=?1 ORDER BY ar_id, page_number");
+  q.Bind(1, runId);
+  std::vector<std::pair<std::string, std::string>> out;
+  while (q.Step()) out.emplace_back(q.Text(0) + "/" + std::to_string(q.Int(1)), q.Text(2));
+  return out;
+}
+
+std::vector<FileRow> Store::RunFiles(int64_t runId) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, "SELECT folder, name, size FROM files WHERE run_id=?1 ORDER BY folder, name");
+  q.Bind(1, runId);
+  std::vector<FileRow> out;
+  while (q.Step()) out.push_back({q.Text(0), q.Text(1), q.Int(2)});
+  return out;
+}
+
+int64_t Store::CountRecords(const std::string& productId) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, "SELECT COUNT(*) FROM records WHERE product_id=?1");
+  q.Bind(1, productId).Step();
+  return q.Int(0);
+}
+
+}  // namespace qs

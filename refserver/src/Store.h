@@ -1,0 +1,137 @@
+#pragma once
+// Everything the server keeps: staff, products, reference tables and upload runs, in one SQLite file.
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace qs {
+
+struct StoreError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct Staff {
+  std::string id, name, level;
+};
+
+struct Product {
+  std::string id, code, name, serviceId;
+  std::string srcImage = "N", insImage = "N";
+  std::string tabs, tabLinks = "x", tabIds;  // comma-separated, as the product list shows them
+  int favKey = 0;                            // order of the frequently used products
+};
+
+// One line of the column definitions.
+struct MetaColumn {
+  std::string groupCode, tableCode, groupName, columnCode, columnName, codeGroup, multiple, inputType;
+};
+
+struct CodeRow {
+  std::string group, name, value;
+};
+
+struct Run {
+  int64_t id = 0;
+  std::string productId, staffId, mode, startedAt, completedAt, note;
+  std::string state;  // open, completed, abandoned
+};
+
+struct RecordIn {
+  std::string arId;
+  int64_t contentNumber = 0, pageNumber = 0;
+  bool header = false;
+  std::string title, html, coremeta, exmeta, exaddmeta, imgmeta;
+};
+
+struct TabLink {
+  std::string productId, tranArId, tranContent, tranPage, oriArId, oriContent, oriPage;
+};
+
+struct RecordRow {
+  int64_t id = 0, runId = 0;
+  std::string productId, arId;
+  int64_t contentNumber = 0, pageNumber = 0;
+  bool header = false;
+  std::string title, html, coremeta, exmeta, exaddmeta, imgmeta, receivedAt;
+};
+
+struct RunSummary {
+  Run run;
+  int64_t headers = 0, articles = 0, tabLinks = 0, imageLinks = 0, files = 0, fileBytes = 0;
+};
+
+struct FileRow {
+  std::string folder, name;
+  int64_t size = 0;
+};
+
+class Store {
+ public:
+  explicit Store(const std::string& path);
+  ~Store();
+  Store(const Store&) = delete;
+  Store& operator=(const Store&) = delete;
+
+  bool IsEmpty();
+
+  // Administration. Each throws StoreError with a reason on bad input.
+  void SetStaff(const std::string& id, const std::string& name, const std::string& level,
+                const std::string& password);
+  void SetProduct(const Product& p);
+  void Assign(const std::string& staffId, const std::string& productId);
+  void ReplaceMetaColumns(const std::vector<MetaColumn>& columns);
+  void ReplaceCodes(const std::vector<CodeRow>& rows);
+  void ReplaceKeywords(const std::string& productId, const std::vector<std::string>& lines);
+  void SetAsset(const std::string& name, const std::string& bytes);
+
+  // Login check; a verified pair is remembered (by an HMAC digest) until the stored hash changes.
+  std::optional<Staff> CheckStaff(const std::string& id, const std::string& password);
+
+  std::vector<Product> Products();
+  std::vector<Product> ProductsOf(const std::string& staffId);
+  std::optional<Product> FindProduct(const std::string& id);
+  std::vector<MetaColumn> MetaColumns();
+  std::vector<CodeRow> Codes();
+  std::vector<std::string> Keywords(const std::string& productId);
+  std::optional<std::string> Asset(const std::string& name);
+
+  // Upload runs.
+  Run StartRun(const std::string& productId, const std::string& staffId);
+  std::optional<Run> OpenRunOfProduct(const std::string& productId);
+  std::optional<Run> OpenRunOfStaff(const std::string& staffId);
+  void AddRecord(int64_t runId, const RecordIn& r);
+  void AddTabLinks(int64_t runId, const std::vector<TabLink>& links);
+  void AddImageLink(int64_t runId, const std::string& arId, int64_t page, const std::string& images);
+  void AddFile(int64_t runId, const std::string& productId, const std::string& folder, const std::string& name,
+               int64_t size);
+  void CompleteRun(int64_t runId, const std::string& note);
+
+  // Reading back (the overview page, tests, the load check).
+  std::optional<RunSummary> LastRun(const std::string& productId);
+  std::optional<RunSummary> RunById(int64_t runId);
+  std::vector<RecordRow> RunRecords(int64_t runId, int limit);
+  std::optional<RecordRow> Record(int64_t id);
+  std::vector<TabLink> RunTabLinks(int64_t runId);
+  std::vector<std::pair<std::string, std::string>> RunImageLinks(int64_t runId);  // "arid/page", images
+  std::vector<FileRow> RunFiles(int64_t runId);
+  int64_t CountRecords(const std::string& productId);
+
+ private:
+  void Exec(const char* sql);
+  std::optional<RunSummary> Summary(const char* where, const std::string& key);
+  sqlite3* db_ = nullptr;
+  std::mutex mutex_;
+  std::mutex cacheMutex_;
+  std::map<std::string, std::string> verified_;  // credential digest -> stored hash at verification
+};
+
+// Checks used by both the administration and the server: IDs that can name a folder.
+bool IsSafeId(const std::string& s);
+
+}  // namespace qs
