@@ -1,0 +1,412 @@
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "Codec.h"
+#include "Seed.h"
+#include "Server.h"
+#include "Store.h"
+
+namespace fs = std::filesystem;
+using namespace qs;
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  for (auto& l : SplitBy(text, '\n')) {
+    if (!l.empty() && l.back() == '\r') l.pop_back();
+    out.push_back(l);
+  }
+  if (!out.empty() && out.back().empty()) out.pop_back();
+  return out;
+}
+
+// A server on a free loopback port over a fresh data folder loaded with the demo seed.
+class ServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("quilo-server-test-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    store_ = std::make_unique<Store>((dir_ / "quilo.db").string());
+    LoadSeed(*store_, std::string(QUILO_SOURCE_DIR) + "/examples/demo/server");
+    ServerOptions opt;
+    opt.dataDir = dir_.string();
+    opt.maxFormBytes = 1 << 20;
+    opt.maxFileBytes = 1 << 20;
+    server_ = std::make_unique<QuiloServer>(*store_, opt);
+    port_ = server_->Bind("127.0.0.1", 0);
+    ASSERT_GT(port_, 0);
+    thread_ = std::thread([this] { server_->Listen(); });
+    ASSERT_TRUE(server_->WaitUntilRunning(5000));
+    client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
+  }
+  void TearDown() override {
+    server_->Stop();
+    if (thread_.joinable()) thread_.join();
+    client_.reset();
+    server_.reset();
+    store_.reset();
+    fs::remove_all(dir_);
+  }
+
+  // Encoded form of the login requests.
+  httplib::Result Form(const std::string& path, const std::vector<std::pair<std::string, std::string>>& fields) {
+    std::string body;
+    for (const auto& [n, v] : fields) {
+      if (v.empty()) continue;
+      body += (body.empty() ? "" : "&") + n + "=" + EncodePercentUtf8(v);
+    }
+    return client_->Post(path.c_str(), body, "application/x-www-form-urlencoded");
+  }
+  // Pre-escaped form of the upload; `literal` values are sent as they are.
+  httplib::Result Upload(const std::string& path, const std::vector<std::pair<std::string, std::string>>& fields,
+                         const std::set<std::string>& literal = {}) {
+    std::string body = "id=demo&pw=demo";
+    for (const auto& [n, v] : fields) {
+      if (v.empty()) continue;
+      body += "&" + n + "=" + (literal.count(n) ? v : EncodeUploadEscape(v));
+    }
+    return client_->Post(path.c_str(), body, "application/x-www-form-urlencoded");
+  }
+  std::string UploadBody(const std::string& path, const std::vector<std::pair<std::string, std::string>>& fields,
+                         const std::set<std::string>& literal = {}) {
+    auto r = Upload(path, fields, literal);
+    EXPECT_TRUE(r);
+    return r ? r->body : "";
+  }
+  std::string Start() { return UploadBody("/ASP/vx__InsertProductStart.asp", {{"p_id", "9001"}, {"p_dcode", "DEMO01"}}); }
+  std::string Article(const std::string& arId, int content, int page, const std::string& title,
+                      const std::string& html, const std::string& coremeta = "") {
+    return UploadBody("/ASP/vx__InsertProduct.asp", {{"p_id", "9001"},
+                                                     {"p_dcode", "DEMO01"},
+                                                     {"ar_id", arId},
+                                                     {"content_number", std::to_string(content)},
+                                                     {"page_number", std::to_string(page)},
+                                                     {"content_detail", title},
+                                                     {"page_detail", html},
+                                                     {"coremeta", coremeta}},
+                      {"content_number", "page_number"});
+  }
+  httplib::Result File(const std::string& folder, const std::string& name, const std::string& content,
+                       const std::string& pw = "demo") {
+    httplib::MultipartFormDataItems items = {{"id", "demo", "", ""},
+                                             {"pw", pw, "", ""},
+                                             {"pID", "9001", "", ""},
+                                             {"imageFolder", folder, "", ""},
+                                             {"file", content, name, "multipart/form-data"}};
+    return client_->Post("/ASP/vx__use_fileup.asp", items);
+  }
+  std::vector<std::string> StoredFiles() {
+    std::vector<std::string> out;
+    if (!fs::exists(dir_ / "files")) return out;
+    for (const auto& e : fs::recursive_directory_iterator(dir_ / "files"))
+      if (e.is_regular_file()) out.push_back(fs::relative(e.path(), dir_ / "files").string());
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+  fs::path dir_;
+  std::unique_ptr<Store> store_;
+  std::unique_ptr<QuiloServer> server_;
+  std::thread thread_;
+  int port_ = 0;
+  std::unique_ptr<httplib::Client> client_;
+};
+
+TEST_F(ServerTest, LoginRequestsAnswerTheirFormatsAndRefuseAWrongPair) {
+  struct Case {
+    const char* path;
+    std::vector<std::pair<std::string, std::string>> extra;
+  };
+  std::vector<Case> cases = {{"/ASP/vx__use_staff.asp", {}},
+                             {"/ASP/vx__getGoodsInfo.asp", {}},
+                             {"/ASP/vx__getMetaCode.asp", {}},
+                             {"/ASP/vx__JobsGetMy.asp", {}},
+                             {"/ASP/vx__getMetaInfo.asp", {{"p_id", "9001"}, {"p_dcode", "DEMO01"}}}};
+  for (const auto& c : cases) {
+    for (auto [id, pw] : {std::pair{"demo", "wrong"}, {"nobody", "demo"}, {"demo", ""}, {"", "demo"}}) {
+      std::vector<std::pair<std::string, std::string>> fields = {{"id", id}, {"pw", pw}};
+      fields.insert(fields.end(), c.extra.begin(), c.extra.end());
+      auto r = Form(c.path, fields);
+      ASSERT_TRUE(r);
+      EXPECT_EQ(r->status, 200);
+      EXPECT_EQ(r->body, "오류") << c.path << " " << id << "/" << pw;
+    }
+    std::vector<std::pair<std::string, std::string>> fields = {{"id", "demo"}, {"pw", "demo"}};
+    fields.insert(fields.end(), c.extra.begin(), c.extra.end());
+    auto r = Form(c.path, fields);
+    ASSERT_TRUE(r);
+    EXPECT_NE(r->get_header_value("Content-Type").find("charset=utf-8"), std::string::npos);
+    if (std::string(c.path) == "/ASP/vx__use_staff.asp") {
+      EXPECT_EQ(r->body, "데모 작업자|1");
+      continue;
+    }
+    auto lines = Lines(r->body);
+    ASSERT_GE(lines.size(), 3u) << c.path;
+    EXPECT_EQ(lines.front(), "OK");
+    EXPECT_EQ(lines.back(), "end");
+  }
+}
+
+TEST_F(ServerTest, ListRepliesCarryTheColumnsTheProgramReads) {
+  auto goods = Lines(Form("/ASP/vx__getGoodsInfo.asp", {{"id", "demo"}, {"pw", "demo"}})->body);
+  ASSERT_EQ(goods.size(), 5u);  // OK, three products, end
+  EXPECT_EQ(goods[1], "1^9001^QU^데모 도서");  // key, product ID, service ID, name
+
+  auto mine = Lines(Form("/ASP/vx__JobsGetMy.asp", {{"id", "demo"}, {"pw", "demo"}})->body);
+  ASSERT_GE(mine.size(), 3u);
+  EXPECT_EQ(mine[1], "데모 도서^DEMO01^9001^Y^Y^본문,번역^번역,본문^101,102");
+  for (size_t i = 1; i + 1 < mine.size(); ++i) EXPECT_EQ(SplitBy(mine[i], '^').size(), 8u) << mine[i];
+
+  auto codes = Lines(Form("/ASP/vx__getMetaCode.asp", {{"id", "demo"}, {"pw", "demo"}})->body);
+  bool etc92 = false, etc93 = false;
+  for (size_t i = 1; i + 1 < codes.size(); ++i) {
+    auto f = SplitBy(codes[i], '^');
+    ASSERT_EQ(f.size(), 3u) << codes[i];
+    etc92 = etc92 || (f[0] == "Code_92" && f[1] == "기타");
+    etc93 = etc93 || (f[0] == "Code_93" && f[1] == "기타");
+  }
+  EXPECT_TRUE(etc92 && etc93);
+
+  // Keyword definitions: for the product with its code only.
+  EXPECT_EQ(Form("/ASP/vx__getMetaInfo.asp", {{"id", "demo"}, {"pw", "demo"}, {"p_id", "9001"}, {"p_dcode", "X"}})->body,
+            "오류");
+  EXPECT_EQ(Form("/ASP/vx__getMetaInfo.asp", {{"id", "demo"}, {"pw", "demo"}, {"p_id", "9003"}, {"p_dcode", "DEMO03"}})
+                ->body,
+            "오류");
+  auto kw = Lines(Form("/ASP/vx__getMetaInfo.asp", {{"id", "demo"}, {"pw", "demo"}, {"p_id", "9001"}, {"p_dcode", "DEMO01"}})->body);
+  EXPECT_EQ(kw[1], "ar_id^101");
+}
+
+TEST_F(ServerTest, PasswordsTravelPercentEncodedWithPlusKept) {
+  store_->SetStaff("kim", "김 작업자", "2", "a+b #c");
+  EXPECT_EQ(Form("/ASP/vx__use_staff.asp", {{"id", "kim"}, {"pw", "a+b #c"}})->body, "김 작업자|2");
+  // A "+" read as a space would be another password.
+  EXPECT_EQ(client_->Post("/ASP/vx__use_staff.asp", "id=kim&pw=a%20b%20%23c", "application/x-www-form-urlencoded")->body,
+            "오류");
+  // Broken encodings are a failed login, not a crash.
+  for (const char* body : {"id=kim&pw=%E", "id=kim&pw=%FF%FE", "garbage", "=x"})
+    EXPECT_EQ(client_->Post("/ASP/vx__use_staff.asp", body, "application/x-www-form-urlencoded")->body, "오류") << body;
+}
+
+TEST_F(ServerTest, DownloadsUnderProgramUpdate) {
+  auto meta = client_->Get("/ASP/ProgramUpdate/VuxMetaInfo.txt");
+  ASSERT_TRUE(meta);
+  ASSERT_GE(meta->body.size(), 10000u);
+  ASSERT_EQ(meta->body.rfind("\xEF\xBB\xBF", 0), 0u);
+  auto lines = Lines(meta->body.substr(3));
+  std::vector<std::vector<std::string>> cols;
+  for (const auto& l : lines) cols.push_back(SplitBy(l, '\t'));
+  for (const auto& c : cols) ASSERT_EQ(c.size(), 8u);
+  // Group 0: the base meta group with the columns the program addresses by position.
+  size_t core = 0;
+  while (core < cols.size() && cols[core][0] == "ks_coremeta") ++core;
+  ASSERT_GE(core, 38u);
+  std::map<size_t, std::string> fixed = {{0, "mt_title"},        {5, "mt_oCode"},   {6, "mt_sCode"},
+                                         {26, "mt_path"},        {30, "mt_url"},    {32, "content_number"},
+                                         {35, "page_number"},    {36, "has_child"}, {37, "parent_number"}};
+  for (const auto& [pos, code] : fixed) EXPECT_EQ(cols[pos][3], code) << pos;
+  EXPECT_EQ(cols[5][5], "Code_92");
+  EXPECT_EQ(cols[6][5], "Code_93");
+  // The nine subject groups and the image group last.
+  std::vector<std::string> groups;
+  for (size_t i = core; i < cols.size(); ++i)
+    if (groups.empty() || groups.back() != cols[i][0]) groups.push_back(cols[i][0]);
+  std::vector<std::string> want = {"ks_exMetaName",         "ks_exMetaPlace",  "ks_exMetaHistory",
+                                   "ks_exMetaOmedic",       "ks_exMetaDongsik", "ks_exMetaArchitecture",
+                                   "ks_exMetaDesign",       "ks_exMetaMunhak", "ks_exMetaArt",
+                                   "ks_MetaTypeDetail"};
+  EXPECT_EQ(groups, want);
+  EXPECT_EQ(cols.back()[2], "이미지");
+  int addInfo = 0;
+  for (const auto& c : cols) addInfo += c[1] == "ks_exMetaAddInfo";
+  EXPECT_GT(addInfo, 0);
+
+  auto version = client_->Get("/ASP/ProgramUpdate/VUXVersion.txt");
+  EXPECT_EQ(version->body, QUILO_PUBLISHED_VERSION);
+  auto updater = client_->Get("/ASP/ProgramUpdate/Tupdate.exe");
+  EXPECT_EQ(updater->status, 200);
+  EXPECT_GE(updater->body.size(), 10000u);
+  EXPECT_EQ(updater->body.rfind("#!/bin/sh", 0), 0u);
+}
+
+TEST_F(ServerTest, UploadRunStoresEveryPartAndTheSecondRunIsAnUpdate) {
+  EXPECT_EQ(Lines(Start())[0], "INSERT");
+  EXPECT_EQ(UploadBody("/ASP/vx__InsertProduct.asp",
+                       {{"p_id", "9001"}, {"p_dcode", "DEMO01"}, {"ar_id", "101"}, {"content_number", "1"},
+                        {"page_number", "1"}, {"content_detail", "데모 도서 본문"},
+                        {"coremeta", "has_child=1|parent_number=0"}},
+                       {"coremeta"}),
+            "OK\r\n");
+  std::string core = "mt_title=가 나/1.jpg|mt_oCode=01|mt_url=http://x/y?a＝1＆b＝2|has_child=0";
+  EXPECT_EQ(Article("101", 2, 1, "가 나/1.jpg", "<p>첫 기사 😀 ＆ <img src=\"img/a.jpg\"></p>", core), "OK\r\n");
+  // A record sent again (after a broken connection) replaces the first copy.
+  EXPECT_EQ(Article("101", 2, 1, "가 나/1.jpg", "<p>첫 기사 😀 ＆ <img src=\"img/a.jpg\"></p>", core), "OK\r\n");
+  EXPECT_EQ(Article("102", 2, 1, "번역 기사", "<p>translated</p>"), "OK\r\n");
+  EXPECT_EQ(UploadBody("/ASP/vx__insertTabLinkInfo.asp",
+                       {{"tabLink", "p_id=9001^tran_ar_id=102^tran_content_number=1^tran_page_number=0^ori_ar_id=101^"
+                                    "ori_content_number=1^ori_page_number=0|p_id=9001^tran_ar_id=102^tran_content_"
+                                    "number=2^tran_page_number=1^ori_ar_id=101^ori_content_number=2^ori_page_number=1"}},
+                       {"tabLink"}),
+            "OK\r\n");
+  EXPECT_EQ(UploadBody("/ASP/vx__insertwImageInfo.asp",
+                       {{"arid", "900"}, {"pageNumber", "1"}, {"wImage", "images/0001.jpg|images/0002.jpg"}},
+                       {"pageNumber"}),
+            "OK\r\n");
+  auto f = File("img/", "a.jpg", std::string("\xFF\xD8 jpeg \0 bytes", 15));
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->body, "OK");
+  EXPECT_EQ(File("img/sub", "가 나.jpg", "x")->body, "OK");
+  EXPECT_EQ(UploadBody("/ASP/vx__InsertProductComplete.asp", {{"p_id", "9001"}, {"p_dcode", "DEMO01"}}), "OK\r\n");
+
+  auto last = store_->LastRun("9001");
+  ASSERT_TRUE(last);
+  EXPECT_EQ(last->run.mode, "INSERT");
+  EXPECT_EQ(last->run.state, "completed");
+  EXPECT_EQ(last->headers, 1);
+  EXPECT_EQ(last->articles, 2);
+  EXPECT_EQ(last->tabLinks, 2);
+  EXPECT_EQ(last->imageLinks, 1);
+  EXPECT_EQ(last->files, 2);
+  auto records = store_->RunRecords(last->run.id, 100);
+  const RecordRow* art = nullptr;
+  for (const auto& r : records)
+    if (r.arId == "101" && !r.header) art = &r;
+  ASSERT_TRUE(art);
+  EXPECT_EQ(art->title, "가 나/1.jpg");
+  EXPECT_EQ(art->coremeta, core);
+  EXPECT_EQ(store_->Record(art->id)->html, "<p>첫 기사 😀 ＆ <img src=\"img/a.jpg\"></p>");
+  EXPECT_EQ(StoredFiles(), (std::vector<std::string>{"9001/img/a.jpg", "9001/img/sub/가 나.jpg"}));
+  EXPECT_EQ(client_->Get("/files/9001/img/a.jpg")->body.size(), 15u);
+
+  // The overview and the article page show what arrived.
+  auto page = client_->Get("/");
+  EXPECT_NE(page->body.find("데모 도서"), std::string::npos);
+  EXPECT_NE(page->body.find("가 나/1.jpg"), std::string::npos);
+  EXPECT_NE(page->body.find("/records/" + std::to_string(art->id)), std::string::npos);
+  auto html = client_->Get(("/records/" + std::to_string(art->id) + "/html").c_str());
+  EXPECT_NE(html->body.find("첫 기사 😀"), std::string::npos);
+  EXPECT_NE(html->get_header_value("Content-Security-Policy").find("sandbox"), std::string::npos);
+
+  // Second run: an update whose completion replaces tab 101 and keeps tab 102.
+  EXPECT_EQ(Lines(Start())[0], "UPDATE");
+  EXPECT_EQ(Article("101", 2, 1, "고친 기사", "<p>new</p>"), "OK\r\n");
+  EXPECT_EQ(store_->CountRecords("9001"), 4);  // old content stays until the update completes
+  EXPECT_EQ(UploadBody("/ASP/vx__InsertProductComplete.asp",
+                       {{"p_id", "9001"}, {"p_dcode", "DEMO01"}, {"p_update", "오탈자 수정\r\n"}}),
+            "OK\r\n");
+  auto second = store_->LastRun("9001");
+  EXPECT_EQ(second->run.mode, "UPDATE");
+  EXPECT_EQ(second->run.note, "오탈자 수정\r\n");
+  EXPECT_EQ(store_->CountRecords("9001"), 2);  // new 101 article + the old 102 article
+  EXPECT_EQ(Lines(Start())[0], "UPDATE");
+}
+
+TEST_F(ServerTest, BadRecordsAreRefusedAndNothingIsStored) {
+  ASSERT_EQ(Lines(Start())[0], "INSERT");
+  auto post = [&](const std::string& body) {
+    auto r = client_->Post("/ASP/vx__InsertProduct.asp", body, "application/x-www-form-urlencoded");
+    EXPECT_TRUE(r);
+    return r ? r->body : std::string();
+  };
+  std::string base = "id=demo&pw=demo&p_id=9001&p_dcode=DEMO01&content_number=2&page_number=1&content_detail=t";
+  std::vector<std::string> bad = {
+      base + "&ar_id=999&page_detail=x",                                     // tab of no product
+      "id=demo&pw=demo&p_id=9001&p_dcode=WRONG&ar_id=101&content_number=2&page_number=1",
+      "id=demo&pw=demo&p_id=9999&p_dcode=DEMO01&ar_id=101&content_number=2&page_number=1",
+      "id=demo&pw=demo&p_id=9001&p_dcode=DEMO01&ar_id=101&content_number=two&page_number=1",
+      base + "&ar_id=101&page_detail=%uD800",                                // lone surrogate
+      base + "&ar_id=101&page_detail=%u41",                                  // cut escape
+      base + "&ar_id=101&page_detail=%EA%B0%80",                             // UTF-8 bytes are not this escaping
+      base + "&ar_id=101&coremeta=nosuchcolumn%3Dx",
+      base + "&ar_id=101&exmeta=name%3Dks_nothing",
+      base + "&ar_id=101&exaddmeta=nm_office%3Dx",                           // add-info without its group
+      base + "&ar_id=101&garbage",
+      "id=demo&pw=wrong&p_id=9001&p_dcode=DEMO01&ar_id=101&content_number=2&page_number=1",
+  };
+  for (const auto& body : bad) {
+    std::string reply = post(body);
+    EXPECT_NE(Lines(reply)[0].find("ERROR"), std::string::npos) << body << " -> " << reply;
+  }
+  EXPECT_EQ(store_->CountRecords("9001"), 0);
+  // A good record with ex-meta goes in.
+  EXPECT_EQ(post(base + "&ar_id=101&exmeta=name%3Dks_exMetaName%7Cnm_name%3D%uD64D&exaddmeta=nm_office%3Dx"), "OK\r\n");
+  EXPECT_EQ(store_->CountRecords("9001"), 1);
+
+  // Other scripts refuse bad input too.
+  for (auto [path, body] : std::vector<std::pair<std::string, std::string>>{
+           {"/ASP/vx__insertTabLinkInfo.asp", "id=demo&pw=demo&tabLink=p_id=9001^tran_ar_id=102"},
+           {"/ASP/vx__insertTabLinkInfo.asp",
+            "id=demo&pw=demo&tabLink=p_id=9001^tran_ar_id=555^tran_content_number=1^tran_page_number=0^ori_ar_id=101^"
+            "ori_content_number=1^ori_page_number=0"},
+           {"/ASP/vx__insertwImageInfo.asp", "id=demo&pw=demo&arid=900&pageNumber=1&wImage=images/..%2F..%2Fetc"},
+           {"/ASP/vx__insertwImageInfo.asp", "id=demo&pw=demo&arid=900&pageNumber=x&wImage=images/a.jpg"},
+           {"/ASP/vx__InsertProductStart.asp", "id=demo&pw=demo&p_id=9003&p_dcode=DEMO03"},  // not assigned
+           {"/ASP/vx__InsertProductComplete.asp", "id=demo&pw=nope&p_id=9001&p_dcode=DEMO01"},
+       }) {
+    auto r = client_->Post(path.c_str(), body, "application/x-www-form-urlencoded");
+    EXPECT_NE(r->body.find("ERROR"), std::string::npos) << path << " " << body;
+  }
+  auto last = store_->LastRun("9001");
+  EXPECT_EQ(last->tabLinks, 0);
+  EXPECT_EQ(last->imageLinks, 0);
+  EXPECT_EQ(last->run.state, "open");
+}
+
+TEST_F(ServerTest, FileUploadRefusesPathsThatLeaveTheStore) {
+  ASSERT_EQ(Lines(Start())[0], "INSERT");
+  struct Case {
+    std::string folder, name;
+  };
+  std::vector<Case> cases = {{"../x", "a.jpg"},      {"/tmp", "a.jpg"},          {"img/../../x", "a.jpg"},
+                             {"img\\..\\x", "a.jpg"}, {"img/", "../a.jpg"},       {"img/", "a\\b.jpg"},
+                             {"img/", ".."},          {"", "a.jpg"},              {"img//x", "a.jpg"},
+                             {"img/", std::string("a\0b.jpg", 7)}, {std::string("img\0", 4), "a.jpg"}};
+  for (const auto& c : cases) {
+    auto r = File(c.folder, c.name, "data");
+    ASSERT_TRUE(r);
+    EXPECT_NE(r->body, "OK") << c.folder << " " << c.name;
+  }
+  EXPECT_NE(File("img/", "a.jpg", "data", "wrong")->body, "OK");
+  EXPECT_TRUE(StoredFiles().empty());
+
+  // A body that is not multipart, and a broken multipart body, are errors too.
+  auto plain = client_->Post("/ASP/vx__use_fileup.asp", "id=demo&pw=demo", "application/x-www-form-urlencoded");
+  EXPECT_NE(plain->body.find("ERROR"), std::string::npos);
+  auto broken = client_->Post("/ASP/vx__use_fileup.asp", "--zz\r\nContent-Disposition: form-data; name=\"id\"\r\n",
+                              "multipart/form-data; boundary=zz");
+  ASSERT_TRUE(broken);
+  EXPECT_NE(broken->body, "OK");
+  auto noBoundary = client_->Post("/ASP/vx__use_fileup.asp", "xx", "multipart/form-data");
+  ASSERT_TRUE(noBoundary);
+  EXPECT_NE(noBoundary->body, "OK");
+  EXPECT_TRUE(StoredFiles().empty());
+  // Stored files can only be read from inside the store.
+  EXPECT_EQ(client_->Get("/files/9001/../quilo.db")->status, 404);
+}
+
+TEST_F(ServerTest, SizesAndUnknownPaths) {
+  ASSERT_EQ(Lines(Start())[0], "INSERT");
+  // An article far beyond a small form limit is fine...
+  std::string html(200000, 'a');
+  EXPECT_EQ(Article("101", 2, 1, "긴 기사", html), "OK\r\n");
+  EXPECT_EQ(store_->Record(store_->RunRecords(store_->LastRun("9001")->run.id, 10)[0].id)->html.size(), html.size());
+  // ...one above the server's limit is refused.
+  auto huge = Article("101", 3, 2, "너무 긴 기사", std::string(1100000, 'a'));
+  EXPECT_NE(huge.find("ERROR"), std::string::npos);
+  EXPECT_NE(File("img/", "big.jpg", std::string(1100000, 'x'))->body, "OK");
+  EXPECT_EQ(store_->CountRecords("9001"), 1);
+
+  auto unknown = client_->Post("/ASP/vx__nothing.asp", "id=demo&pw=demo", "application/x-www-form-urlencoded");
+  EXPECT_EQ(unknown->status, 404);
+  EXPECT_NE(unknown->body.find("ERROR"), std::string::npos);
+  EXPECT_EQ(client_->Get("/ASP/ProgramUpdate/other.exe")->status, 404);
+}
+
+}  // namespace
