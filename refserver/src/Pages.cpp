@@ -82,13 +82,17 @@ std::string RunBlock(Store& store, const Product& p, const RunSummary& s, int li
          Stat(s.tabLinks, "탭 연결") + Stat(s.imageLinks, "원문 이미지 연결") + Stat(s.files, "파일") +
          Stat(s.fileBytes, "파일 바이트") + "</div>";
   if (!r.note.empty()) out += "<div class=\"note\">" + HtmlEscape(r.note) + "</div>";
+  int64_t kept = store.CountRecords(p.id);
+  if (kept != s.articles + s.headers)
+    out += "<p class=\"sub\">제품에 저장된 레코드는 모두 " + Num(kept) +
+           "건입니다. 이번 업로드에 없던 탭의 레코드는 이전 업로드의 것이 그대로 남습니다.</p>";
   auto tabs = TabNames(p);
   auto records = store.RunRecords(r.id, limit + 1);
   if (records.empty()) {
     out += "<p class=\"empty\">이 업로드에는 아직 텍스트 레코드가 없습니다.</p>";
     return out;
   }
-  out += "<table><tr><th>탭</th><th>콘텐츠</th><th>페이지</th><th>제목</th></tr>";
+  out += "<table><tr><th>탭</th><th>콘텐츠</th><th>페이지</th><th>이번 업로드의 제목</th></tr>";
   int shown = 0;
   for (const auto& rec : records) {
     if (shown++ == limit) break;

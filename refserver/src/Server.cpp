@@ -156,6 +156,8 @@ struct QuiloServer::Impl {
     svr.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
     svr.set_payload_max_length(opt.maxFileBytes + (1u << 20));
     svr.set_keep_alive_max_count(1000);
+    // Replies go out as header and body writes; without this each waits for the peer's delayed ACK.
+    svr.set_tcp_nodelay(true);
     svr.set_read_timeout(30, 0);
     svr.set_error_handler([](const httplib::Request&, httplib::Response& res) {
       if (res.body.empty()) {

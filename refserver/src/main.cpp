@@ -36,7 +36,7 @@ const char* kUsage =
     "  keywords-load PRODUCT FILE     replace a product's keyword definitions\n"
     "  updater-load FILE              replace the updater served as Tupdate.exe\n"
     "  seed-load DIR                  load a seed folder\n"
-    "  list                           show staff assignments and products\n";
+    "  list                           show the products\n";
 
 std::atomic<qs::QuiloServer*> g_server{nullptr};
 
