@@ -190,6 +190,14 @@ TEST_F(ServerTest, PasswordsTravelPercentEncodedWithPlusKept) {
   // A "+" read as a space would be another password.
   EXPECT_EQ(client_->Post("/ASP/vx__use_staff.asp", "id=kim&pw=a%20b%20%23c", "application/x-www-form-urlencoded")->body,
             "오류");
+  // The upload scripts take the login escaped or as typed.
+  store_->SetStaff("cho", "조 작업자", "1", "100% 한");
+  for (const char* login : {"id=cho&pw=100%25%20%uD55C", "id=cho&pw=100% 한"}) {
+    std::string body = std::string(login) + "&p_id=9001&p_dcode=DEMO01";
+    EXPECT_EQ(client_->Post("/ASP/vx__InsertProductStart.asp", body, "application/x-www-form-urlencoded")->body,
+              "ERROR: the product is not assigned to this staff member\r\n")
+        << login;
+  }
   // Broken encodings are a failed login, not a crash.
   for (const char* body : {"id=kim&pw=%E", "id=kim&pw=%FF%FE", "garbage", "=x"})
     EXPECT_EQ(client_->Post("/ASP/vx__use_staff.asp", body, "application/x-www-form-urlencoded")->body, "오류") << body;
