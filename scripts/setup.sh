@@ -6,6 +6,7 @@ PKGS=(cmake ninja-build g++ pkg-config ccache
       libicu-dev libjpeg62-turbo-dev libxlsxwriter-dev libquazip1-qt6-dev zlib1g-dev
       libsqlite3-dev libcpp-httplib-dev libssl-dev
       libgtest-dev libgmock-dev
+      qt6-translations-l10n
       xvfb xauth xdotool imagemagick fonts-noto-cjk curl)
 missing=()
 for p in "${PKGS[@]}"; do

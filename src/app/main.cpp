@@ -4,7 +4,9 @@
 #include "shell/ui/frmMain.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QLockFile>
+#include <QTranslator>
 
 int main(int argc, char** argv)
 {
@@ -12,6 +14,11 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("VUX - Quilo Maker"));
     QApplication::setApplicationVersion(QStringLiteral(QUILO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quilo-maker"));
+
+    // The operators read Korean: the toolkit's own buttons and dialogs ("예", "아니요") too.
+    QTranslator qtKorean;
+    if (qtKorean.load(QStringLiteral("qtbase_ko"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtKorean);
 
     // One running copy per data folder: two copies would overwrite each other's settings.
     // The lock is released when the process ends, also when it dies.

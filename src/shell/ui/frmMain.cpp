@@ -1,5 +1,6 @@
 #include "shell/ui/frmMain.h"
 
+#include "articles/ui/GridPainters.h"
 #include "jobs/JobDefine.h"
 #include "shell/Settings.h"
 #include "shell/StyleSheet.h"
@@ -453,7 +454,7 @@ void TfrmMain::BuildDetailPanel(QWidget* host)
     JobInfo->verticalHeader()->hide();
     JobInfo->setEditTriggers(QAbstractItemView::NoEditTriggers);
     JobInfo->setSelectionBehavior(QAbstractItemView::SelectRows);
-    JobInfo->setAlternatingRowColors(true);
+    DrawGridCell(JobInfo, {Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft});
     JobInfo->verticalHeader()->setDefaultSectionSize(22);
     for (int c = 0; c < 3; ++c)
         JobInfo->setColumnWidth(c, widths[c]);
@@ -575,6 +576,8 @@ void TfrmMain::ChildOpen(const QString& name)
     WindowKind kind = WindowKind::Modal;
     const WindowFactory* factory = FindWindowFactory(name, &kind);
     if (!factory) {
+        // Nothing opened: no tool button stays pressed for it.
+        ChildClosed();
         ShowInfoBox(this, NotReadyMessage);
         return;
     }

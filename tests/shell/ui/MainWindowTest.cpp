@@ -5,6 +5,7 @@
 #include "shell/StyleSheet.h"
 #include "shell/TextFile.h"
 #include "shell/myLIB.h"
+#include "shell/ui/FormPosition.h"
 #include "shell/ui/WindowRegistry.h"
 #include "shell/ui/frmMain.h"
 
@@ -15,6 +16,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -258,11 +261,13 @@ TEST_F(MainWindowTest, GuardMessagesOfTheSteps)
         EXPECT_EQ(boxes.texts,
                   QStringList({"색인 정보를 받으려면 로그인하십시오.", "결과를 업로드하려면 로그인하십시오."}));
     }
+    win->MarkToolButton(act("actTag"));
     {
         BoxAnswerer boxes;
         win->ChildOpen("noSuchWindow");
         EXPECT_EQ(boxes.texts, QStringList({NotReadyMessage}));
     }
+    EXPECT_FALSE(win->findChild<QToolButton*>("tb_actTag")->isChecked());
 }
 
 TEST_F(MainWindowTest, ChildWindowsOnePerNameAndCloseQuestion)
@@ -395,6 +400,12 @@ TEST_F(MainWindowTest, StartUpRestoresBoundsAndLastJob)
     EXPECT_EQ(label("PanelWorkDir")->text(), job);
     EXPECT_EQ(win->size(), QSize(800, 600));
     EXPECT_EQ(win->pos(), QPoint(20, 30));
+
+    // Bounds left from a screen that is gone bring the window back onto the primary screen.
+    SaveFormPosition("frmMain", FormPosition{0, -5000, -4000, 800, 600});
+    RestoreFormPosition(win.get(), "frmMain");
+    EXPECT_EQ(win->pos(), QGuiApplication::primaryScreen()->availableGeometry().topLeft());
+    EXPECT_EQ(win->size(), QSize(800, 600));
 }
 
 TEST_F(MainWindowTest, CloseAnsweredNoKeepsRunningButSavesPositionAndClosesChildren)
