@@ -557,6 +557,8 @@ bool TfrmMain::RequireJob()
 
 bool TfrmMain::EnsureCodeTable()
 {
+    if (CodeTableRunner)
+        return CodeTableRunner(this) == 1;
     // The code table routine registers itself under this name; without it there is nothing
     // to build and the steps go on.
     if (const DialogRunner* run = FindDialogRunner(QStringLiteral("EnsureCodeTable")))

@@ -48,6 +48,9 @@ public:
     // The folder dialog of the open-job action (caption, start folder) -> chosen folder or
     // empty on cancel. Replaceable so the flow can be driven without a dialog.
     std::function<QString(QWidget*, const QString&, const QString&)> ChooseFolder;
+    // The code table check; when empty, the routine registered as "EnsureCodeTable" runs
+    // (1 = the table is ready).
+    std::function<int(QWidget*)> CodeTableRunner;
     // The about box after start-up (it checks the program version on the server).
     bool ShowAboutBoxAtStart = true;
 

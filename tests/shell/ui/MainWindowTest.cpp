@@ -250,7 +250,18 @@ TEST_F(MainWindowTest, GuardMessagesOfTheSteps)
     }
     EXPECT_FALSE(win->findChild<QToolButton*>("tb_ActConnect")->isChecked());
 
-    // Steps that need a login; the code table guard before them finds its two tables.
+    // A code table that cannot be made stops the steps that need it, before anything else.
+    win->CodeTableRunner = [](QWidget*) { return 0; };
+    {
+        BoxAnswerer boxes;
+        act("actCategory")->trigger();
+        act("actUpload")->trigger();
+        EXPECT_TRUE(boxes.texts.isEmpty());
+    }
+    EXPECT_FALSE(win->findChild<QToolButton*>("tb_actCategory")->isChecked());
+
+    // Steps that need a login; the registered code table guard before them finds its two tables.
+    win->CodeTableRunner = nullptr;
     WriteBytes(DataFolder() + "/VuxMetaInfo.txt",
                Utf16File({"ks_coremeta\tks_coremeta\t주제\tmt_oCode\t주제1\tsubj\tN\t2"}));
     WriteBytes(CodeTableFileName(), Utf16File({"subj\t주제\t00", "subj\t문학\t10"}));
