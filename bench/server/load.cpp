@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
   const std::string login = "id=demo&pw=demo&p_id=9001&p_dcode=DEMO01";
   httplib::Client setup("127.0.0.1", port);
   auto start = setup.Post("/ASP/vx__InsertProductStart.asp", login, form);
-  if (!start || start->body.rfind("INSERT", 0) != 0 && start->body.rfind("UPDATE", 0) != 0) {
+  if (!start || (start->body.rfind("INSERT", 0) != 0 && start->body.rfind("UPDATE", 0) != 0)) {
     fprintf(stderr, "start failed: %s\n", start ? start->body.c_str() : "no connection");
     return 1;
   }

@@ -49,9 +49,12 @@ std::string Head(const std::string& title, const std::string& subtitle) {
 const char* kFoot = "</main></body></html>\n";
 
 std::string Num(int64_t n) {
-  std::string s = std::to_string(n < 0 ? -n : n);
-  for (int i = static_cast<int>(s.size()) - 3; i > 0; i -= 3) s.insert(static_cast<size_t>(i), ",");
-  return n < 0 ? "-" + s : s;
+  std::string digits = std::to_string(n < 0 ? -n : n), out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return n < 0 ? std::string(1, '-') + out : out;
 }
 
 std::string ModeBadge(const Run& r) {
