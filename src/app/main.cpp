@@ -24,10 +24,11 @@ int main(int argc, char** argv)
     // The lock is released when the process ends, also when it dies.
     QLockFile lock(DataFolder() + QStringLiteral("/quilo-maker.lock"));
     lock.setStaleLockTime(0);
-    if (!lock.tryLock(0)) {
+    if (!lock.tryLock(0) && lock.error() == QLockFile::LockFailedError) {
         ShowInfoBox(nullptr, QStringLiteral("프로그램이 이미 실행중입니다."));
         return 1;
     }
+    // A data folder where no lock can be written at all does not keep the operator out.
 
     // myLIB is the program-wide session object; it is constructed before main runs.
     if (!myLIB.isCreated)

@@ -962,7 +962,10 @@ void TfrmMain::actTagCountExecute()
 
 void TfrmMain::actHelpOnlineExecute()
 {
-    QDesktopServices::openUrl(QUrl(ServerBaseURL() + QStringLiteral("/help/help.htm")));
+    const QString url = ServerBaseURL() + QStringLiteral("/help/help.htm");
+    // Without a browser the operator at least learns where the help lives.
+    if (!QDesktopServices::openUrl(QUrl(url)))
+        ShowInfoBox(this, QStringLiteral("도움말을 열지 못했습니다.\r\n") + url);
 }
 
 void TfrmMain::HelpAbout1Execute()

@@ -25,6 +25,10 @@ TEST(ProgressBarWindow, EscSetsTheStopFlagAndOtherKeysDoNot)
     EXPECT_TRUE(w.PressESC);
     EXPECT_EQ(esc.count(), 1);
     w.PressESC = false;
+    w.ProgressBar->setValue(40);
+    w.Label1->setText("12 / 30");
+    if (qEnvironmentVariableIsSet("QUILO_SHOT_DIR"))
+        w.grab().save(qEnvironmentVariable("QUILO_SHOT_DIR") + "/frmProgressBar.png");
 
     // The elapsed time starts ticking after a second.
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.LabelTiming->text().startsWith("경과시간 00:00:0"); }, 3000));
