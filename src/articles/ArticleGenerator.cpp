@@ -496,16 +496,41 @@ bool TArticleGenerator::WriteArticles(int tab)
     return false;
 }
 
-bool GenerateArticles(const TJobDefine& job, const QList<int>& tabs, const QStringList& removeTexts,
-                      Interaction& ui, LongLineHandler* longLines, TabStateFn onState)
+QString GenerationElapsedText(qint64 seconds)
+{
+    const qint64 s = qMax<qint64>(seconds, 0);
+    QString t;
+    if (s < 60)
+        t = QStringLiteral("%1초").arg(s);
+    else if (s < 3600)
+        t = QString::asprintf("%d:%.2d", int(s / 60), int(s % 60));
+    else if (s < 86400)
+        t = QString::asprintf("%d:%.2d:%.2d", int(s / 3600), int(s / 60 % 60), int(s % 60));
+    else
+        t = QString::asprintf("%d일 %.2d:%.2d:%.2d", int(s / 86400), int(s / 3600 % 24), int(s / 60 % 60),
+                              int(s % 60));
+    return QStringLiteral("경과시간 = ") + t;
+}
+
+bool ConfirmGeneration(const QList<int>& tabs, Interaction& ui)
 {
     if (tabs.isEmpty()) {
         ui.ShowInfo(QStringLiteral("기사를 생성할 탭이 하나도 선택되지 않았습니다."));
         return false;
     }
-    if (!ui.AskYesNo(QStringLiteral("기사를 생성합니다.\r\n만일 기존에 작업한 내용이 있다면 모두 삭제되고 새로 생성하게 됩니다.\r\n"
-                                    "정말로 기사 생성 작업을 진행합니까?")))
-        return false;
+    return ui.AskYesNo(QStringLiteral("기사를 생성합니다.\r\n만일 기존에 작업한 내용이 있다면 모두 삭제되고 새로 생성하게 됩니다.\r\n"
+                                      "정말로 기사 생성 작업을 진행합니까?"));
+}
+
+bool GenerateArticles(const TJobDefine& job, const QList<int>& tabs, const QStringList& removeTexts,
+                      Interaction& ui, LongLineHandler* longLines, TabStateFn onState)
+{
+    return ConfirmGeneration(tabs, ui) && RunGeneration(job, tabs, removeTexts, ui, longLines, onState);
+}
+
+bool RunGeneration(const TJobDefine& job, const QList<int>& tabs, const QStringList& removeTexts,
+                   Interaction& ui, LongLineHandler* longLines, TabStateFn onState)
+{
     ui.Report(QStringLiteral("작업을 중단하려면 ESC를 누르세요."));
     ui.ClearStop();
 

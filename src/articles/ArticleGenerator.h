@@ -108,6 +108,15 @@ private:
 // message. Returns true when every tab succeeded.
 bool GenerateArticles(const TJobDefine& job, const QList<int>& tabs, const QStringList& removeTexts,
                       Interaction& ui, LongLineHandler* longLines, TabStateFn onState = {});
+// Its two halves, for the window that asks on its own thread and runs on a worker:
+// refuses an empty selection and asks the operator to go on ...
+bool ConfirmGeneration(const QList<int>& tabs, Interaction& ui);
+// ... and runs the tabs and shows the closing message.
+bool RunGeneration(const TJobDefine& job, const QList<int>& tabs, const QStringList& removeTexts,
+                   Interaction& ui, LongLineHandler* longLines, TabStateFn onState = {});
+
+// "경과시간 = " and "12초", "3:07", "1:02:03" or "2일 01:02:03".
+QString GenerationElapsedText(qint64 seconds);
 
 // The non-empty texts of the remove edits, as typed (not trimmed).
 QStringList CollectRemoveTexts(const QStringList& edits);

@@ -106,6 +106,21 @@ int SplitOneLine(const QString& line, const SplitText& sep, QStringList& out, bo
     return added;
 }
 
+SplitOutcome ConfirmSplitStart(const LineSplitOptions& options, Interaction& ui)
+{
+    bool any = false;
+    for (const SplitText& s : options.seps)
+        any = any || !s.text.isEmpty();
+    if (!any) {
+        ui.ShowInfo(QStringLiteral("줄 분리 구분자를 입력하세요."));
+        return SplitOutcome::NoSplitText;
+    }
+    ShowSplitOptions(options, ui);
+    if (!options.noAsk && !ui.AskYesNo(QStringLiteral("줄 분리를 시작합니까?")))
+        return SplitOutcome::Declined;
+    return SplitOutcome::Done;
+}
+
 LineSplitResult SplitLongLines(const QString& path, const LineSplitOptions& options,
                                Interaction& ui)
 {
@@ -115,19 +130,17 @@ LineSplitResult SplitLongLines(const QString& path, const LineSplitOptions& opti
         Log(ui, path);
         return result;
     }
-    bool any = false;
-    for (const SplitText& s : options.seps)
-        any = any || !s.text.isEmpty();
-    if (!any) {
-        ui.ShowInfo(QStringLiteral("줄 분리 구분자를 입력하세요."));
-        result.outcome = SplitOutcome::NoSplitText;
+    const SplitOutcome start = ConfirmSplitStart(options, ui);
+    if (start != SplitOutcome::Done) {
+        result.outcome = start;
         return result;
     }
-    ShowSplitOptions(options, ui);
-    if (!options.noAsk && !ui.AskYesNo(QStringLiteral("줄 분리를 시작합니까?"))) {
-        result.outcome = SplitOutcome::Declined;
-        return result;
-    }
+    return RunLineSplit(path, options, ui);
+}
+
+LineSplitResult RunLineSplit(const QString& path, const LineSplitOptions& options, Interaction& ui)
+{
+    LineSplitResult result;
     if (!options.noAsk)
         Log(ui, QStringLiteral("한 번에 줄 나눔이 처리되지 않으면, 구분자를 바꿔가면서 여러 번 실행하십시오."));
     ui.ClearStop();

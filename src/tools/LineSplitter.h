@@ -45,9 +45,15 @@ struct LineSplitResult {
     QStringList backups;  // backup files written, in order
 };
 
-// Progress bar 0 and status slot 0 carry "line / count".
+// The whole run: the file must exist, then ConfirmSplitStart and RunLineSplit.
 LineSplitResult SplitLongLines(const QString& path, const LineSplitOptions& options,
                                Interaction& ui);
+// Refuses a run without split texts, shows the options and (unless do-not-ask) asks to start.
+// Done means: go on.
+SplitOutcome ConfirmSplitStart(const LineSplitOptions& options, Interaction& ui);
+// The passes over the file, one per non-empty split text, until no unsplit line remains.
+// Progress bar 0 and status slot 0 carry "line/count".
+LineSplitResult RunLineSplit(const QString& path, const LineSplitOptions& options, Interaction& ui);
 
 // The message-pane form of a line: a leading "-" becomes a ruler of 40 "-".
 QString SplitterLogLine(const QString& line);

@@ -334,8 +334,12 @@ TEST(ArticleGenerator, RunOverTabs)
     EXPECT_EQ(f.ui.infos.last(), "작업을 완료했습니다.");
 }
 
-TEST(ArticleGenerator, GroupFolders)
+TEST(ArticleGenerator, GroupFoldersAndElapsedTime)
 {
+    EXPECT_EQ(GenerationElapsedText(59), "경과시간 = 59초");
+    EXPECT_EQ(GenerationElapsedText(187), "경과시간 = 3:07");
+    EXPECT_EQ(GenerationElapsedText(3723), "경과시간 = 1:02:03");
+    EXPECT_EQ(GenerationElapsedText(2 * 86400 + 3723), "경과시간 = 2일 01:02:03");
     EXPECT_EQ(ArticleGroupFolder("3"), "0003");
     EXPECT_EQ(ArticleGroupFolder("3_2_1"), "0003");
     EXPECT_EQ(ArticleGroupFolder("12345_1"), "12345");
