@@ -33,3 +33,14 @@ TEST(ProgressBarWindow, EscSetsTheStopFlagAndOtherKeysDoNot)
     // The elapsed time starts ticking after a second.
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.LabelTiming->text().startsWith("경과시간 00:00:0"); }, 3000));
 }
+
+TEST(ProgressBarWindow, CentredOnTheWindowItServes)
+{
+    QWidget main;
+    main.setGeometry(100, 80, 700, 500);
+    main.show();
+    TfrmProgressBar w(&main);
+    w.show();
+    EXPECT_LE((w.frameGeometry().center() - main.frameGeometry().center()).manhattanLength(), 2);
+    EXPECT_TRUE(w.isWindow());
+}
