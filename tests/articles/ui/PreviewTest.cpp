@@ -1,0 +1,138 @@
+#include "articles/ArticleHtml.h"
+#include "articles/ui/ArticleTreeWidget.h"
+#include "articles/ui/fTreeModule.h"
+#include "articles/ui/fWeb.h"
+#include "common/TestSupport.h"
+#include "shell/myLIB.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+namespace {
+
+// A job of one tab "본문" with three articles; the first links to the third.
+struct PreviewJob {
+    QTemporaryDir dir;
+    TJobDefine saved = myLIB.Jobs;
+
+    PreviewJob()
+    {
+        TJobDefine& job = myLIB.Jobs;
+        job = TJobDefine();
+        job.WorkFolder = dir.path();
+        job.pNAME = "시험 도서";
+        job.TabsCount = 1;
+        job.TabsName[0] = "본문";
+        job.TabsID[0] = "101";
+        WriteBytes(dir.path() + "/본문.idx", Utf16File({"1", "1", "첫째 기사", "1_1", "2", "둘째 기사", "2", "1", "셋째 기사"}));
+        WriteBytes(dir.path() + "/work_본문/0001/1.txt",
+                   Utf16File({"<H1 id=1>첫째 기사</H1>", "낱말<FN>1</FN> 뒤",
+                              "<a id=\"go\" href=\"INNERREFER://page=3/\">셋째로</a>", "<A NAME=\"1\">1</A> 각주"}));
+        WriteBytes(dir.path() + "/work_본문/0001/1_1.txt", Utf16File({"<H2 id=1_1>둘째 기사</H2>", "둘째 본문"}));
+        WriteBytes(dir.path() + "/work_본문/0002/2.txt", Utf16File({"<H1 id=2>셋째 기사</H1>", "셋째 본문"}));
+    }
+    ~PreviewJob() { myLIB.Jobs = saved; }
+};
+
+QVariant RunScript(QWebEnginePage* page, const QString& script)
+{
+    QVariant result;
+    bool done = false;
+    page->runJavaScript(script, [&](const QVariant& v) {
+        result = v;
+        done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 10000));
+    return result;
+}
+
+} // namespace
+
+TEST(Preview, TreeFrameShowsFirstArticleAndFollowsLinks)
+{
+    PreviewJob job;
+    ResetPreviewPageCounter();
+    TfTreeModule frame;
+    frame.resize(900, 600);
+    frame.show();
+    ASSERT_TRUE(frame.Show(0));
+
+    // The first article is selected, its text on the text page, its page in the view.
+    TArticleTreeWidget* tree = frame.TreeView;
+    EXPECT_EQ(tree->absoluteIndex(tree->currentItem()), 1);
+    EXPECT_EQ(frame.eTextSource->toPlainText().split('\n').first(), "<H1 id=1>첫째 기사</H1>");
+    EXPECT_EQ(frame.PageHtml->currentWidget(), frame.tabText);
+    EXPECT_EQ(QUrl(frame.fWeb1->Furl).toLocalFile(), job.dir.path() + "/unit1.htm");
+    EXPECT_FALSE(frame.PanelExtra->isVisible());
+    QWebEnginePage* page = frame.fWeb1->browser()->page();
+    EXPECT_EQ(RunScript(page, "document.title").toString(), "펜드로룩스 디지털 컨텐츠");
+    EXPECT_EQ(RunScript(page, "document.getElementsByName('bon1').length").toInt(), 1);
+
+    // The root cannot be selected.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(tree->itemAt(0)).center());
+    EXPECT_EQ(tree->absoluteIndex(tree->currentItem()), 1);
+
+    // Font size through the page script.
+    frame.fWeb1->setFontSize(1);
+    EXPECT_EQ(frame.fWeb1->FhtmFontSize, 14);
+    EXPECT_EQ(RunScript(page, "cSize").toInt(), 14);
+    frame.fWeb1->FhtmFontSize = 18;
+    frame.fWeb1->setFontSize(1);
+    EXPECT_EQ(frame.fWeb1->FhtmFontSize, 18);
+    frame.fWeb1->setFontSize(0);
+    EXPECT_EQ(frame.fWeb1->FhtmFontSize, 12);
+    EXPECT_EQ(RunScript(page, "cSize").toInt(), 12);
+
+    // A click on the article link selects article 3 in the tree and shows it.
+    QSignalSpy shown(&frame, &TfTreeModule::articleShown);
+    RunScript(page, "document.getElementById('go').click(); 1");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shown.isEmpty(); }, 10000));
+    EXPECT_EQ(shown.last().at(0).toInt(), 3);
+    EXPECT_EQ(frame.eTextSource->toPlainText().split('\n').first(), "<H1 id=2>셋째 기사</H1>");
+    EXPECT_EQ(QUrl(frame.fWeb1->Furl).toLocalFile(), job.dir.path() + "/unit2.htm");
+    EXPECT_FALSE(frame.fWeb1->errorShown());
+}
+
+TEST(Preview, HostControlsShowBetweenTreeAndPages)
+{
+    PreviewJob job;
+    TfTreeModule frame;
+    auto* layout = new QVBoxLayout(frame.PanelExtra);
+    layout->addWidget(new QLabel("host", frame.PanelExtra));
+    frame.resize(900, 600);
+    frame.show();
+    ASSERT_TRUE(frame.Show(0));
+    EXPECT_TRUE(frame.PanelExtra->isVisible());
+    EXPECT_LT(frame.TreeView->mapTo(&frame, QPoint(frame.TreeView->width(), 0)).x(),
+              frame.PanelExtra->mapTo(&frame, QPoint(0, 0)).x());
+    EXPECT_LT(frame.PanelExtra->mapTo(&frame, QPoint(0, 0)).x(), frame.PageHtml->mapTo(&frame, QPoint(0, 0)).x());
+}
+
+TEST(Preview, MissingIndexLeavesTheFrameEmpty)
+{
+    PreviewJob job;
+    QFile::remove(job.dir.path() + "/본문.idx");
+    TfTreeModule frame;
+    // The reader's message box is closed as soon as it shows.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "ShowInfoBox" && w->isVisible())
+                w->close();
+    });
+    closer.start(50);
+    EXPECT_FALSE(frame.Show(0));
+    EXPECT_EQ(frame.TreeView->topLevelItemCount(), 0);
+    EXPECT_FALSE(frame.isInit);
+}
