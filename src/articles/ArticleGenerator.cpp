@@ -198,9 +198,10 @@ bool TArticleGenerator::MakeTabArticles(int tab)
     indexInfo.clear();
     ResetTree();
     const int files = int(TextFileList.size());
-    ui.Progress(BarList, 0, files);
-    ui.Progress(BarFile, 0, 0);
-    ui.Progress(BarIndex, 0, 0);
+    ui.Progress(BarList, 0, qMax(files, 1));
+    // A maximum of 0 would turn the bars into busy indicators.
+    ui.Progress(BarFile, 0, 1);
+    ui.Progress(BarIndex, 0, 1);
     ui.ClearStop();
     noAsk = false;
     totalFixed = 0;
@@ -243,7 +244,7 @@ bool TArticleGenerator::AnalyseFile(const QString& srcFolder, const QString& fil
         }
         sFileNow = rel;
         const int count = int(SourceLines.size());
-        ui.Progress(BarFile, 0, count);
+        ui.Progress(BarFile, 0, qMax(count, 1));
         isFixed = 0;
         iChanged = 0;
         int lastPoint = 0;
@@ -398,7 +399,7 @@ bool TArticleGenerator::WriteArticles(int tab)
     const QString srcFolder = QDir::cleanPath(TabSourceFolder(job, tab)) + '/';
     const QString work = ArticleFolderName(job, tab) + '/';
     const int total = int(indexInfo.size());
-    ui.Progress(BarIndex, 0, total);
+    ui.Progress(BarIndex, 0, qMax(total, 1));
 
     QStringList index;
     index.reserve(qsizetype(total) * 3);

@@ -125,7 +125,7 @@ TfrmMakeArticle::TfrmMakeArticle(QWidget* parent)
         auto* b = new QProgressBar(PanelProgress);
         b->setObjectName(name);
         b->setTextVisible(false);
-        b->setMaximum(1);
+        b->setRange(0, 1);
         b->setValue(0);
         return b;
     };
@@ -175,12 +175,12 @@ TfrmMakeArticle::TfrmMakeArticle(QWidget* parent)
     btnCancel->setFixedSize(100, 30);
 
     auto* main = new QVBoxLayout(this);
-    main->addWidget(sGrid, 1);
+    main->addWidget(sGrid, 2);
     main->addWidget(chkRemoveOption);
     main->addWidget(PanelRemoveOption);
     main->addWidget(PanelProgress);
     main->addWidget(LabelTiming);
-    main->addWidget(eMsg);
+    main->addWidget(eMsg, 3);
     main->addWidget(PanelButtons);
 
     ElapseTimer = new QTimer(this);
@@ -237,7 +237,8 @@ void TfrmMakeArticle::CenterButtons()
 
 void TfrmMakeArticle::LayoutMessagePane()
 {
-    eMsg->setFixedHeight(qMax(120, height() - 250));
+    // The message pane takes what the grid does not need; the window never grows for it.
+    eMsg->setMinimumHeight(qMax(120, height() - 250) / 2);
 }
 
 void TfrmMakeArticle::Timer1Timer()
@@ -309,7 +310,7 @@ void TfrmMakeArticle::btnOKClick()
     }
 
     m_ui->ClearStop();
-    m_ui->Report(QStringLiteral("작업을 중단하려면 ESC를 누르세요."));
+    eMsg->clear();
     iBeginTime = QDateTime::currentDateTime();
     LabelTiming->setText(GenerationElapsedText(0));
     ElapseTimer->start();

@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -173,8 +174,17 @@ void TfrmFixTextColumn::ShowFull()
 {
     resize(520, 600);
     if (!isVisible() && parentWidget()) {
-        const QRect pr = parentWidget()->window()->frameGeometry();
-        move(pr.center() - QPoint(width() / 2, height() / 2));
+        // Centred on the program's main window, kept on its screen.
+        QWidget* top = parentWidget()->window();
+        while (top->parentWidget())
+            top = top->parentWidget()->window();
+        QRect r(top->frameGeometry().center() - QPoint(width() / 2, height() / 2), size());
+        if (const QScreen* screen = top->screen()) {
+            const QRect avail = screen->availableGeometry();
+            r.moveLeft(qBound(avail.left(), r.left(), qMax(avail.left(), avail.right() - r.width())));
+            r.moveTop(qBound(avail.top(), r.top(), qMax(avail.top(), avail.bottom() - r.height())));
+        }
+        move(r.topLeft());
     }
 }
 
