@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 #include <thread>
@@ -31,7 +32,12 @@ struct Reply {
   int status = 200;
   std::string body;
   std::string type = kText;
+  bool download = false;  // sent as it is stored, never compressed
 };
+
+// A download whose Content-Length must be the size of the file itself: the program checks the
+// announced size before it takes the body, and a compressed transfer would announce less.
+Reply Download(std::string body, const std::string& type) { return {200, std::move(body), type, true}; }
 
 Reply Text(std::string body, int status = 200) { return {status, std::move(body), kText}; }
 // Upload errors go out with status 200: the program shows the first line and stops, where an HTTP
@@ -185,7 +191,18 @@ struct QuiloServer::Impl {
   static void Send(httplib::Response& res, Reply r) {
     res.status = r.status;
     res.set_header("Cache-Control", "no-store");
-    res.set_content(std::move(r.body), r.type.c_str());
+    if (!r.download) {
+      res.set_content(std::move(r.body), r.type.c_str());
+      return;
+    }
+    // httplib compresses text bodies for clients that accept gzip, but never a sized provider.
+    auto bytes = std::make_shared<std::string>(std::move(r.body));
+    res.set_content_provider(bytes->size(), r.type.c_str(),
+                             [bytes](size_t offset, size_t length, httplib::DataSink& sink) {
+                               if (offset < bytes->size())
+                                 sink.write(bytes->data() + offset, std::min(length, bytes->size() - offset));
+                               return true;
+                             });
   }
 
   template <class F>
@@ -569,13 +586,13 @@ struct QuiloServer::Impl {
     if (lower == "/asp/programupdate/vuxmetainfo.txt") {
       auto cols = store.MetaColumns();
       if (cols.empty()) return Text("ERROR: no column definitions\r\n", 404);
-      return {200, MetaInfoFile(cols), kText};
+      return Download(MetaInfoFile(cols), kText);
     }
     if (lower == "/asp/programupdate/vuxversion.txt") return Text(QUILO_PUBLISHED_VERSION);
     if (lower == "/asp/programupdate/tupdate.exe") {
       auto a = store.Asset("Tupdate.exe");
       if (!a) return Text("ERROR: no updater\r\n", 404);
-      return {200, *a, "application/octet-stream"};
+      return Download(*a, "application/octet-stream");
     }
     if (path == "/" || path == "/index.html") return {200, OverviewPage(store), "text/html; charset=utf-8"};
     if (lower == "/help/help.htm") return {200, HelpPage(), "text/html; charset=utf-8"};
@@ -617,7 +634,7 @@ struct QuiloServer::Impl {
                        : ext == ".png"                 ? "image/png"
                        : ext == ".gif"                 ? "image/gif"
                                                        : "application/octet-stream";
-    return {200, std::move(bytes), type};
+    return Download(std::move(bytes), type);
   }
 };
 

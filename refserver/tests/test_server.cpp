@@ -204,8 +204,12 @@ TEST_F(ServerTest, PasswordsTravelPercentEncodedWithPlusKept) {
 }
 
 TEST_F(ServerTest, DownloadsUnderProgramUpdate) {
-  auto meta = client_->Get("/ASP/ProgramUpdate/VuxMetaInfo.txt");
+  // The announced size is the file's own, also for a client that accepts compressed replies.
+  auto meta = client_->Get("/ASP/ProgramUpdate/VuxMetaInfo.txt", {{"Accept-Encoding", "gzip, deflate"}});
   ASSERT_TRUE(meta);
+  EXPECT_EQ(meta->get_header_value("Content-Encoding"), "");
+  EXPECT_EQ(meta->get_header_value("Content-Length"), std::to_string(meta->body.size()));
+  EXPECT_NE(meta->get_header_value("Content-Type").find("charset=utf-8"), std::string::npos);
   ASSERT_GE(meta->body.size(), 10000u);
   ASSERT_EQ(meta->body.rfind("\xEF\xBB\xBF", 0), 0u);
   auto lines = Lines(meta->body.substr(3));
