@@ -274,6 +274,9 @@ HttpResult THttpClient::Run(const QString& method, const QString& path, const QB
     QNetworkRequest request(url);
     request.setRawHeader("Accept", "text/html, */*");
     request.setRawHeader("User-Agent", "Mozilla/3.0 (compatible; Indy Library)");
+    // Plain bodies only: a compressed reply announces no size, and the download of the column
+    // file judges the server's file by its announced size.
+    request.setRawHeader("Accept-Encoding", "identity");
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);

@@ -94,6 +94,7 @@ TEST_F(HttpClientTest, FormPostBytesOnTheWire)
     EXPECT_EQ(q.Header("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
     EXPECT_EQ(q.Header("Host"), ("127.0.0.1:" + QString::number(server.Port())).toLatin1());
     EXPECT_EQ(q.Header("Authorization"), QByteArray());
+    EXPECT_EQ(q.Header("Accept-Encoding"), QByteArray("identity"));
     EXPECT_EQ(q.body, QByteArray("id=%20kim%20&pw=p%23ss%20word&pID=9001"));
     EXPECT_EQ(q.Header("Content-Length"), QByteArray::number(q.body.size()));
 }
