@@ -180,4 +180,20 @@ TEST_F(LoginWindowTest, MetaInfoDownloadWindow)
     EXPECT_EQ(QFileInfo(target).size(), 12000);
 }
 
+TEST_F(LoginWindowTest, TableErrorClosesTheMainWindowThroughItsOwnClose)
+{
+    QFile::remove(MetaInfoFileName());
+    myLIB.VUX_codes_Created = false;
+    QWidget main;
+    main.show();
+    BoxCloser boxes;
+    EXPECT_EQ((*FindDialogRunner("EnsureCodeTable"))(&main), 0);
+    EXPECT_EQ(boxes.texts.size(), 3); // not on the server, not fetched, the table error
+    EXPECT_TRUE(boxes.texts.last().startsWith("테이블["));
+    EXPECT_TRUE(boxes.texts.last().endsWith("[VuxMetaInfo.txt] 파일을 찾을 수 없습니다."));
+    for (int i = 0; i < 100 && main.isVisible(); ++i)
+        QTest::qWait(10);
+    EXPECT_FALSE(main.isVisible());
+}
+
 } // namespace
