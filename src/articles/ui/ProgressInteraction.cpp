@@ -2,42 +2,12 @@
 
 #include "shell/ui/WidgetInteraction.h"
 
-#include <QApplication>
-#include <QDialog>
+#include "shell/ui/frmProgressBar.h"
+
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
-#include <QVBoxLayout>
-
-namespace {
-
-// Esc on the progress window asks the work to stop instead of closing the window.
-class TProgressWindow : public QDialog {
-public:
-    TProgressWindow(QWidget* parent, bool* stop)
-        : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
-        , m_stop(stop)
-    {
-    }
-
-protected:
-    void keyPressEvent(QKeyEvent* e) override
-    {
-        if (e->key() == Qt::Key_Escape) {
-            *m_stop = true;
-            e->accept();
-            return;
-        }
-        QDialog::keyPressEvent(e);
-    }
-    void reject() override { *m_stop = true; }
-
-private:
-    bool* m_stop;
-};
-
-} // namespace
 
 TProgressInteraction::TProgressInteraction(QWidget* owner, bool showWindow)
     : m_owner(owner)
@@ -67,25 +37,18 @@ void TProgressInteraction::ensureWindow()
 {
     if (!m_show || m_window)
         return;
-    m_window = new TProgressWindow(m_owner, &m_stop);
-    m_window->setObjectName("frmProgressBar");
-    m_window->setWindowTitle(QApplication::applicationName());
+    m_window = new TfrmProgressBar(m_owner);
+    // Only the progress window takes input while the work runs (Esc).
     m_window->setWindowModality(Qt::ApplicationModal);
-    auto* layout = new QVBoxLayout(m_window);
-    m_text = new QLabel(m_window);
-    m_text->setObjectName("LabelText");
-    m_bar = new QProgressBar(m_window);
-    m_bar->setObjectName("ProgressBar1");
-    m_bar->setTextVisible(false);
-    m_counter = new QLabel(m_window);
-    m_counter->setObjectName("Label1");
-    m_counter->setAlignment(Qt::AlignRight);
-    layout->addWidget(m_text);
-    layout->addWidget(m_bar);
-    layout->addWidget(m_counter);
-    m_window->resize(420, m_window->sizeHint().height());
     m_window->show();
-    pump();
+    QCoreApplication::processEvents();
+}
+
+void TProgressInteraction::ClearStop()
+{
+    m_stop = false;
+    if (m_window)
+        m_window->PressESC = false;
 }
 
 void TProgressInteraction::pump()
@@ -115,27 +78,29 @@ void TProgressInteraction::Progress(int bar, qint64 position, qint64 maximum)
     if (bar != 0)
         return;
     ensureWindow();
-    if (!m_bar)
+    if (!m_window)
         return;
     // QProgressBar counts in int.
     const int scale = maximum > 1000000 ? int(maximum / 1000000 + 1) : 1;
-    m_bar->setMaximum(int(maximum / scale));
-    m_bar->setValue(int(position / scale));
+    m_window->ProgressBar->setMaximum(int(maximum / scale));
+    m_window->ProgressBar->setValue(int(position / scale));
     pump();
 }
 
 void TProgressInteraction::Status(int slot, const QString& text)
 {
     ensureWindow();
-    if (slot == 0 && m_counter)
-        m_counter->setText(text);
-    else if (slot == 1 && m_text)
-        m_text->setText(text);
+    if (!m_window)
+        return;
+    if (slot == 0)
+        m_window->Label1->setText(text);
+    else if (slot == 1)
+        m_window->ShowLoadingText(text);
     pump();
 }
 
 bool TProgressInteraction::StopRequested()
 {
     pump();
-    return m_stop;
+    return m_stop || (m_window && m_window->PressESC);
 }

@@ -1,15 +1,13 @@
 #pragma once
 // Progress of short work that runs on the window thread (loading an index, checking a text):
-// a small progress window, shown only while the work runs, that Esc asks to stop.
+// the program's progress window, shown only while the work runs, that Esc asks to stop.
 
 #include "shell/Interaction.h"
 
 #include <QPointer>
 #include <QWidget>
 
-class QDialog;
-class QLabel;
-class QProgressBar;
+class TfrmProgressBar;
 
 class TProgressInteraction : public Interaction {
 public:
@@ -22,7 +20,7 @@ public:
     void Progress(int bar, qint64 position, qint64 maximum) override;
     void Status(int slot, const QString& text) override;
     bool StopRequested() override;
-    void ClearStop() override { m_stop = false; }
+    void ClearStop() override;
 
     void setShowWindow(bool on);
     void close();
@@ -34,8 +32,5 @@ private:
     QPointer<QWidget> m_owner;
     bool m_show = false;
     bool m_stop = false;
-    QDialog* m_window = nullptr;
-    QLabel* m_text = nullptr;
-    QLabel* m_counter = nullptr;
-    QProgressBar* m_bar = nullptr;
+    QPointer<TfrmProgressBar> m_window;
 };

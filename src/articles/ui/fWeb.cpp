@@ -163,6 +163,12 @@ TfWeb::TfWeb(QWidget* parent)
     });
 }
 
+std::function<void(const QUrl&)>& TfWeb::ExternalOpener()
+{
+    static std::function<void(const QUrl&)> opener = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    return opener;
+}
+
 bool TfWeb::errorShown() const
 {
     return !pnlError->isHidden();
@@ -181,7 +187,7 @@ bool TfWeb::beforeNavigate(const QString& s, bool isMainFrame)
     if (FollowInnerLink())
         return false;
     if (action == TNavigation::OpenExternal) {
-        QDesktopServices::openUrl(QUrl(s));
+        ExternalOpener()(QUrl(s));
         return false;
     }
     return true;
@@ -270,7 +276,7 @@ void TfWeb::setFontSize(int updownzero)
 void TfWeb::btnWebClick()
 {
     if (!Furl.isEmpty())
-        QDesktopServices::openUrl(ToUrl(Furl));
+        ExternalOpener()(ToUrl(Furl));
 }
 
 void TfWeb::btnBackClick()

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWebEnginePage>
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -50,6 +51,9 @@ public:
     bool FollowInnerLink();
 
     QWebEngineView* browser() const { return Browser; }
+
+    // Opens web addresses outside the program (the desktop's browser); tests put a recorder here.
+    static std::function<void(const QUrl&)>& ExternalOpener();
     bool errorShown() const;
 
     QLineEdit* eURL = nullptr;

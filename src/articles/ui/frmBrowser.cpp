@@ -5,7 +5,6 @@
 #include "articles/ui/fWeb.h"
 #include "shell/myLIB.h"
 
-#include <QDesktopServices>
 #include <QEventLoop>
 #include <QGridLayout>
 #include <QLabel>
@@ -59,7 +58,7 @@ TfrmBrowser::TfrmBrowser(QWidget* parent)
             });
             return false;
         case TNavigation::OpenExternal:
-            QDesktopServices::openUrl(QUrl(url));
+            TfWeb::ExternalOpener()(QUrl(url));
             return false;
         case TNavigation::Navigate:
             break;

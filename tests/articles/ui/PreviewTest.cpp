@@ -2,6 +2,7 @@
 #include "articles/ui/ArticleTreeWidget.h"
 #include "articles/ui/fTreeModule.h"
 #include "articles/ui/fWeb.h"
+#include "articles/ui/frmBrowser.h"
 #include "common/TestSupport.h"
 #include "shell/myLIB.h"
 
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTimer>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
@@ -135,4 +137,69 @@ TEST(Preview, MissingIndexLeavesTheFrameEmpty)
     EXPECT_FALSE(frame.Show(0));
     EXPECT_EQ(frame.TreeView->topLevelItemCount(), 0);
     EXPECT_FALSE(frame.isInit);
+}
+
+TEST(Preview, LinksIntoAnotherTabOpenThePreviewWindow)
+{
+    PreviewJob job;
+    TJobDefine& j = myLIB.Jobs;
+    j.TabsCount = 2;
+    j.TabsName[1] = "번역";
+    j.TabsID[1] = "102";
+    WriteBytes(job.dir.path() + "/번역.idx", Utf16File({"1", "1", "번역 첫째", "2", "1", "번역 둘째"}));
+    WriteBytes(job.dir.path() + "/work_번역/0002/2.txt", Utf16File({"<H1 id=2>번역 둘째</H1>", "옮긴 글"}));
+    WriteBytes(job.dir.path() + "/work_본문/0001/1.txt",
+               Utf16File({"<H1 id=1>첫째 기사</H1>", "<a id=\"tab\" href=\"INNERREFER://page=2&TAP=102/\">번역 둘째로</a>",
+                          "<a id=\"bad\" href=\"innerrefer://page=2&tap=999/\">없는 탭</a>",
+                          "<a id=\"web\" href=\"http://127.0.0.1:9/\">웹</a>"}));
+
+    QWidget host;
+    auto* layout = new QVBoxLayout(&host);
+    auto* frame = new TfTreeModule(&host);
+    layout->addWidget(frame);
+    host.resize(900, 600);
+    host.show();
+    ASSERT_TRUE(frame->Show(0));
+    QWebEnginePage* page = frame->fWeb1->browser()->page();
+    const QString shownPage = frame->fWeb1->Furl;
+
+    // Whatever window opens is read and closed by this watcher.
+    QString tabName, header, info;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (!w->isVisible())
+                continue;
+            if (auto* b = qobject_cast<TfrmBrowser*>(w); b && !b->EditHeader->text().isEmpty()) {
+                tabName = b->EditTabName->text();
+                header = b->EditHeader->text();
+                b->close();
+            } else if (w->objectName() == "ShowInfoBox") {
+                info = w->findChild<QLabel*>("qt_msgbox_label")->text();
+                w->close();
+            }
+        }
+    });
+    watcher.start(30);
+
+    RunScript(page, "document.getElementById('tab').click(); 1");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !header.isEmpty(); }, 15000));
+    EXPECT_EQ(tabName, "번역");
+    EXPECT_EQ(header, "번역 둘째");
+
+    RunScript(page, "document.getElementById('bad').click(); 1");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !info.isEmpty(); }, 10000));
+    EXPECT_EQ(info, "tap의 arid[999] 지정 오류입니다.");
+
+    // A web address is not shown in the view (it goes to the system browser).
+    QList<QUrl> opened;
+    TfWeb::ExternalOpener() = [&](const QUrl& url) { opened << url; };
+    RunScript(page, "document.getElementById('web').click(); 1");
+    QTest::qWait(300);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }, 5000));
+    EXPECT_EQ(opened, QList<QUrl>{QUrl("http://127.0.0.1:9/")});
+    EXPECT_EQ(frame->fWeb1->Furl, "http://127.0.0.1:9/");
+    EXPECT_EQ(page->url().toString(), shownPage);
+    EXPECT_FALSE(frame->fWeb1->errorShown());
+    TfWeb::ExternalOpener() = [](const QUrl&) {};
 }
