@@ -2,6 +2,7 @@
 
 #include "shell/Interaction.h"
 #include "shell/Settings.h"
+#include "shell/StyleSheet.h"
 #include "shell/TextFile.h"
 #include "shell/myLIB.h"
 
@@ -132,7 +133,7 @@ bool ArticleToHtml(QStringList& output, const QStringList& lines, int mode, Inte
 
 QString PageStyleSheetPath()
 {
-    return DataFolder() + QStringLiteral("/pendrolux/pendrolux.css");
+    return PendroluxCssFileName();
 }
 
 QStringList PageHeaderLines()
