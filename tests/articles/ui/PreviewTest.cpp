@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTextBlock>
 #include <QTimer>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
@@ -202,4 +204,45 @@ TEST(Preview, LinksIntoAnotherTabOpenThePreviewWindow)
     EXPECT_EQ(page->url().toString(), shownPage);
     EXPECT_FALSE(frame->fWeb1->errorShown());
     TfWeb::ExternalOpener() = [](const QUrl&) {};
+}
+
+TEST(Preview, FailedPageShowsTheErrorBar)
+{
+    TfWeb view;
+    view.resize(600, 400);
+    view.show();
+    view.GoURL("/no/such/folder/unit1.htm", nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.errorShown(); }, 10000));
+    EXPECT_TRUE(view.errURL->text().endsWith("/no/such/folder/unit1.htm"));
+    QTest::mouseClick(view.btnBack, Qt::LeftButton);
+    EXPECT_FALSE(view.errorShown());
+}
+
+TEST(Preview, SourceTextColoursHeadingsAndRefusesLongLines)
+{
+    PreviewJob job;
+    QPlainTextEdit editor;
+    const QString path = job.dir.path() + "/work_본문/1.txt";
+    ASSERT_TRUE(LoadSourceText(path, nullptr, &editor));
+    const QTextBlock heading = editor.document()->findBlockByNumber(0);
+    const QTextBlock body = editor.document()->findBlockByNumber(1);
+    const QTextCharFormat hf = heading.begin().fragment().charFormat();
+    EXPECT_EQ(hf.foreground().color(), QColor(0, 128, 128));
+    EXPECT_EQ(hf.fontWeight(), QFont::Bold);
+    EXPECT_NE(body.begin().fragment().charFormat().fontWeight(), QFont::Bold);
+
+    WriteBytes(job.dir.path() + "/work_본문/0001/1.txt", Utf16File({"<H1 id=1>첫째 기사</H1>", QString(3901, 'x')}));
+    QString info;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->objectName() == "ShowInfoBox") {
+                info = w->findChild<QLabel*>("qt_msgbox_label")->text();
+                w->close();
+            }
+    });
+    watcher.start(30);
+    EXPECT_FALSE(LoadSourceText(path, nullptr, &editor));
+    EXPECT_TRUE(editor.toPlainText().isEmpty());
+    EXPECT_TRUE(info.contains("줄번호 #2")) << info.toStdString();
 }
