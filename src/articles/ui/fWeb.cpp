@@ -78,11 +78,18 @@ TPreviewPage::TPreviewPage(QObject* parent, Decider decider)
     links.setInjectionPoint(QWebEngineScript::DocumentCreation);
     links.setWorldId(QWebEngineScript::ApplicationWorld);
     links.setRunsOnSubFrames(true);
+    // A footnote reference "#3" means the footnote anchor named 3, even when the article's
+    // heading carries the id 3 (article 3's heading would otherwise win the jump).
     links.setSourceCode(QStringLiteral(
         "document.addEventListener('click', function (e) {"
         "  var a = e.target && e.target.closest ? e.target.closest('a[href]') : null;"
         "  if (!a) return;"
         "  var h = a.getAttribute('href') || '';"
+        "  if (h.charAt(0) == '#') {"
+        "    var named = document.getElementsByName(h.substring(1));"
+        "    if (named.length) { e.preventDefault(); named[0].scrollIntoView(); }"
+        "    return;"
+        "  }"
         "  if (!/^\\s*innerrefer:/i.test(h)) return;"
         "  e.preventDefault();"
         "  window.location.href = 'innerrefer:' + h.replace(/^\\s*innerrefer:\\/*/i, '');"

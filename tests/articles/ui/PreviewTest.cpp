@@ -41,8 +41,9 @@ struct PreviewJob {
         job.TabsID[0] = "101";
         WriteBytes(dir.path() + "/본문.idx", Utf16File({"1", "1", "첫째 기사", "1_1", "2", "둘째 기사", "2", "1", "셋째 기사"}));
         WriteBytes(dir.path() + "/work_본문/0001/1.txt",
-                   Utf16File({"<H1 id=1>첫째 기사</H1>", "낱말<FN>1</FN> 뒤",
-                              "<a id=\"go\" href=\"INNERREFER://page=3/\">셋째로</a>", "<A NAME=\"1\">1</A> 각주"}));
+                   Utf16File(QStringList{"<H1 id=1>첫째 기사</H1>", "낱말<FN>1</FN> 뒤",
+                                         "<a id=\"go\" href=\"INNERREFER://page=3/\">셋째로</a>"}
+                             + QStringList(80, "채우는 줄") + QStringList{"<A NAME=\"1\">1</A> 각주"}));
         WriteBytes(dir.path() + "/work_본문/0001/1_1.txt", Utf16File({"<H2 id=1_1>둘째 기사</H2>", "둘째 본문"}));
         WriteBytes(dir.path() + "/work_본문/0002/2.txt", Utf16File({"<H1 id=2>셋째 기사</H1>", "셋째 본문"}));
     }
@@ -97,6 +98,15 @@ TEST(Preview, TreeFrameShowsFirstArticleAndFollowsLinks)
     frame.fWeb1->setFontSize(0);
     EXPECT_EQ(frame.fWeb1->FhtmFontSize, 12);
     EXPECT_EQ(RunScript(page, "cSize").toInt(), 12);
+
+    // The footnote reference jumps to the footnote, not to the heading that has the same id.
+    // The anchor's top sits at the top of the view, give or take the inline box.
+    const QString topOf = "Math.abs(Math.round(document.getElementsByName('%1')[0].getBoundingClientRect().top))";
+    RunScript(page, "document.getElementsByName('bon1')[0].click(); 1");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return RunScript(page, topOf.arg("1")).toInt() <= 4; }, 5000));
+    EXPECT_GT(RunScript(page, "window.scrollY").toInt(), 0);
+    RunScript(page, "document.getElementsByName('1')[0].click(); 1");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return RunScript(page, topOf.arg("bon1")).toInt() <= 4; }, 5000));
 
     // A click on the article link selects article 3 in the tree and shows it.
     QSignalSpy shown(&frame, &TfTreeModule::articleShown);
