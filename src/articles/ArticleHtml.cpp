@@ -67,34 +67,37 @@ bool ArticleToHtml(QStringList& output, const QStringList& lines, int mode, Inte
         QString rest = lines[i].trimmed();
         QString prefix;
         bool joined = false;
+        // Indices instead of copies: a huge line with many tags stays linear.
+        qsizetype start = 0; // text of `rest` before this is already in `prefix`
+        qsizetype scan = 0;
         qsizetype p;
-        while ((p = rest.indexOf('<')) >= 0) {
+        while ((p = rest.indexOf('<', scan)) >= 0) {
             if (!IsFootnoteTag(rest, p + 1)) {
-                prefix += rest.left(p + 1);
-                rest.remove(0, p + 1);
+                scan = p + 1;
                 continue;
             }
-            const QString after = rest.mid(p + 4);
-            const QString name = IdRun(after, 0);
+            const qsizetype nameAt = p + 4;
+            const QString name = IdRun(rest, nameAt);
             QString error;
             qsizetype close = -1;
             if (name.isEmpty()) {
                 error = QStringLiteral("각주(fn) 태그 오류... 각주번호 없음...");
             } else {
-                close = after.indexOf(QLatin1String("</"));
+                close = rest.indexOf(QLatin1String("</"), nameAt);
                 if (close < 0)
                     error = QStringLiteral("각주(fn) 태그 오류... \"</\" 없음...");
-                else if (!IsFootnoteTag(after, close + 2))
+                else if (!IsFootnoteTag(rest, close + 2))
                     error = QStringLiteral("각주(fn) 태그 오류... \"</fn>\" 없음...");
             }
             if (error.isEmpty()) {
-                const QString content = after.left(close);
-                prefix += rest.left(p);
+                const QString content = rest.mid(nameAt, close - nameAt);
+                prefix += QStringView(rest).mid(start, p - start);
                 if (preview)
                     prefix += QStringLiteral("<a href=\"#%1\" name=\"bon%1\"><sup>%2</sup></a>").arg(name, content);
                 else
                     prefix += QStringLiteral("<a href=\"#%1\"><sup>%2</sup></a>").arg(name, content);
-                rest = after.mid(close + 5);
+                start = close + 5;
+                scan = start;
                 joined = false;
                 continue;
             }
@@ -103,13 +106,15 @@ bool ArticleToHtml(QStringList& output, const QStringList& lines, int mode, Inte
                 ++i;
                 rest += lines[i];
                 joined = true;
+                scan = p;
                 continue;
             }
             ui.ShowInfo(error + "\r\n\r\n\r\n" + lines[first] + "\r\n");
             allOk = false;
             break;
         }
-        QString line = prefix + rest;
+        QString line = prefix;
+        line += QStringView(rest).mid(start);
 
         if (preview && line.size() > 15 && line.startsWith(QLatin1String("<A NAME="), Qt::CaseInsensitive)) {
             const QString name = IdRun(line, 9);

@@ -123,3 +123,17 @@ TEST(ArticleHtml, Navigation)
         }
     }
 }
+
+TEST(ArticleHtml, HugeLinesStayWhole)
+{
+    // Many tags and many references in one line of several megabytes.
+    QString line;
+    for (int i = 0; i < 20000; ++i)
+        line += QString("<b>글%1</b><FN>%1</FN>").arg(i);
+    RecordingInteraction ui;
+    QStringList out;
+    EXPECT_TRUE(ArticleToHtml(out, {line}, HtmlUploadMode, ui));
+    ASSERT_EQ(out.size(), 1);
+    EXPECT_TRUE(out[0].startsWith("<b>글0</b><a href=\"#0\"><sup>0</sup></a><b>글1</b>"));
+    EXPECT_TRUE(out[0].endsWith("<a href=\"#19999\"><sup>19999</sup></a><br>"));
+}
