@@ -1,0 +1,182 @@
+#include "jobs/ui/frmJobsGetMy.h"
+
+#include "jobs/JobDefinition.h"
+#include "shell/Settings.h"
+#include "shell/myLIB.h"
+#include "shell/ui/WidgetInteraction.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+// Holds the messages of the request until the hourglass is gone.
+class RecordingMessages : public Interaction {
+public:
+    QStringList messages;
+    void ShowInfo(const QString& text) override { messages << text; }
+    bool AskYesNo(const QString&) override { return false; }
+};
+} // namespace
+
+TfrmJobsGetMy::TfrmJobsGetMy(QWidget* parent)
+    : QDialog(parent)
+{
+    setObjectName("frmJobsGetMy");
+    setWindowTitle(QStringLiteral("제품 정보 가져오기"));
+    resize(860, 520);
+
+    m_ui = new WidgetInteraction(this);
+    m_post = ServerFormPost(ServerBaseURL());
+
+    PanelTop = new QFrame(this);
+    PanelTop->setObjectName("PanelTop");
+    PanelTop->setFrameShape(QFrame::StyledPanel);
+    auto* top = new QVBoxLayout(PanelTop);
+    auto* l1 = new QLabel(QStringLiteral("귀하에게 부여된 제품 목록입니다. 작업할 대상을 선택하십시오."), PanelTop);
+    auto* l2 = new QLabel(QStringLiteral("작업할 대상의 목록이 보이지 않으면, 관리자에게 연락하십시오."), PanelTop);
+    QFont bold = l1->font();
+    bold.setBold(true);
+    l1->setFont(bold);
+    top->addWidget(l1);
+    top->addWidget(l2);
+    auto* searchRow = new QHBoxLayout;
+    eSearch = new QLineEdit(PanelTop);
+    eSearch->setObjectName("eSearch");
+    eSearch->setPlaceholderText(QStringLiteral("제품명"));
+    ButtonSearch = new QPushButton(QStringLiteral("찾기"), PanelTop);
+    ButtonSearch->setObjectName("ButtonSearch");
+    ButtonSearch->setAutoDefault(false);
+    searchRow->addWidget(eSearch, 1);
+    searchRow->addWidget(ButtonSearch);
+    top->addLayout(searchRow);
+
+    gridList = new QTableWidget(0, ProductColumnCount, this);
+    gridList->setObjectName("gridList");
+    gridList->setHorizontalHeaderLabels({QStringLiteral("제품명"), "Code", "ID", "sIMG", "iIMG",
+                                         QStringLiteral("탭정보"), QStringLiteral("연결정보"), "AR_ID"});
+    gridList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    gridList->setSelectionMode(QAbstractItemView::SingleSelection);
+    gridList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    gridList->verticalHeader()->setVisible(false);
+    gridList->verticalHeader()->setDefaultSectionSize(gridList->fontMetrics().height() + 8);
+    gridList->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    gridList->horizontalHeader()->setStretchLastSection(true);
+    gridList->setAlternatingRowColors(true);
+
+    StatusBar = new QLabel(QStringLiteral("제품을 선택하려면 더블클릭하세요."), this);
+    StatusBar->setObjectName("StatusBar");
+    StatusBar->setFrameShape(QFrame::StyledPanel);
+    StatusBar->setContentsMargins(4, 2, 4, 2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(PanelTop);
+    layout->addWidget(gridList, 1);
+    layout->addWidget(StatusBar);
+
+    connect(eSearch, &QLineEdit::textChanged, this, [this] { SearchProduct(); });
+    // Enter in the search field moves on, as in every validated field.
+    connect(eSearch, &QLineEdit::returnPressed, this, [this] { focusNextChild(); });
+    connect(ButtonSearch, &QPushButton::clicked, this, [this] { SearchProduct(); });
+    connect(gridList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { gridListDblClick(row); });
+}
+
+void TfrmJobsGetMy::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_loadArmed)
+        return;
+    m_loadArmed = true;
+    // Painted first, then the request.
+    QTimer::singleShot(10, this, [this] { LoadProducts(); });
+}
+
+void TfrmJobsGetMy::LoadProducts()
+{
+    if (!myLIB.IsLoggedIn()) {
+        PanelTop->hide();
+        gridList->hide();
+        StatusBar->hide();
+        m_ui->ShowInfo(ProductsLoginFirstMessage);
+        reject();
+        return;
+    }
+    m_rows.clear();
+    FillGrid();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QList<ProductRow> rows;
+    // Messages come after the cursor is back.
+    RecordingMessages pending;
+    const ProductFetch result = FetchAssignedProducts(myLIB.LoginID, myLIB.LoginPW, m_post, rows, pending);
+    QApplication::restoreOverrideCursor();
+    for (const QString& m : pending.messages)
+        m_ui->ShowInfo(m);
+    if (result == ProductFetch::Failed || result == ProductFetch::NotLoggedIn) {
+        reject();
+        return;
+    }
+    m_rows = rows;
+    FillGrid();
+    if (!m_rows.isEmpty())
+        gridList->selectRow(0);
+    gridList->setFocus();
+}
+
+void TfrmJobsGetMy::FillGrid()
+{
+    static const Qt::Alignment align[ProductColumnCount] = {
+        Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignHCenter,
+        Qt::AlignHCenter, Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft};
+    gridList->clearContents();
+    gridList->setRowCount(int(m_rows.size()));
+    for (int r = 0; r < m_rows.size(); ++r) {
+        const QString hint = ProductHint(m_rows[r]);
+        for (int c = 0; c < ProductColumnCount; ++c) {
+            auto* item = new QTableWidgetItem(m_rows[r].value(c));
+            item->setTextAlignment(align[c] | Qt::AlignVCenter);
+            item->setToolTip(hint);
+            gridList->setItem(r, c, item);
+        }
+    }
+    gridList->resizeColumnsToContents();
+    // Long tab lists must not push the name column out of sight.
+    for (int c = 0; c < ProductColumnCount; ++c)
+        gridList->setColumnWidth(c, qBound(48, gridList->columnWidth(c), 320));
+}
+
+ProductRow TfrmJobsGetMy::selectedProduct() const
+{
+    const int row = gridList->currentRow();
+    if (row < 0 || row >= m_rows.size())
+        return {};
+    return m_rows[row];
+}
+
+void TfrmJobsGetMy::SearchProduct()
+{
+    const int found = FindProductRow(m_rows, eSearch->text(), gridList->currentRow());
+    if (found < 0)
+        return;
+    gridList->selectRow(found);
+    gridList->scrollToItem(gridList->item(found, 0));
+}
+
+void TfrmJobsGetMy::gridListDblClick(int row)
+{
+    if (row < 0 || row >= m_rows.size())
+        return;
+    // A product whose tabs cannot become files of a job folder is not offered to the job.
+    if (const QString problem = ProductTabsProblem(m_rows[row]); !problem.isEmpty()) {
+        m_ui->ShowInfo(problem);
+        return;
+    }
+    gridList->selectRow(row);
+    accept();
+}
