@@ -1,10 +1,22 @@
 #include "jobs/ProductList.h"
 
+#include "server/HttpClient.h"
+
+#include <memory>
+
 FormPostFn ServerFormPost(const QString& baseUrl)
 {
-    Q_UNUSED(baseUrl);
-    return [](const QString&, const QList<QPair<QString, QString>>&, QString&, QString& error) {
-        error = QStringLiteral("no HTTP client");
-        return false;
+    // One client for all requests of the caller, so the server's cookies stay with it.
+    auto http = std::make_shared<THttpClient>();
+    http->SetBaseURL(baseUrl);
+    return [http](const QString& path, const QList<QPair<QString, QString>>& fields, QString& reply,
+                  QString& error) {
+        TFormFields form;
+        for (const auto& f : fields)
+            form.Set(f.first, f.second);
+        const HttpResult r = http->PostForm(path, form);
+        reply = r.text;
+        error = r.error;
+        return r.ok;
     };
 }

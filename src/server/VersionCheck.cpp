@@ -1,5 +1,7 @@
 #include "server/VersionCheck.h"
 
+#include "server/HttpClient.h"
+
 #include <QFileInfo>
 #include <optional>
 
@@ -47,4 +49,13 @@ QString FileSizeText(qint64 bytes)
 QStringList UpdaterArguments(const QString& baseUrl, const QString& programFilePath)
 {
     return {baseUrl, QFileInfo(programFilePath).fileName()};
+}
+
+QString CheckPublishedVersion(THttpClient& http, const QString& programVersion)
+{
+    const HttpResult reply = http.Get(VersionFilePath);
+    if (!reply.ok)
+        return {};
+    const QString published = reply.text.trimmed();
+    return IsNewerVersion(published, programVersion) ? published : QString();
 }

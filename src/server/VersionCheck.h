@@ -16,9 +16,11 @@ constexpr qint64 MinUpdaterSize = 10000;
 // `program`, compared number by number from the first. Any malformed text gives false.
 bool IsNewerVersion(const QString& published, const QString& program);
 
-// Asks the server for the published version (blocking); the published text when it is newer than
-// this program, otherwise empty. Every failure is silent.
-QString CheckPublishedVersion(const QString& baseUrl, const QString& programVersion);
+class THttpClient;
+
+// Asks the server for the published version (blocking); the trimmed published text when it is
+// newer than `programVersion`, otherwise empty. Every failure is silent.
+QString CheckPublishedVersion(THttpClient& http, const QString& programVersion);
 
 // "FileSize : 1,234,567bytes"
 QString FileSizeText(qint64 bytes);

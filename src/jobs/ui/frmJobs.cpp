@@ -1,5 +1,6 @@
 #include "jobs/ui/frmJobs.h"
 
+#include "articles/ui/GridPainters.h"
 #include "jobs/ui/frmJobsGetMy.h"
 #include "shell/Settings.h"
 #include "shell/myLIB.h"
@@ -90,6 +91,7 @@ TfrmJobs::TfrmJobs(QWidget* parent)
     gridTabs->setEditTriggers(QAbstractItemView::NoEditTriggers);
     gridTabs->setSelectionBehavior(QAbstractItemView::SelectRows);
     gridTabs->setSelectionMode(QAbstractItemView::SingleSelection);
+    DrawGridCell(gridTabs);
     gridTabs->verticalHeader()->setDefaultSectionSize(gridTabs->fontMetrics().height() + 6);
     gridTabs->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     gridTabs->setColumnWidth(0, 140);

@@ -1,5 +1,6 @@
 #include "jobs/ui/frmJobsGetMy.h"
 
+#include "articles/ui/GridPainters.h"
 #include "jobs/JobDefinition.h"
 #include "shell/Settings.h"
 #include "shell/myLIB.h"
@@ -69,7 +70,8 @@ TfrmJobsGetMy::TfrmJobsGetMy(QWidget* parent)
     gridList->verticalHeader()->setDefaultSectionSize(gridList->fontMetrics().height() + 8);
     gridList->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     gridList->horizontalHeader()->setStretchLastSection(true);
-    gridList->setAlternatingRowColors(true);
+    DrawGridCell(gridList, {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignHCenter,
+                            Qt::AlignHCenter, Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft});
 
     StatusBar = new QLabel(QStringLiteral("제품을 선택하려면 더블클릭하세요."), this);
     StatusBar->setObjectName("StatusBar");
@@ -131,24 +133,19 @@ void TfrmJobsGetMy::LoadProducts()
 
 void TfrmJobsGetMy::FillGrid()
 {
-    static const Qt::Alignment align[ProductColumnCount] = {
-        Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignHCenter,
-        Qt::AlignHCenter, Qt::AlignLeft, Qt::AlignLeft, Qt::AlignLeft};
     gridList->clearContents();
     gridList->setRowCount(int(m_rows.size()));
     for (int r = 0; r < m_rows.size(); ++r) {
         const QString hint = ProductHint(m_rows[r]);
         for (int c = 0; c < ProductColumnCount; ++c) {
             auto* item = new QTableWidgetItem(m_rows[r].value(c));
-            item->setTextAlignment(align[c] | Qt::AlignVCenter);
             item->setToolTip(hint);
             gridList->setItem(r, c, item);
         }
     }
-    gridList->resizeColumnsToContents();
     // Long tab lists must not push the name column out of sight.
     for (int c = 0; c < ProductColumnCount; ++c)
-        gridList->setColumnWidth(c, qBound(48, gridList->columnWidth(c), 320));
+        gridList->setColumnWidth(c, qBound(48, FitColumnWidth(gridList, c), 320));
 }
 
 ProductRow TfrmJobsGetMy::selectedProduct() const

@@ -1,5 +1,6 @@
 #include "server/ui/AboutBox.h"
 
+#include "server/HttpClient.h"
 #include "server/VersionCheck.h"
 #include "shell/Runtime.h"
 #include "shell/Settings.h"
@@ -206,7 +207,7 @@ TAboutBox::TAboutBox(QWidget* parent)
             (*run)(this);
     });
 
-    m_check = [] { return CheckPublishedVersion(ServerBaseURL(), ProgramVersion()); };
+    m_http = new THttpClient(this);
     Version->setText(QApplication::applicationName() + QStringLiteral("   Version: ") + ProgramVersion());
     LabelComputerName->setText(ComputerName());
 }
@@ -224,11 +225,13 @@ void TAboutBox::CheckVersion()
 {
     Version->setText(QApplication::applicationName() + QStringLiteral("   Version: ") + ProgramVersion());
     LabelComputerName->setText(ComputerName());
-    if (!m_check)
-        return;
     QPointer<TAboutBox> alive(this);
-    const QString published = m_check();
-    if (alive && !published.isEmpty())
+    m_checking = true;
+    const QString published = CheckPublishedVersion(*m_http, ProgramVersion());
+    if (!alive)
+        return;
+    m_checking = false;
+    if (!published.isEmpty() && result() == 0 && isVisible())
         ShowUpdateOffer(published);
 }
 
@@ -241,4 +244,11 @@ void TAboutBox::ShowUpdateOffer(const QString& published)
         m_bottom->insertSpacing(2, OKButton->sizeHint().width() / 2);
     m_red = false;
     Timer1->start();
+}
+
+void TAboutBox::done(int result)
+{
+    if (m_checking)
+        m_http->Abort();
+    QDialog::done(result);
 }

@@ -11,20 +11,20 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
+class THttpClient;
 
 class TAboutBox : public QDialog {
     Q_OBJECT
 public:
     explicit TAboutBox(QWidget* parent = nullptr);
 
-    // The newer published version, or empty; asks the server unless a test puts another.
-    using VersionCheckFn = std::function<QString()>;
-    void setVersionCheck(VersionCheckFn check) { m_check = std::move(check); }
     // Opens the update window; a test may put another.
     void setUpdateRunner(std::function<void(QWidget*)> run) { m_runUpdate = std::move(run); }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Closing while the server is asked ends the request.
+    void done(int result) override;
 
 private:
     void CheckVersion();
@@ -41,6 +41,7 @@ private:
     QHBoxLayout* m_bottom = nullptr;
     bool m_red = false;
     bool m_checked = false;
-    VersionCheckFn m_check;
+    bool m_checking = false;
+    THttpClient* m_http = nullptr;
     std::function<void(QWidget*)> m_runUpdate;
 };
