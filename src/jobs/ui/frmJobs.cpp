@@ -1,6 +1,7 @@
 #include "jobs/ui/frmJobs.h"
 
 #include "articles/ui/GridPainters.h"
+#include "controls/ui/EditPlus.h"
 #include "jobs/ui/frmJobsGetMy.h"
 #include "shell/Settings.h"
 #include "shell/myLIB.h"
@@ -27,15 +28,11 @@ static const QString WorkFolderCaption =
 
 static QLineEdit* ReadOnlyEdit(const char* name, QWidget* parent, bool centred = false)
 {
-    auto* e = new QLineEdit(parent);
+    auto* e = new TEditPlus(parent);
     e->setObjectName(name);
-    e->setReadOnly(true);
-    e->setFocusPolicy(Qt::ClickFocus);
+    e->setP_ReadOnlyPLUS(true);
     if (centred)
         e->setAlignment(Qt::AlignCenter);
-    QPalette p = e->palette();
-    p.setColor(QPalette::Base, p.color(QPalette::Window));
-    e->setPalette(p);
     return e;
 }
 

@@ -1,6 +1,7 @@
 #include "jobs/ui/frmJobsGetMy.h"
 
 #include "articles/ui/GridPainters.h"
+#include "controls/ui/EditPlus.h"
 #include "jobs/JobDefinition.h"
 #include "shell/Settings.h"
 #include "shell/myLIB.h"
@@ -49,7 +50,7 @@ TfrmJobsGetMy::TfrmJobsGetMy(QWidget* parent)
     top->addWidget(l1);
     top->addWidget(l2);
     auto* searchRow = new QHBoxLayout;
-    eSearch = new QLineEdit(PanelTop);
+    eSearch = new TEditPlus(PanelTop);
     eSearch->setObjectName("eSearch");
     eSearch->setPlaceholderText(QStringLiteral("제품명"));
     ButtonSearch = new QPushButton(QStringLiteral("찾기"), PanelTop);
@@ -84,8 +85,6 @@ TfrmJobsGetMy::TfrmJobsGetMy(QWidget* parent)
     layout->addWidget(StatusBar);
 
     connect(eSearch, &QLineEdit::textChanged, this, [this] { SearchProduct(); });
-    // Enter in the search field moves on, as in every validated field.
-    connect(eSearch, &QLineEdit::returnPressed, this, [this] { focusNextChild(); });
     connect(ButtonSearch, &QPushButton::clicked, this, [this] { SearchProduct(); });
     connect(gridList, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { gridListDblClick(row); });
 }

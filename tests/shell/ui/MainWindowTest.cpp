@@ -14,6 +14,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
@@ -365,10 +366,17 @@ TEST_F(MainWindowTest, OpenJobRepeatsOnFolderWithoutJobFile)
     act("actOpenJob")->trigger();
     EXPECT_EQ(starts, QStringList({job}));
 
-    // A new job forgets the open one (the definition window is not part of this program).
+    // A new job forgets the open one; the definition window that opens is cancelled.
     myLIB.LoginID = "demo";
     {
         BoxAnswerer boxes;
+        QTimer cancelJobWindow;
+        QObject::connect(&cancelJobWindow, &QTimer::timeout, [] {
+            if (auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                if (dlg->objectName() == "frmJobs")
+                    dlg->reject();
+        });
+        cancelJobWindow.start(10);
         act("actNewJob")->trigger();
     }
     EXPECT_TRUE(myLIB.Jobs.WorkFolder.isEmpty());
