@@ -46,7 +46,11 @@ ProductReply ParseProductReply(const QString& reply);
 using FormPostFn = std::function<bool(const QString& path, const QList<QPair<QString, QString>>& fields,
                                       QString& reply, QString& error)>;
 
-// The request through the program's HTTP client against `baseUrl`.
+class THttpClient;
+
+// The request through `http` (which must outlive the result), or through a client of its own
+// against `baseUrl`.
+FormPostFn ServerFormPost(THttpClient* http);
 FormPostFn ServerFormPost(const QString& baseUrl);
 
 inline const QString ProductsLoginFirstMessage =

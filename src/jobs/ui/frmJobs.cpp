@@ -41,10 +41,9 @@ TfrmJobs::TfrmJobs(QWidget* parent)
 {
     setObjectName("frmJobs");
     setWindowTitle(QStringLiteral("작업 내용 설정"));
-    resize(640, 640);
+    resize(640, 600);
 
     m_ui = new WidgetInteraction(this);
-    m_post = ServerFormPost(ServerBaseURL());
 
     eJob_Name = ReadOnlyEdit("eJob_Name", this);
     btnJob_Name = new QPushButton(QStringLiteral("설정"), this);
@@ -94,6 +93,11 @@ TfrmJobs::TfrmJobs(QWidget* parent)
     gridTabs->setColumnWidth(0, 140);
     gridTabs->setColumnWidth(2, 110);
     gridTabs->setColumnWidth(3, 70);
+    // Exactly the twenty tab rows, no empty band below them.
+    gridTabs->setFixedHeight(gridTabs->horizontalHeader()->sizeHint().height()
+                             + MaxTabs * gridTabs->verticalHeader()->defaultSectionSize()
+                             + 2 * gridTabs->frameWidth());
+    gridTabs->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     auto* tabsHead = new QHBoxLayout;
     tabsHead->addWidget(new QLabel(QStringLiteral("탭 정보:"), this));
@@ -117,7 +121,7 @@ TfrmJobs::TfrmJobs(QWidget* parent)
     layout->addLayout(fields);
     layout->addSpacing(6);
     layout->addLayout(tabsHead);
-    layout->addWidget(gridTabs, 1);
+    layout->addWidget(gridTabs);
     layout->addLayout(buttons);
 
     connect(btnJob_Name, &QPushButton::clicked, this, [this] { btnJob_NameClick(); });
@@ -140,6 +144,7 @@ void TfrmJobs::showEvent(QShowEvent* event)
     ShowForm();
     btnJob_Name->setEnabled(is_new_job);
     btnJob_WorkFolder->setEnabled(!is_new_job);
+    (is_new_job ? btnJob_Name : btnJob_WorkFolder)->setFocus();
 }
 
 void TfrmJobs::ShowForm()
@@ -168,7 +173,8 @@ void TfrmJobs::ShowForm()
 void TfrmJobs::btnJob_NameClick()
 {
     TfrmJobsGetMy list(this);
-    list.setFormPost(m_post);
+    if (m_post)
+        list.setFormPost(m_post);
     if (list.exec() != QDialog::Accepted)
         return;
     const ProductRow product = list.selectedProduct();

@@ -16,7 +16,8 @@ class TfrmJobs : public QDialog {
 public:
     explicit TfrmJobs(QWidget* parent = nullptr);
 
-    // Seams for tests: the product list request, the folder dialog and the message boxes.
+    // Seams for tests: the product list request (the list window's own client when unset), the
+    // folder dialog and the message boxes.
     void setFormPost(FormPostFn post) { m_post = std::move(post); }
     using FolderChooser = std::function<QString(const QString& caption, const QString& startFolder)>;
     void setFolderChooser(FolderChooser chooser) { m_chooseFolder = std::move(chooser); }

@@ -3,6 +3,7 @@
 #include "articles/ui/GridPainters.h"
 #include "controls/ui/EditPlus.h"
 #include "jobs/JobDefinition.h"
+#include "server/HttpClient.h"
 #include "shell/Settings.h"
 #include "shell/myLIB.h"
 #include "shell/ui/WidgetInteraction.h"
@@ -13,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -36,7 +38,8 @@ TfrmJobsGetMy::TfrmJobsGetMy(QWidget* parent)
     resize(860, 520);
 
     m_ui = new WidgetInteraction(this);
-    m_post = ServerFormPost(ServerBaseURL());
+    m_http = new THttpClient(this);
+    m_post = ServerFormPost(m_http);
 
     PanelTop = new QFrame(this);
     PanelTop->setObjectName("PanelTop");
@@ -115,8 +118,16 @@ void TfrmJobsGetMy::LoadProducts()
     QList<ProductRow> rows;
     // Messages come after the cursor is back.
     RecordingMessages pending;
+    QPointer<TfrmJobsGetMy> alive(this);
+    m_loading = true;
     const ProductFetch result = FetchAssignedProducts(myLIB.LoginID, myLIB.LoginPW, m_post, rows, pending);
     QApplication::restoreOverrideCursor();
+    if (!alive)
+        return;
+    m_loading = false;
+    // Closed while waiting: nothing more to show.
+    if (!isVisible())
+        return;
     for (const QString& m : pending.messages)
         m_ui->ShowInfo(m);
     if (result == ProductFetch::Failed || result == ProductFetch::NotLoggedIn) {
@@ -175,4 +186,11 @@ void TfrmJobsGetMy::gridListDblClick(int row)
     }
     gridList->selectRow(row);
     accept();
+}
+
+void TfrmJobsGetMy::done(int result)
+{
+    if (m_loading)
+        m_http->Abort();
+    QDialog::done(result);
 }

@@ -11,6 +11,7 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class Interaction;
+class THttpClient;
 
 class TfrmJobsGetMy : public QDialog {
     Q_OBJECT
@@ -28,6 +29,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Closing while the server is asked ends the request, so the caller gets its answer at once.
+    void done(int result) override;
 
 private:
     void LoadProducts();
@@ -42,6 +45,8 @@ private:
     QLabel* StatusBar = nullptr;
 
     FormPostFn m_post;
+    THttpClient* m_http = nullptr;
+    bool m_loading = false;
     Interaction* m_ui = nullptr;
     QList<ProductRow> m_rows;
     bool m_loadArmed = false;

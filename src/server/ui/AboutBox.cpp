@@ -100,7 +100,8 @@ TAboutBox::TAboutBox(QWidget* parent)
 
     auto* banner = new QLabel(this);
     banner->setObjectName("ProgramIcon");
-    banner->setPixmap(Banner(QSize(460, 90)));
+    // Wide enough for the update offer beside OK, so the box keeps its size when it appears.
+    banner->setPixmap(Banner(QSize(540, 90)));
 
     Version = new QLabel(this);
     Version->setObjectName("Version");
@@ -182,7 +183,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     auto* bottom = m_bottom = new QHBoxLayout;
     bottom->setContentsMargins(16, 8, 16, 12);
     bottom->addStretch(1);
-    bottom->addWidget(OKButton, 0, Qt::AlignBottom);
+    bottom->addWidget(OKButton, 0, Qt::AlignVCenter);
     bottom->addWidget(PanelUpdate);
 
     auto* layout = new QVBoxLayout(this);

@@ -129,6 +129,25 @@ TEST(ProductListWindow, ReportsLoginRefusalAndDeadServer)
     }
 }
 
+TEST(ProductListWindow, ClosingEndsAWaitingRequest)
+{
+    ServerFixture fx;
+    FakeReply silent;
+    silent.mode = FakeReply::Silent;
+    fx.server.Clear();
+    fx.server.On("/ASP/vx__JobsGetMy.asp", silent);
+    RecordingInteraction ui;
+    TfrmJobsGetMy w;
+    w.setInteraction(&ui);
+    QTimer::singleShot(300, &w, [&w] { w.reject(); });
+    w.show();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 5000);
+    QTRY_COMPARE(fx.server.requests.size(), 1);
+    QTest::qWait(50);
+    EXPECT_EQ(w.result(), QDialog::Rejected);
+    EXPECT_TRUE(ui.infos.isEmpty()) << ui.infos.join("|").toStdString();
+}
+
 TEST(JobWindow, DefinesANewJobAndReopensIt)
 {
     const WindowFactory* factory = nullptr;
