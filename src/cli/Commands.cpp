@@ -1,5 +1,9 @@
 #include "cli/Commands.h"
 
+#include "jobs/JobDefine.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include <cstdio>
 
 static std::vector<CliCommand>& Registry()
@@ -67,6 +71,18 @@ ParsedArgs ParseArgs(const QStringList& args, const QStringList& valueOptions,
         }
     }
     return p;
+}
+
+bool OpenJobFolder(const QString& folderArg, TJobDefine& job)
+{
+    const QString folder = QFileInfo(folderArg).absoluteFilePath();
+    if (!IsJobFolder(folder)) {
+        Err(NotJobFolderMessage);
+        return false;
+    }
+    job.WorkFolder = QDir::cleanPath(folder);
+    LoadJobFile(job);
+    return true;
 }
 
 static void Write(FILE* stream, const QString& line)

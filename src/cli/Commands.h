@@ -36,6 +36,10 @@ struct ParsedArgs {
 ParsedArgs ParseArgs(const QStringList& args, const QStringList& valueOptions,
                      const QStringList& flagOptions = {});
 
+struct TJobDefine;
+// Loads the job of the folder named on the command line; tells why on stderr when it is no job folder.
+bool OpenJobFolder(const QString& folderArg, TJobDefine& job);
+
 // Writes text as UTF-8 with LF line ends.
 void Out(const QString& line);
 void Err(const QString& line);

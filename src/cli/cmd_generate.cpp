@@ -61,14 +61,9 @@ static int RunGenerate(const QStringList& args)
     if (removes.size() > 3)
         return UsageError(QStringLiteral("at most 3 remove texts (--remove)"));
 
-    const QString folder = QFileInfo(p.positional[0]).absoluteFilePath();
-    if (!IsJobFolder(folder)) {
-        Err(NotJobFolderMessage);
-        return 1;
-    }
     TJobDefine job;
-    job.WorkFolder = QDir::cleanPath(folder);
-    LoadJobFile(job);
+    if (!OpenJobFolder(p.positional[0], job))
+        return 1;
 
     QList<int> tabs;
     const QStringList names = p.values(QStringLiteral("tab"));

@@ -28,14 +28,9 @@ static int RunJob(const QStringList& args)
         return UsageError(p.error);
     if (p.positional.size() != 1)
         return UsageError(QStringLiteral("usage: quilo job JOBDIR"));
-    const QString folder = QFileInfo(p.positional[0]).absoluteFilePath();
-    if (!IsJobFolder(folder)) {
-        Err(NotJobFolderMessage);
-        return 1;
-    }
     TJobDefine job;
-    job.WorkFolder = QDir::cleanPath(folder);
-    LoadJobFile(job);
+    if (!OpenJobFolder(p.positional[0], job))
+        return 1;
     PrintJob(job);
     return 0;
 }

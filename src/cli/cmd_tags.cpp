@@ -15,14 +15,9 @@ static int RunTags(const QStringList& args)
         return UsageError(p.error);
     if (p.positional.size() != 1)
         return UsageError(QStringLiteral("usage: quilo tags JOBDIR [--tab NAME]..."));
-    const QString folder = QFileInfo(p.positional[0]).absoluteFilePath();
-    if (!IsJobFolder(folder)) {
-        Err(NotJobFolderMessage);
-        return 1;
-    }
     TJobDefine job;
-    job.WorkFolder = QDir::cleanPath(folder);
-    LoadJobFile(job);
+    if (!OpenJobFolder(p.positional[0], job))
+        return 1;
 
     QList<bool> ticked(job.TabsCount, !p.has(QStringLiteral("tab")));
     for (const QString& name : p.values(QStringLiteral("tab"))) {

@@ -11,13 +11,8 @@
 // Loads the job of JOBDIR and finds tab NAME; prints the reason and returns -1 otherwise.
 int OpenArticleJobTab(const QString& folderArg, const QString& tabName, TJobDefine& job)
 {
-    const QString folder = QFileInfo(folderArg).absoluteFilePath();
-    if (!IsJobFolder(folder)) {
-        Err(NotJobFolderMessage);
+    if (!OpenJobFolder(folderArg, job))
         return -1;
-    }
-    job.WorkFolder = QDir::cleanPath(folder);
-    LoadJobFile(job);
     for (int i = 0; i < job.TabsCount; ++i)
         if (job.TabsName[i] == tabName)
             return i;
