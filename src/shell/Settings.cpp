@@ -80,10 +80,13 @@ QString ServerBaseURL()
     const QString env = qEnvironmentVariable("QUILO_SERVER_URL");
     if (!env.trimmed().isEmpty())
         return StripSlash(env);
-    return StripSlash(ReadSetting("SERVER", "BaseURL", "http://127.0.0.1:8079"));
+    const QString url = StripSlash(ReadSetting("SERVER", "BaseURL"));
+    return url.isEmpty() ? QStringLiteral("http://127.0.0.1:8079") : url;
 }
 
 QString ContentBaseURL()
 {
-    return StripSlash(ReadSetting("SERVER", "ContentURL", "http://127.0.0.1:8079/content"));
+    // Unless set, the content site is served beside the production server.
+    const QString url = StripSlash(ReadSetting("SERVER", "ContentURL"));
+    return url.isEmpty() ? ServerBaseURL() + "/content" : url;
 }

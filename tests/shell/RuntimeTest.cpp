@@ -97,3 +97,16 @@ TEST(Settings, FormPositionDefaultsAndRoundTrip)
     EXPECT_EQ(ReadFormSetting("frmTest", "strSep"), QStringLiteral("。"));
     EXPECT_EQ(ReadFormSetting("frmTest", "none", "dflt"), "dflt");
 }
+
+TEST(Settings, ServerAddresses)
+{
+    qputenv("QUILO_SERVER_URL", "http://127.0.0.1:9999/");
+    EXPECT_EQ(ServerBaseURL(), "http://127.0.0.1:9999");
+    EXPECT_EQ(ContentBaseURL(), "http://127.0.0.1:9999/content");
+    WriteSetting("SERVER", "ContentURL", "https://books.example/c/");
+    EXPECT_EQ(ContentBaseURL(), "https://books.example/c");
+    // An emptied setting falls back to the default rather than to no address.
+    WriteSetting("SERVER", "ContentURL", "");
+    EXPECT_EQ(ContentBaseURL(), "http://127.0.0.1:9999/content");
+    qunsetenv("QUILO_SERVER_URL");
+}
