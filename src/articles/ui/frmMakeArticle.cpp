@@ -9,9 +9,7 @@
 #include "tools/ui/frmFixTextColumn.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QEventLoop>
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -79,7 +77,7 @@ QLabel* CaptionLabel(const QString& text, QWidget* parent)
 } // namespace
 
 TfrmMakeArticle::TfrmMakeArticle(QWidget* parent)
-    : QDialog(parent)
+    : TWorkerDialog(parent)
 {
     setObjectName(QStringLiteral("frmMakeArticle"));
     setWindowTitle(QStringLiteral("기사 만들기"));
@@ -200,12 +198,7 @@ TfrmMakeArticle::TfrmMakeArticle(QWidget* parent)
 
 TfrmMakeArticle::~TfrmMakeArticle()
 {
-    // Closing is refused during a run; should the window go anyway, let the worker end first.
-    if (m_worker) {
-        m_ui->RequestStop();
-        while (!m_worker->isFinished())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
+    StopAndWaitWorker();
 }
 
 void TfrmMakeArticle::showEvent(QShowEvent* event)
@@ -375,30 +368,11 @@ void TfrmMakeArticle::ElapseTimerTimer()
 void TfrmMakeArticle::keyPressEvent(QKeyEvent* event)
 {
     // Esc only asks the run to stop; it never closes the window.
-    if (event->key() == Qt::Key_Escape) {
-        if (m_worker)
-            m_ui->RequestStop();
+    if (event->key() == Qt::Key_Escape && !isRunning()) {
         event->accept();
         return;
     }
-    QDialog::keyPressEvent(event);
+    TWorkerDialog::keyPressEvent(event);
 }
 
-void TfrmMakeArticle::reject()
-{
-    if (m_worker) {
-        m_ui->RequestStop();
-        return;
-    }
-    QDialog::reject();
-}
 
-void TfrmMakeArticle::closeEvent(QCloseEvent* event)
-{
-    if (m_worker) {
-        m_ui->RequestStop();
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
-}

@@ -1,6 +1,8 @@
 #pragma once
 // "기사 만들기": generates the articles and article index of the ticked tabs.
 
+#include "shell/ui/WorkerDialog.h"
+
 #include "jobs/JobDefine.h"
 
 #include <QDateTime>
@@ -18,13 +20,12 @@ class QThread;
 class QTimer;
 class WidgetInteraction;
 
-class TfrmMakeArticle : public QDialog {
+class TfrmMakeArticle : public TWorkerDialog {
     Q_OBJECT
 public:
     explicit TfrmMakeArticle(QWidget* parent = nullptr);
     ~TfrmMakeArticle() override;
 
-    bool isRunning() const { return m_worker != nullptr; }
 
     QTableWidget* sGrid = nullptr;
     QCheckBox* chkRemoveOption = nullptr;
@@ -51,8 +52,6 @@ protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
 
 private:
     void Timer1Timer();
@@ -68,7 +67,5 @@ private:
     bool m_opened = false;
     bool m_closeAfterRun = false; // "재실행" carries the OK result: the window closes after it
     QDateTime iBeginTime;
-    QThread* m_worker = nullptr;
-    WidgetInteraction* m_ui = nullptr;
     QTimer* ElapseTimer = nullptr;
 };

@@ -7,9 +7,7 @@
 #include "tools/FileMerge.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -17,7 +15,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -46,7 +43,7 @@ QLabel* FieldLabel(const QString& text, QWidget* parent)
 } // namespace
 
 TfrmFileMerge::TfrmFileMerge(QWidget* parent)
-    : QDialog(parent)
+    : TWorkerDialog(parent)
 {
     setObjectName(FormName);
     setWindowTitle(QStringLiteral("텍스트 파일 합치기"));
@@ -183,11 +180,7 @@ TfrmFileMerge::TfrmFileMerge(QWidget* parent)
 
 TfrmFileMerge::~TfrmFileMerge()
 {
-    if (m_worker) {
-        m_ui->RequestStop();
-        while (!m_worker->isFinished())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
+    StopAndWaitWorker();
 }
 
 void TfrmFileMerge::showEvent(QShowEvent* event)
@@ -318,30 +311,5 @@ void TfrmFileMerge::btnSelectDirOKClick()
     m_worker->start();
 }
 
-void TfrmFileMerge::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape && m_worker) {
-        m_ui->RequestStop();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
 
-void TfrmFileMerge::reject()
-{
-    if (m_worker) {
-        m_ui->RequestStop();
-        return;
-    }
-    QDialog::reject();
-}
 
-void TfrmFileMerge::closeEvent(QCloseEvent* event)
-{
-    if (m_worker) {
-        m_ui->RequestStop();
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
-}

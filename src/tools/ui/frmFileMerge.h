@@ -1,6 +1,8 @@
 #pragma once
 // "텍스트 파일 합치기": joins the text files of one folder into one UTF-8 text file.
 
+#include "shell/ui/WorkerDialog.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -16,21 +18,17 @@ class QTreeView;
 class QWidget;
 class WidgetInteraction;
 
-class TfrmFileMerge : public QDialog {
+class TfrmFileMerge : public TWorkerDialog {
     Q_OBJECT
 public:
     explicit TfrmFileMerge(QWidget* parent = nullptr);
     ~TfrmFileMerge() override;
 
-    bool isRunning() const { return m_worker != nullptr; }
     // Points the folder tree at `folder` (what a click in the tree does).
     void SelectFolder(const QString& folder);
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
 
 private:
     void FormShow();
@@ -43,8 +41,6 @@ private:
     bool m_shown = false;
     bool m_scrollPending = false;
     QString m_folder;
-    QThread* m_worker = nullptr;
-    WidgetInteraction* m_ui = nullptr;
     QFileSystemModel* m_dirs = nullptr;
 
     QWidget* PanelTop = nullptr;

@@ -3,14 +3,11 @@
 #include "shell/ui/WidgetInteraction.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QEventLoop>
-#include <QCloseEvent>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -25,7 +22,7 @@
 #include <memory>
 
 TfrmFixTextColumn::TfrmFixTextColumn(QWidget* parent)
-    : QDialog(parent)
+    : TWorkerDialog(parent)
 {
     setObjectName(QStringLiteral("frmFixTextColumn"));
     setWindowTitle(QStringLiteral("긴 줄 줄이기"));
@@ -142,11 +139,7 @@ TfrmFixTextColumn::TfrmFixTextColumn(QWidget* parent)
 
 TfrmFixTextColumn::~TfrmFixTextColumn()
 {
-    if (m_worker) {
-        m_ui->RequestStop();
-        while (!m_worker->isFinished())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
+    StopAndWaitWorker();
 }
 
 void TfrmFixTextColumn::SetFileName(const QString& filePath)
@@ -328,33 +321,5 @@ bool TfrmFixTextColumn::Run(QWidget* parent, const QString& filePath, bool& noAs
     return accepted;
 }
 
-void TfrmFixTextColumn::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        if (m_worker)
-            m_ui->RequestStop();
-        else
-            QDialog::keyPressEvent(event);
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
 
-void TfrmFixTextColumn::reject()
-{
-    if (m_worker) {
-        m_ui->RequestStop();
-        return;
-    }
-    QDialog::reject();
-}
 
-void TfrmFixTextColumn::closeEvent(QCloseEvent* event)
-{
-    if (m_worker) {
-        m_ui->RequestStop();
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
-}

@@ -1,6 +1,8 @@
 #pragma once
 // "긴 줄 줄이기": cuts the over-long lines of one source file at up to five split texts.
 
+#include "shell/ui/WorkerDialog.h"
+
 #include "tools/LineSplitter.h"
 
 #include <QDialog>
@@ -17,7 +19,7 @@ class QThread;
 class QTimer;
 class WidgetInteraction;
 
-class TfrmFixTextColumn : public QDialog {
+class TfrmFixTextColumn : public TWorkerDialog {
     Q_OBJECT
 public:
     explicit TfrmFixTextColumn(QWidget* parent = nullptr);
@@ -29,7 +31,6 @@ public:
     static bool Run(QWidget* parent, const QString& filePath, bool& noAsk);
 
     void SetFileName(const QString& filePath);
-    bool isRunning() const { return m_worker != nullptr; }
 
     QPlainTextEdit* eFileName = nullptr;
     std::array<QLineEdit*, SplitTextCount> eSeperator{};
@@ -50,9 +51,6 @@ signals:
     void runFinished(bool ok);
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
 
 private:
     void Opening();
@@ -70,8 +68,6 @@ private:
     // from the radio buttons whenever the options are shown.
     std::array<QString, SplitTextCount> strSeperator;
     int iElapsed = 0;
-    QThread* m_worker = nullptr;
-    WidgetInteraction* m_ui = nullptr;
     QTimer* Timer2 = nullptr;
     bool m_stopped = false; // Esc, confirmed: the caller stops
 };

@@ -8,10 +8,8 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -87,7 +85,7 @@ private:
 } // namespace
 
 TfrmUsedTags::TfrmUsedTags(QWidget* parent)
-    : QDialog(parent)
+    : TWorkerDialog(parent)
 {
     setObjectName(QStringLiteral("frmUsedTags"));
     setWindowTitle(QStringLiteral("사용 TAG 통계"));
@@ -189,12 +187,7 @@ TfrmUsedTags::TfrmUsedTags(QWidget* parent)
 
 TfrmUsedTags::~TfrmUsedTags()
 {
-    // Closing is refused during a run; should the window go anyway, let the worker end first.
-    if (m_worker) {
-        m_ui->RequestStop();
-        while (!m_worker->isFinished())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
+    StopAndWaitWorker();
 }
 
 void TfrmUsedTags::showEvent(QShowEvent* event)
@@ -364,30 +357,5 @@ void TfrmUsedTags::ButtonClipboardClick()
                                      "편집기나 EXCEL 등에서 붙여넣기 하십시오."));
 }
 
-void TfrmUsedTags::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape && m_worker) {
-        m_ui->RequestStop();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
 
-void TfrmUsedTags::reject()
-{
-    if (m_worker) {
-        m_ui->RequestStop();
-        return;
-    }
-    QDialog::reject();
-}
 
-void TfrmUsedTags::closeEvent(QCloseEvent* event)
-{
-    if (m_worker) {
-        m_ui->RequestStop();
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
-}

@@ -1,6 +1,8 @@
 #pragma once
 // "사용 TAG 통계": counts the tags used in the article files of the ticked tabs.
 
+#include "shell/ui/WorkerDialog.h"
+
 #include "jobs/JobDefine.h"
 
 #include <QDateTime>
@@ -17,23 +19,19 @@ class QWidget;
 class WidgetInteraction;
 struct TTagResultRow;
 
-class TfrmUsedTags : public QDialog {
+class TfrmUsedTags : public TWorkerDialog {
     Q_OBJECT
 public:
     explicit TfrmUsedTags(QWidget* parent = nullptr);
     ~TfrmUsedTags() override;
 
-    bool isRunning() const { return m_worker != nullptr; }
 
     // The text the copy button puts on the clipboard.
     QString ClipboardText() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void reject() override;
 
 private:
     void Timer1Timer();
@@ -50,8 +48,6 @@ private:
     bool m_opened = false;
     bool m_waitCursor = false;
     QDateTime iBeginTime;
-    QThread* m_worker = nullptr;
-    WidgetInteraction* m_ui = nullptr;
 
     QTableWidget* sGrid = nullptr;
     QTableWidget* gridResult = nullptr;
