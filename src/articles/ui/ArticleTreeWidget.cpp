@@ -240,7 +240,8 @@ static void Highlight(QTreeWidget* tree, QTextDocument* doc, QWidget* owner, boo
     }
 }
 
-void HighlightHeadings(QTreeWidget* tree, QPlainTextEdit* editor)
+template <typename Editor>
+static void HighlightEditor(QTreeWidget* tree, Editor* editor)
 {
     if (!editor)
         return;
@@ -251,16 +252,8 @@ void HighlightHeadings(QTreeWidget* tree, QPlainTextEdit* editor)
     editor->setUpdatesEnabled(true);
 }
 
-void HighlightHeadings(QTreeWidget* tree, QTextEdit* editor)
-{
-    if (!editor)
-        return;
-    WaitCursor wait;
-    editor->setUpdatesEnabled(false);
-    bool cleared = false;
-    Highlight(tree, editor->document(), editor->window(), &cleared);
-    editor->setUpdatesEnabled(true);
-}
+void HighlightHeadings(QTreeWidget* tree, QPlainTextEdit* editor) { HighlightEditor(tree, editor); }
+void HighlightHeadings(QTreeWidget* tree, QTextEdit* editor) { HighlightEditor(tree, editor); }
 
 template <typename Editor>
 static bool LoadSourceInto(const QString& path, QTreeWidget* tree, Editor* editor)
