@@ -204,7 +204,7 @@ TfrmMakeArticle::~TfrmMakeArticle()
 void TfrmMakeArticle::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    CenterButtons();
+    CenterButtonPair(PanelButtons, btnOK, btnCancel);
     if (!m_opened) {
         m_opened = true;
         QTimer::singleShot(10, this, &TfrmMakeArticle::Timer1Timer);
@@ -215,18 +215,9 @@ void TfrmMakeArticle::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
     LayoutMessagePane();
-    CenterButtons();
+    CenterButtonPair(PanelButtons, btnOK, btnCancel);
 }
 
-void TfrmMakeArticle::CenterButtons()
-{
-    const int gap = 30;
-    const int w = btnOK->width() + gap + btnCancel->width();
-    const int x = (PanelButtons->width() - w) / 2;
-    const int y = (PanelButtons->height() - btnOK->height()) / 2;
-    btnOK->move(x, y);
-    btnCancel->move(x + btnOK->width() + gap, y);
-}
 
 void TfrmMakeArticle::LayoutMessagePane()
 {
@@ -354,7 +345,7 @@ void TfrmMakeArticle::RunFinished(bool ok)
         btnOK->setText(RunAgainCaption);
     PanelButtons->show();
     PanelProgress->hide();
-    CenterButtons();
+    CenterButtonPair(PanelButtons, btnOK, btnCancel);
     emit runFinished(ok);
     if (m_closeAfterRun)
         accept();

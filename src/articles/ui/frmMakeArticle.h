@@ -60,7 +60,6 @@ private:
     void ElapseTimerTimer();
     void RunFinished(bool ok);
     void SetCell(int row, int column, const QString& text);
-    void CenterButtons();
     void LayoutMessagePane();
 
     TJobDefine m_job;

@@ -18,6 +18,16 @@ void TWorkerDialog::StopAndWaitWorker()
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
+void TWorkerDialog::CenterButtonPair(QWidget* panel, QWidget* left, QWidget* right)
+{
+    const int gap = 30;
+    const int w = left->width() + gap + right->width();
+    const int x = (panel->width() - w) / 2;
+    const int y = (panel->height() - left->height()) / 2;
+    left->move(x, y);
+    right->move(x + left->width() + gap, y);
+}
+
 void TWorkerDialog::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape && m_worker) {

@@ -18,6 +18,8 @@ protected:
 
     // For destructors: should the window go during a run, let the worker end first.
     void StopAndWaitWorker();
+    // The OK/cancel pair sits centred in its panel, 30 pixels apart.
+    static void CenterButtonPair(QWidget* panel, QWidget* left, QWidget* right);
 
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -193,7 +193,7 @@ TfrmUsedTags::~TfrmUsedTags()
 void TfrmUsedTags::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    CenterButtons();
+    CenterButtonPair(PanelBottom, btnOK, btnCancel);
     if (!m_opened) {
         m_opened = true;
         QTimer::singleShot(10, this, &TfrmUsedTags::Timer1Timer);
@@ -203,18 +203,9 @@ void TfrmUsedTags::showEvent(QShowEvent* event)
 void TfrmUsedTags::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
-    CenterButtons();
+    CenterButtonPair(PanelBottom, btnOK, btnCancel);
 }
 
-void TfrmUsedTags::CenterButtons()
-{
-    const int gap = 30;
-    const int w = btnOK->width() + gap + btnCancel->width();
-    const int x = (PanelBottom->width() - w) / 2;
-    const int y = (PanelBottom->height() - btnOK->height()) / 2;
-    btnOK->move(x, y);
-    btnCancel->move(x + btnOK->width() + gap, y);
-}
 
 void TfrmUsedTags::Timer1Timer()
 {
@@ -331,7 +322,7 @@ void TfrmUsedTags::RunFinished(bool completed)
     sGrid->setEnabled(true);
     PanelBottom->show();
     PanelProgress->hide();
-    CenterButtons();
+    CenterButtonPair(PanelBottom, btnOK, btnCancel);
 }
 
 void TfrmUsedTags::ElapseTimerTimer()

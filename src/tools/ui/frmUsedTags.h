@@ -41,7 +41,6 @@ private:
     void RunFinished(bool completed);
     void SetTabState(int tab, const QString& state);
     void AddSection(const QList<TTagResultRow>& rows);
-    void CenterButtons();
     void SetCounting(bool counting);
 
     TJobDefine m_job;
