@@ -1,6 +1,6 @@
 #include "articles/ui/ArticleTreeWidget.h"
 
-#include "articles/ui/GridPainters.h"
+#include "shell/ui/GridPainters.h"
 #include "articles/ui/ProgressInteraction.h"
 #include "shell/myLIB.h"
 

@@ -1,7 +1,7 @@
 #include "articles/ui/fTreeModule.h"
 
 #include "articles/ui/ArticleTreeWidget.h"
-#include "articles/ui/GridPainters.h"
+#include "shell/ui/GridPainters.h"
 #include "articles/ui/Preview.h"
 #include "articles/ui/fWeb.h"
 

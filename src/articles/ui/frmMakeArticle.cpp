@@ -1,7 +1,7 @@
 #include "articles/ui/frmMakeArticle.h"
 
 #include "articles/ArticleGenerator.h"
-#include "articles/ui/GridPainters.h"
+#include "shell/ui/GridPainters.h"
 #include "articles/ui/frmFixMsgModal.h"
 #include "shell/myLIB.h"
 #include "shell/ui/WidgetInteraction.h"

@@ -1,6 +1,6 @@
 #include "jobs/ui/frmJobs.h"
 
-#include "articles/ui/GridPainters.h"
+#include "shell/ui/GridPainters.h"
 #include "controls/ui/EditPlus.h"
 #include "jobs/ui/frmJobsGetMy.h"
 #include "shell/Settings.h"

@@ -1,6 +1,6 @@
 #include "jobs/ui/frmJobsGetMy.h"
 
-#include "articles/ui/GridPainters.h"
+#include "shell/ui/GridPainters.h"
 #include "controls/ui/EditPlus.h"
 #include "jobs/JobDefinition.h"
 #include "server/HttpClient.h"

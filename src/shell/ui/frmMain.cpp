@@ -1,6 +1,6 @@
 #include "shell/ui/frmMain.h"
 
-#include "articles/ui/GridPainters.h"
+#include "shell/ui/GridPainters.h"
 #include "jobs/JobDefine.h"
 #include "shell/Settings.h"
 #include "shell/StyleSheet.h"

@@ -1,6 +1,6 @@
 #include "tools/ui/frmUsedTags.h"
 
-#include "articles/ui/GridPainters.h"
+#include "shell/ui/GridPainters.h"
 #include "shell/myLIB.h"
 #include "shell/ui/WidgetInteraction.h"
 #include "shell/ui/WindowRegistry.h"

@@ -1,4 +1,4 @@
-#include "articles/ui/GridPainters.h"
+#include "shell/ui/GridPainters.h"
 
 #include <gtest/gtest.h>
 
