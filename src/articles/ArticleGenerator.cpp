@@ -38,16 +38,6 @@ bool IsUnder(const QString& inner, const QString& outer)
 
 } // namespace
 
-QString TrimBlanks(const QString& s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s.at(b).unicode() <= 0x20)
-        ++b;
-    while (e > b && s.at(e - 1).unicode() <= 0x20)
-        --e;
-    return (b == 0 && e == s.size()) ? s : s.mid(b, e - b);
-}
-
 QString ArticleGroupFolder(const QString& id)
 {
     const qsizetype us = id.indexOf('_');

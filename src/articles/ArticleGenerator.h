@@ -124,5 +124,3 @@ QStringList CollectRemoveTexts(const QStringList& edits);
 // Group folder of an article ID: its first component, at least four digits ("3_2" -> "0003").
 QString ArticleGroupFolder(const QString& id);
 
-// Trims the characters the heading rewrite treats as blanks (control characters and space).
-QString TrimBlanks(const QString& s);

@@ -1,5 +1,6 @@
 #include "articles/ArticleHtml.h"
 
+#include "shell/Runtime.h"
 #include "shell/Interaction.h"
 #include "shell/Settings.h"
 #include "shell/StyleSheet.h"
@@ -64,7 +65,7 @@ bool ArticleToHtml(QStringList& output, const QStringList& lines, int mode, Inte
     const int count = int(lines.size());
     for (int i = 0; i < count; ++i) {
         const int first = i; // the line this output line started from, for messages
-        QString rest = lines[i].trimmed();
+        QString rest = TrimBlanks(lines[i]);
         QString prefix;
         bool joined = false;
         // Indices instead of copies: a huge line with many tags stays linear.
@@ -126,7 +127,7 @@ bool ArticleToHtml(QStringList& output, const QStringList& lines, int mode, Inte
             }
         }
 
-        line = line.trimmed();
+        line = TrimBlanks(line);
         if (line.isEmpty())
             line = QStringLiteral("<br>");
         else if (NeedsBreak(line, noBrTags))

@@ -1,5 +1,6 @@
 #include "articles/ArticleIndex.h"
 
+#include "shell/Runtime.h"
 #include "shell/Interaction.h"
 #include "shell/TextFile.h"
 
@@ -35,7 +36,7 @@ static QString IndexDataError(int lineNumber)
 // Whole decimal numbers only, as the generator writes them; blanks around are tolerated.
 static bool ParseLevel(const QString& text, int& level)
 {
-    const QString t = text.trimmed();
+    const QString t = TrimBlanks(text);
     if (t.isEmpty() || t.size() > 9)
         return false;
     int start = (t[0] == '-' || t[0] == '+') ? 1 : 0;

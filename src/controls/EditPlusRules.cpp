@@ -1,5 +1,7 @@
 #include "controls/EditPlusRules.h"
 
+#include "shell/Runtime.h"
+
 #include <QStringList>
 
 namespace {
@@ -101,7 +103,7 @@ FilteredInsert FilterInsertedText(EditKind kind, const QString& text, int caret,
 
 NormalizedValue NormalizeDate(const QString& text, const QDate& today)
 {
-    const QString t = text.trimmed();
+    const QString t = TrimBlanks(text);
     if (t.isEmpty())
         return {true, text};
     QString commas = t;
@@ -159,7 +161,7 @@ NormalizedValue NormalizeDate(const QString& text, const QDate& today)
 
 NormalizedValue NormalizeTime(const QString& text)
 {
-    const QString t = text.trimmed();
+    const QString t = TrimBlanks(text);
     if (t.isEmpty())
         return {true, text};
     const QStringList items = t.split(u':');
@@ -175,7 +177,7 @@ NormalizedValue NormalizeTime(const QString& text)
 
 NormalizedValue NormalizeDecimal(const QString& text)
 {
-    const QString t = text.trimmed();
+    const QString t = TrimBlanks(text);
     if (t.isEmpty())
         return {true, text};
     const QStringList items = t.split(u'.');

@@ -1,5 +1,6 @@
 #include "jobs/JobDefine.h"
 
+#include "shell/Runtime.h"
 #include "shell/IniFile.h"
 #include "shell/Settings.h"
 
@@ -13,7 +14,7 @@ bool IsJobFolder(const QString& folder)
 
 QString NormalizeJobPath(const QString& path)
 {
-    QString p = path.trimmed();
+    QString p = TrimBlanks(path);
     p.replace('\\', '/');
     while (p.size() > 1 && p.endsWith('/'))
         p.chop(1);
@@ -44,7 +45,7 @@ void LoadJobFile(TJobDefine& define)
     define.TabsCount = 0;
     const QStringList keys = ini.keys("TABS").mid(0, MaxTabs);
     for (const QString& key : keys) {
-        const QString name = key.trimmed();
+        const QString name = TrimBlanks(key);
         if (name.isEmpty())
             continue;
         const int i = define.TabsCount++;
@@ -128,7 +129,7 @@ bool IsKeywordUpdated(const TJobDefine& define)
 
 QString TabNameProblem(const QString& name)
 {
-    bool bad = name.trimmed().isEmpty() || name == "." || name == ".." || name.contains('=')
+    bool bad = TrimBlanks(name).isEmpty() || name == "." || name == ".." || name.contains('=')
         || name.contains('/') || name.contains('\\');
     for (QChar c : name)
         bad = bad || c.unicode() < 32;

@@ -28,9 +28,9 @@ namespace {
 QStringList ProductTabNames(const ProductRow& product)
 {
     QStringList names;
-    const QStringList items = SplitFields(product.value(colTabs).trimmed(), QStringLiteral(","));
+    const QStringList items = SplitFields(TrimBlanks(product.value(colTabs)), QStringLiteral(","));
     for (int i = 0; i < items.size() && i < MaxTabs; ++i) {
-        const QString name = items[i].trimmed();
+        const QString name = TrimBlanks(items[i]);
         if (name.isEmpty())
             break;
         names << name;
@@ -77,13 +77,13 @@ QString ApplyProduct(TJobForm& form, const ProductRow& product)
     const QStringList ids = SplitFields(product[colArIds], QStringLiteral(","));
     for (int i = 0; i < names.size(); ++i) {
         form.rows[i].name = names[i];
-        form.rows[i].id = ids.value(i).trimmed();
+        form.rows[i].id = TrimBlanks(ids.value(i));
     }
     // Pairs of (tab, connected tab); a lone "x" is no pair, so it means no links.
     const QStringList links = SplitFields(product[colLinks], QStringLiteral(","));
     for (int p = 0; p + 1 < links.size(); p += 2) {
-        const QString from = links[p].trimmed();
-        const QString to = links[p + 1].trimmed();
+        const QString from = TrimBlanks(links[p]);
+        const QString to = TrimBlanks(links[p + 1]);
         for (TJobTabRow& row : form.rows) {
             if (row.name.isEmpty())
                 break;
@@ -133,7 +133,7 @@ QString RelativeSourceFolder(const QString& workFolder, const QString& chosen, Q
 
 QString JobFormProblem(const TJobForm& form)
 {
-    if (form.workFolder.trimmed().isEmpty())
+    if (TrimBlanks(form.workFolder).isEmpty())
         return NoWorkFolderMessage;
     if (form.pNAME.isEmpty())
         return NoProductMessage;

@@ -19,11 +19,11 @@ bool ListReplyData(const QStringList& replyLines, QStringList& data)
 LoginResult RunLogin(const QString& id, const QString& pw, THttpClient& client, Interaction& ui,
                      TmyLIB& session)
 {
-    if (id.trimmed().isEmpty()) {
+    if (TrimBlanks(id).isEmpty()) {
         ui.ShowInfo(MsgEnterId);
         return LoginResult::MissingInput;
     }
-    if (pw.trimmed().isEmpty()) {
+    if (TrimBlanks(pw).isEmpty()) {
         ui.ShowInfo(MsgEnterPw);
         return LoginResult::MissingInput;
     }

@@ -1,5 +1,6 @@
 #include "server/VersionCheck.h"
 
+#include "shell/Runtime.h"
 #include "server/HttpClient.h"
 
 #include <QFileInfo>
@@ -7,7 +8,7 @@
 
 static std::optional<QList<qint64>> VersionNumbers(const QString& text)
 {
-    const QStringList parts = text.trimmed().split('.');
+    const QStringList parts = TrimBlanks(text).split('.');
     if (parts.size() != 4)
         return std::nullopt;
     QList<qint64> numbers;
@@ -56,6 +57,6 @@ QString CheckPublishedVersion(THttpClient& http, const QString& programVersion)
     const HttpResult reply = http.Get(VersionFilePath);
     if (!reply.ok)
         return {};
-    const QString published = reply.text.trimmed();
+    const QString published = TrimBlanks(reply.text);
     return IsNewerVersion(published, programVersion) ? published : QString();
 }

@@ -1,5 +1,6 @@
 #include "shell/IniFile.h"
 
+#include "shell/Runtime.h"
 #include "shell/TextFile.h"
 
 #include <QFile>
@@ -13,7 +14,7 @@ bool SameName(const QString& a, const QString& b)
 
 QString Unquote(QString v)
 {
-    v = v.trimmed();
+    v = TrimBlanks(v);
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.mid(1, v.size() - 2);
     return v;
@@ -53,7 +54,7 @@ void IniFile::parse(const QString& text)
     m_preamble.clear();
     m_sections.clear();
     for (const QString& raw : SplitLines(text)) {
-        const QString t = raw.trimmed();
+        const QString t = TrimBlanks(raw);
         if (t.startsWith('[')) {
             const int close = t.indexOf(']');
             if (close > 0) {
@@ -139,7 +140,7 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
     Line line{key + '=' + value, key, value};
     // A new key goes after the last key of the section, before trailing blank lines.
     auto pos = s->lines.end();
-    while (pos != s->lines.begin() && (pos - 1)->raw.trimmed().isEmpty())
+    while (pos != s->lines.begin() && TrimBlanks((pos - 1)->raw).isEmpty())
         --pos;
     s->lines.insert(pos, line);
 }

@@ -7,6 +7,16 @@
 #include <QFileInfo>
 #include <QSysInfo>
 
+QString TrimBlanks(const QString& s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s.at(b).unicode() <= 0x20)
+        ++b;
+    while (e > b && s.at(e - 1).unicode() <= 0x20)
+        --e;
+    return (b == 0 && e == s.size()) ? s : s.mid(b, e - b);
+}
+
 bool IsDigit(const QString& s)
 {
     return !s.isEmpty() && QStringLiteral("0123456789").contains(s);
@@ -101,7 +111,7 @@ bool RenameDirectory(const QString& dirFrom, const QString& dirTo)
 
 bool RequireInputText(QString& text, const QString& label, Interaction& ui)
 {
-    text = text.trimmed();
+    text = TrimBlanks(text);
     if (!text.isEmpty())
         return false;
     if (!label.isEmpty())

@@ -7,6 +7,11 @@
 
 class Interaction;
 
+// The one trim of the program: removes space and control characters (code points up to
+// U+0020) at both ends, and nothing else, so the full-width space U+3000 that indents Korean
+// paragraphs and the no-break space stay.
+QString TrimBlanks(const QString& s);
+
 bool IsDigit(const QString& s);
 bool IsIdChar(const QString& s);
 

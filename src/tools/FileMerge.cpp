@@ -54,7 +54,7 @@ QString MergeDefaultFileName(const QString& folder)
 
 QString NormalizeMergeFileName(const QString& typed)
 {
-    QString name = typed.trimmed();
+    QString name = TrimBlanks(typed);
     if (!name.isEmpty() && !name.contains(u'.'))
         name += QStringLiteral(".txt");
     return name;

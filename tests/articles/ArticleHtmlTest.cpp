@@ -45,6 +45,9 @@ TEST(ArticleHtml, Conversion)
          {"가<FN>3 나다<br>"}, 1},
         {"reference with a wrong closing tag", {"가<FN>3</b>"}, HtmlUploadMode, {"가<FN>3</b><br>"}, 1},
         {"other tags pass", {"<i>a</i> < b"}, HtmlPreviewMode, {"<i>a</i> < b<br>"}, 0},
+        {"only spaces and control characters are trimmed",
+         {QString::fromUtf8("\t\u3000들여 쓴 문단\u00a0\r"), QString::fromUtf8("\u3000")}, HtmlUploadMode,
+         {QString::fromUtf8("\u3000들여 쓴 문단\u00a0<br>"), QString::fromUtf8("\u3000<br>")}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

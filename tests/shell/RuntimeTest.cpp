@@ -32,6 +32,23 @@ TEST(Runtime, SplitFieldsRule)
         EXPECT_EQ(SplitFields(c.text, c.seps), c.fields) << c.text.toStdString();
 }
 
+TEST(Runtime, TrimRemovesOnlySpacesAndControlCharacters)
+{
+    const QString ideographic = QString::fromUtf8("\u3000"), noBreak = QString::fromUtf8("\u00a0");
+    const struct {
+        QString in, out;
+    } cases[] = {
+        {" \t\r\n가 나\r\n ", QString::fromUtf8("가 나")},
+        {ideographic + QString::fromUtf8("문단") + ideographic, ideographic + QString::fromUtf8("문단") + ideographic},
+        {"\t" + noBreak + "x" + noBreak + "\r", noBreak + "x" + noBreak},
+        {QString(QChar(0x01)) + "a" + QChar(0x1f), "a"},
+        {" \t\r\n", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TrimBlanks(c.in), c.out) << c.in.toStdString();
+}
+
 TEST(Runtime, CharacterChecks)
 {
     EXPECT_TRUE(IsDigit("7"));

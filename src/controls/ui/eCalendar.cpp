@@ -1,5 +1,7 @@
 #include "controls/ui/eCalendar.h"
 
+#include "shell/Runtime.h"
+
 #include <QCalendarWidget>
 #include <QDate>
 #include <QGuiApplication>
@@ -16,7 +18,7 @@ namespace {
 
 QDate ReadDate(QString text)
 {
-    text = text.trimmed();
+    text = TrimBlanks(text);
     text.replace(u'/', u'-').replace(u'.', u'-');
     return QDate::fromString(text, QStringLiteral("yyyy-M-d"));
 }

@@ -238,7 +238,7 @@ void TAboutBox::CheckVersion()
 
 void TAboutBox::ShowUpdateOffer(const QString& published)
 {
-    newVersion->setText(QStringLiteral("Ver. ") + published.trimmed());
+    newVersion->setText(QStringLiteral("Ver. ") + TrimBlanks(published));
     PanelUpdate->show();
     // OK sits left of the panel, one and a half button widths away from it.
     if (m_bottom->indexOf(PanelUpdate) == 2)

@@ -240,7 +240,7 @@ void TfrmLogin::btnLoginClick()
         done(ResultOK);
         break;
     case LoginResult::MissingInput:
-        (eID->text().trimmed().isEmpty() ? eID : ePw)->setFocus();
+        (TrimBlanks(eID->text()).isEmpty() ? eID : ePw)->setFocus();
         break;
     case LoginResult::WrongCredentials:
         ePw->setFocus();
