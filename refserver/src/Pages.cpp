@@ -259,4 +259,14 @@ std::string HelpPage() {
          kFoot;
 }
 
+std::string LoginPage(const std::string& message) {
+  std::string out = Head("VUX 제작 서버", "작업자 로그인");
+  out += "<div class=\"card\"><form method=\"post\" action=\"/login\">";
+  if (!message.empty()) out += "<p class=\"note\">" + HtmlEscape(message) + "</p>";
+  out += "<p><label>아이디<br><input name=\"id\" autocomplete=\"username\" autofocus></label></p>"
+         "<p><label>비밀번호<br><input name=\"pw\" type=\"password\" autocomplete=\"current-password\"></label></p>"
+         "<p><button type=\"submit\">로그인</button></p></form></div>";
+  return out + kFoot;
+}
+
 }  // namespace qs

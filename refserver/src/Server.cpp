@@ -1,8 +1,12 @@
 #include "Server.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -28,11 +32,19 @@ namespace {
 constexpr const char* kText = "text/plain; charset=utf-8";
 constexpr const char* kWrongLogin = "오류";
 
+constexpr const char* kHtml = "text/html; charset=utf-8";
+constexpr const char* kLoginFailed = "아이디나 비밀번호가 맞지 않습니다.";
+constexpr const char* kSessionCookie = "quilo_session";
+// Bodies above this size take one of the server's few large-body slots.
+constexpr uint64_t kLargeBody = 64 * 1024;
+
 struct Reply {
   int status = 200;
   std::string body;
   std::string type = kText;
   bool download = false;  // sent as it is stored, never compressed
+  bool close = false;     // part of the body stays unread: the connection ends after the reply
+  httplib::Headers headers = {};
 };
 
 // A download whose Content-Length must be the size of the file itself: the program checks the
@@ -43,6 +55,14 @@ Reply Text(std::string body, int status = 200) { return {status, std::move(body)
 // Upload errors go out with status 200: the program shows the first line and stops, where an HTTP
 // error status would make it wait and send the same bad request again.
 Reply Error(const std::string& reason) { return Text("ERROR: " + reason + "\r\n"); }
+Reply Closing(Reply r) {
+  r.close = true;
+  return r;
+}
+
+bool AllDigits(const std::string& s) {
+  return !s.empty() && s.size() <= 19 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
 
 std::string ListReply(const std::vector<std::string>& lines) {
   std::string out = "OK\r\n";
@@ -138,6 +158,47 @@ std::string RandomSuffix() {
   return buf;
 }
 
+// An upload on its way in, kept outside the served tree; removed unless it was moved into place.
+class TempFile {
+ public:
+  explicit TempFile(const fs::path& dir) : path_(dir / ("upload-" + RandomSuffix())) {
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  }
+  ~TempFile() {
+    if (fd_ >= 0) ::close(fd_);
+    std::error_code ec;
+    if (!placed_) fs::remove(path_, ec);
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  bool ok() const { return fd_ >= 0; }
+  size_t size() const { return size_; }
+  const fs::path& path() const { return path_; }
+  bool Write(const char* d, size_t n) {
+    while (n > 0) {
+      ssize_t w = ::write(fd_, d, n);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return false;
+      d += w;
+      n -= static_cast<size_t>(w);
+      size_ += static_cast<size_t>(w);
+    }
+    return true;
+  }
+  bool Finish() {
+    int rc = ::close(fd_);
+    fd_ = -1;
+    return rc == 0;
+  }
+  void Placed() { placed_ = true; }
+
+ private:
+  fs::path path_;
+  int fd_ = -1;
+  size_t size_ = 0;
+  bool placed_ = false;
+};
+
 }  // namespace
 
 std::string MetaInfoFile(const std::vector<MetaColumn>& columns) {
@@ -152,19 +213,25 @@ std::string MetaInfoFile(const std::vector<MetaColumn>& columns) {
 struct QuiloServer::Impl {
   Store& store;
   ServerOptions opt;
-  httplib::Server svr;
-  fs::path filesRoot;
+  GuardedServer svr;
+  fs::path filesRoot, tmpRoot;
+  LoginThrottle throttle;
+  Sessions sessions;
+  std::mutex slotMutex;
+  std::condition_variable slotFree;
+  size_t largeBodies = 0;
 
-  Impl(Store& s, ServerOptions o) : store(s), opt(std::move(o)) {
+  Impl(Store& s, ServerOptions o) : store(s), opt(std::move(o)), svr(opt.limits), throttle(opt.throttle) {
     filesRoot = fs::path(opt.dataDir) / "files";
-    fs::create_directories(filesRoot);
-    int threads = opt.threads;
-    svr.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+    tmpRoot = fs::path(opt.dataDir) / "tmp";
+    PrepareFolders();
     svr.set_payload_max_length(opt.maxFileBytes + (1u << 20));
     svr.set_keep_alive_max_count(1000);
+    svr.set_keep_alive_timeout(opt.limits.idleSeconds);
+    svr.set_read_timeout(opt.limits.gapSeconds, 0);
+    svr.set_write_timeout(opt.limits.gapSeconds, 0);
     // Replies go out as header and body writes; without this each waits for the peer's delayed ACK.
     svr.set_tcp_nodelay(true);
-    svr.set_read_timeout(30, 0);
     svr.set_error_handler([](const httplib::Request&, httplib::Response& res) {
       if (res.body.empty()) {
         std::string reason = res.status == 404   ? "no such path"
@@ -173,8 +240,16 @@ struct QuiloServer::Impl {
         res.set_content("ERROR: " + reason + "\r\n", kText);
       }
     });
+    svr.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+      return Screen(req, res) ? httplib::Server::HandlerResponse::Unhandled
+                              : httplib::Server::HandlerResponse::Handled;
+    });
     svr.Post(".*", [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
-      Send(res, Guard([&] { return Post(req, reader); }));
+      Connection* conn = Connection::Current();
+      if (conn) conn->StartBody(req);
+      Reply r = Guard([&] { return Post(req, reader); });
+      if (conn && !conn->BodyComplete()) r.close = true;
+      Send(res, std::move(r));
     });
     svr.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
       Reply r = Guard([&] { return Get(req); });
@@ -188,9 +263,52 @@ struct QuiloServer::Impl {
     });
   }
 
+  // The file store and the upload pieces are the owner's only; pieces left by a stop or a crash
+  // (also those older versions kept beside the stored files) go at start.
+  void PrepareFolders() {
+    for (const auto& d : {filesRoot, tmpRoot}) {
+      fs::create_directories(d);
+      fs::permissions(d, fs::perms::owner_all, fs::perm_options::replace);
+    }
+    for (const auto& e : fs::directory_iterator(tmpRoot)) fs::remove_all(e.path());
+    std::vector<fs::path> stale;
+    for (const auto& e : fs::recursive_directory_iterator(filesRoot))
+      if (e.is_regular_file() && e.path().filename().string().rfind(".upload-", 0) == 0) stale.push_back(e.path());
+    for (const auto& p : stale) fs::remove(p);
+  }
+
+  // Requests refused before any handler reads a byte of their body: framing httplib would read
+  // in some way of its own, and methods the server has no use for.
+  bool Screen(const httplib::Request& req, httplib::Response& res) {
+    size_t lengths = req.get_header_value_count("Content-Length");
+    std::string te = ToLowerAscii(req.get_header_value("Transfer-Encoding"));
+    bool chunked = te == "chunked";
+    bool body = chunked || (lengths > 0 && req.get_header_value("Content-Length") != "0");
+    auto refuse = [&](int status, const std::string& reason) {
+      Send(res, Closing(Text("ERROR: " + reason + "\r\n", status)));
+      return false;
+    };
+    if (req.method != "GET" && req.method != "HEAD" && req.method != "POST") return refuse(405, "method not allowed");
+    if (lengths > 1 || (lengths == 1 && !AllDigits(req.get_header_value("Content-Length"))) ||
+        (!te.empty() && !chunked) || (chunked && lengths > 0))
+      return refuse(400, "unclear body length");
+    // Without a length the body would run to the end of the connection: a cut could not be told.
+    if (req.method == "POST" && !chunked && lengths == 0) return refuse(411, "length required");
+    if (req.method != "POST" && body) {
+      if (auto* c = Connection::Current()) c->CloseAfterReply();
+      res.set_header("Connection", "close");
+    }
+    return true;
+  }
+
   static void Send(httplib::Response& res, Reply r) {
     res.status = r.status;
     res.set_header("Cache-Control", "no-store");
+    for (const auto& [name, value] : r.headers) res.set_header(name.c_str(), value);
+    if (r.close) {
+      if (auto* c = Connection::Current()) c->CloseAfterReply();
+      res.set_header("Connection", "close");
+    }
     if (!r.download) {
       res.set_content(std::move(r.body), r.type.c_str());
       return;
@@ -217,25 +335,72 @@ struct QuiloServer::Impl {
 
   // ---- POST ---------------------------------------------------------------------------------
 
-  Reply Post(const httplib::Request& req, const httplib::ContentReader& reader) {
-    std::string path = ToLowerAscii(req.path);
-    if (path == "/asp/vx__use_fileup.asp") return FileUp(req, reader);
+  enum class BodyRead { Whole, TooLarge, Broken };
 
-    std::string body;
+  // Reads a whole body of at most `limit` bytes; one that ends before its length or whose framing
+  // breaks is Broken, whatever part of it httplib handed over.
+  BodyRead ReadBody(const httplib::Request& req, const httplib::ContentReader& reader, size_t limit,
+                    std::string& body) {
+    if (req.has_header("Content-Length") && req.get_header_value<uint64_t>("Content-Length") > limit)
+      return BodyRead::TooLarge;
     bool tooBig = false;
-    if (req.is_multipart_form_data()) {
-      reader([](const httplib::MultipartFormData&) { return true; }, [](const char*, size_t) { return true; });
-      return Error("form body expected, not multipart");
-    }
-    reader([&](const char* d, size_t n) {
-      if (body.size() + n > opt.maxFormBytes) {
+    bool ok = reader([&](const char* d, size_t n) {
+      if (body.size() + n > limit) {
         tooBig = true;
         return false;
       }
       body.append(d, n);
       return true;
     });
-    if (tooBig) return Text("ERROR: request too large\r\n", 413);
+    if (tooBig) return BodyRead::TooLarge;
+    auto* conn = Connection::Current();
+    return ok && (!conn || conn->BodyComplete()) ? BodyRead::Whole : BodyRead::Broken;
+  }
+
+  // A slot for a large body, so that many large bodies at once cannot take all memory and workers.
+  struct Slot {
+    Impl* impl = nullptr;
+    ~Slot() {
+      if (!impl) return;
+      {
+        std::lock_guard lock(impl->slotMutex);
+        --impl->largeBodies;
+      }
+      impl->slotFree.notify_one();
+    }
+  };
+  bool TakeSlot(Slot& slot) {
+    std::unique_lock lock(slotMutex);
+    if (!slotFree.wait_for(lock, std::chrono::seconds(opt.limits.gapSeconds),
+                           [&] { return largeBodies < opt.maxLargeBodies; }))
+      return false;
+    ++largeBodies;
+    slot.impl = this;
+    return true;
+  }
+
+  Reply Post(const httplib::Request& req, const httplib::ContentReader& reader) {
+    std::string path = ToLowerAscii(req.path);
+    Slot slot;
+    bool large = !req.has_header("Content-Length") || req.get_header_value<uint64_t>("Content-Length") > kLargeBody;
+    // A busy reply makes the program wait and send again, which is what it should do here.
+    if (large && !TakeSlot(slot)) return Closing(Text("ERROR: server busy\r\n", 503));
+    if (path == "/asp/vx__use_fileup.asp") return FileUp(req, reader);
+    if (path == "/login") return PageLogin(req, reader);
+    if (path == "/logout") return PageLogout(req, reader);
+
+    if (req.is_multipart_form_data()) return Closing(Error("form body expected, not multipart"));
+    std::string body;
+    switch (ReadBody(req, reader, opt.maxFormBytes, body)) {
+      case BodyRead::Whole:
+        break;
+      case BodyRead::TooLarge:
+        return Closing(Error("request too large"));
+      case BodyRead::Broken:
+        // httplib hands over what arrived when a body ends early (a cut connection, a broken
+        // chunk); half a record must never look like a whole one.
+        return Closing(Error("the request body ended before its announced length"));
+    }
 
     using Handler = Reply (Impl::*)(const FormFields&);
     static const std::map<std::string, std::pair<bool, Handler>> routes = {
@@ -269,16 +434,39 @@ struct QuiloServer::Impl {
       fields.emplace_back("\x01raw-id", FieldValue(*raw, "id"));
       fields.emplace_back("\x01raw-pw", FieldValue(*raw, "pw"));
     }
+    fields.emplace_back("\x01" "address", req.remote_addr);
     return (this->*(route->second.second))(fields);
   }
 
-  std::optional<Staff> Login(const FormFields& f) { return store.CheckStaff(FieldValue(f, "id"), FieldValue(f, "pw")); }
+  // One login attempt of a client, in the ways it may have been written. An ID or address that
+  // failed too often waits first (in short steps, so a stop is not held up); when too many
+  // attempts wait already, it is refused unchecked rather than taking another worker.
+  std::optional<Staff> Attempt(const std::string& address,
+                               const std::vector<std::pair<std::string, std::string>>& pairs) {
+    if (pairs.empty()) return std::nullopt;
+    auto hold = throttle.Hold(address, pairs.front().first);
+    if (hold.count() > 0) {
+      if (!throttle.Enter()) return std::nullopt;
+      auto until = std::chrono::steady_clock::now() + hold;
+      while (std::chrono::steady_clock::now() < until && svr.is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      throttle.Leave();
+    }
+    for (size_t i = 0; i < pairs.size(); ++i) {
+      if (i > 0 && pairs[i] == pairs[0]) continue;
+      if (auto s = store.CheckStaff(pairs[i].first, pairs[i].second)) return s;
+    }
+    throttle.Failed(address, pairs.front().first);
+    return std::nullopt;
+  }
+
+  std::optional<Staff> Login(const FormFields& f) {
+    return Attempt(FieldValue(f, "\x01" "address"), {{FieldValue(f, "id"), FieldValue(f, "pw")}});
+  }
 
   std::optional<Staff> UploadLogin(const FormFields& f) {
-    if (auto s = Login(f)) return s;
-    std::string rid = FieldValue(f, "\x01raw-id"), rpw = FieldValue(f, "\x01raw-pw");
-    if (rid == FieldValue(f, "id") && rpw == FieldValue(f, "pw")) return std::nullopt;
-    return store.CheckStaff(rid, rpw);
+    return Attempt(FieldValue(f, "\x01" "address"), {{FieldValue(f, "id"), FieldValue(f, "pw")},
+                                                  {FieldValue(f, "\x01raw-id"), FieldValue(f, "\x01raw-pw")}});
   }
 
   Reply UseStaff(const FormFields& f) {
@@ -347,22 +535,29 @@ struct QuiloServer::Impl {
       reason = "no upload started for this product (vx__InsertProductStart.asp first)";
       return std::nullopt;
     }
+    store.TouchRun(run->id);
     return run;
   }
 
   Reply InsertStart(const FormFields& f) {
     auto s = UploadLogin(f);
-    if (!s) return Error("아이디나 비밀번호가 맞지 않습니다.");
+    if (!s) return Error(kLoginFailed);
     std::string reason;
     auto p = UploadProduct(*s, f, reason);
     if (!p) return Error(reason);
-    Run run = store.StartRun(p->id, s->id);
-    return Text(run.mode + "\r\n");
+    Run busy;
+    auto run = store.StartRun(p->id, s->id, &busy, opt.activeRunMinutes);
+    // Two staff members on one product would mix their records; the first keeps it while active.
+    if (!run)
+      return Error("product " + p->id + " is being uploaded by " + busy.staffName + " (" + busy.staffId +
+                   "), last request " + busy.touchedAt + "; try again when that upload is completed or " +
+                   std::to_string(opt.activeRunMinutes) + " minutes after its last request");
+    return Text(run->mode + "\r\n");
   }
 
   Reply InsertProduct(const FormFields& f) {
     auto s = UploadLogin(f);
-    if (!s) return Error("아이디나 비밀번호가 맞지 않습니다.");
+    if (!s) return Error(kLoginFailed);
     std::string reason;
     auto p = UploadProduct(*s, f, reason);
     if (!p) return Error(reason);
@@ -417,7 +612,7 @@ struct QuiloServer::Impl {
 
   Reply InsertTabLink(const FormFields& f) {
     auto s = UploadLogin(f);
-    if (!s) return Error("아이디나 비밀번호가 맞지 않습니다.");
+    if (!s) return Error(kLoginFailed);
     std::string record = FieldValue(f, "tabLink");
     if (record.empty()) return Error("tabLink is empty");
     static const char* names[] = {"p_id", "tran_ar_id", "tran_content_number", "tran_page_number",
@@ -455,7 +650,7 @@ struct QuiloServer::Impl {
 
   Reply InsertImageInfo(const FormFields& f) {
     auto s = UploadLogin(f);
-    if (!s) return Error("아이디나 비밀번호가 맞지 않습니다.");
+    if (!s) return Error(kLoginFailed);
     std::string arid = FieldValue(f, "arid");
     int64_t page;
     if (!IsSafeId(arid)) return Error("arid is missing or not an ID");
@@ -471,13 +666,14 @@ struct QuiloServer::Impl {
     }
     auto run = store.OpenRunOfStaff(s->id);
     if (!run) return Error("no upload started (vx__InsertProductStart.asp first)");
+    store.TouchRun(run->id);
     store.AddImageLink(run->id, arid, page, images);
     return Text("OK\r\n");
   }
 
   Reply InsertComplete(const FormFields& f) {
     auto s = UploadLogin(f);
-    if (!s) return Error("아이디나 비밀번호가 맞지 않습니다.");
+    if (!s) return Error(kLoginFailed);
     std::string reason;
     auto p = UploadProduct(*s, f, reason);
     if (!p) return Error(reason);
@@ -492,90 +688,170 @@ struct QuiloServer::Impl {
     return Text("OK\r\n");
   }
 
+  // The target of a file part, settled before a byte of the file is read: the login (the program
+  // sends it first), the product, the folder, the name and the open run.
+  struct FileTarget {
+    std::optional<Staff> staff;
+    std::string productId, folder, name;
+    int64_t runId = 0;
+  };
+  std::string CheckFileTarget(const std::string& address, const std::vector<httplib::MultipartFormData>& parts,
+                              const std::string& filename, FileTarget& t) {
+    auto text = [&](const std::string& name) {
+      for (const auto& p : parts)
+        if (p.name == name) return p.content;
+      return std::string();
+    };
+    std::vector<std::pair<std::string, std::string>> logins = {{text("id"), text("pw")}};
+    auto id = DecodeUploadEscape(text("id")), pw = DecodeUploadEscape(text("pw"));
+    if (id && pw) logins.emplace_back(*id, *pw);
+    t.staff = Attempt(address, logins);
+    if (!t.staff) return kLoginFailed;
+    t.productId = text("pID");
+    auto p = IsSafeId(t.productId) ? store.FindProduct(t.productId) : std::nullopt;
+    if (!p) return "unknown product (pID)";
+    auto folder = SafeFolder(text("imageFolder"));
+    if (!folder) return "imageFolder is not allowed: " + text("imageFolder").substr(0, 60);
+    t.folder = *folder;
+    if (filename.empty()) return "no file part";
+    // Some clients send the name with the folder they read it from.
+    if (!SafeComponent(filename)) return "file name is not allowed: " + filename.substr(0, 60);
+    t.name = filename;
+    std::string reason;
+    auto run = RunOf(*t.staff, p->id, reason);
+    if (!run) return reason;
+    t.runId = run->id;
+    return "";
+  }
+
+  // The body is streamed: text parts are kept, the file part goes to a piece under tmp/ once its
+  // target is settled. After a refusal the rest of the body is read and dropped, so that the
+  // program gets the reply instead of a broken connection that it would retry.
   Reply FileUp(const httplib::Request& req, const httplib::ContentReader& reader) {
-    if (!req.is_multipart_form_data()) {
-      reader([](const char*, size_t) { return true; });
-      return Error("multipart/form-data expected");
-    }
+    if (!req.is_multipart_form_data()) return Closing(Error("multipart/form-data expected"));
+    const uint64_t limit = opt.maxFileBytes + (1u << 20);
+    if (req.has_header("Content-Length") && req.get_header_value<uint64_t>("Content-Length") > limit)
+      return Closing(Error("file too large"));
     std::vector<httplib::MultipartFormData> parts;
-    bool tooBig = false, tooMany = false;
+    std::unique_ptr<TempFile> file;
+    FileTarget target;
+    std::string failure;
+    bool inFile = false;
     size_t textBytes = 0;
+    uint64_t total = 0;
+    auto fail = [&](const std::string& why) {
+      if (failure.empty()) failure = why;
+      file.reset();
+      inFile = false;
+      return true;
+    };
     bool ok = reader(
         [&](const httplib::MultipartFormData& h) {
-          if (parts.size() >= 16) {
-            tooMany = true;
-            return false;
+          inFile = false;
+          if (!failure.empty()) return true;
+          if (parts.size() >= 16) return fail("too many parts");
+          if (h.filename.empty() && h.name != "file") {
+            parts.push_back(h);
+            return true;
           }
-          parts.push_back(h);
+          if (file || h.name != "file") return fail("more than one file part");
+          std::string why = CheckFileTarget(req.remote_addr, parts, h.filename, target);
+          if (!why.empty()) return fail(why);
+          file = std::make_unique<TempFile>(tmpRoot);
+          if (!file->ok()) return fail("the file could not be stored");
+          inFile = true;
           return true;
         },
         [&](const char* d, size_t n) {
-          auto& part = parts.back();
-          size_t limit = part.filename.empty() ? 64 * 1024 : opt.maxFileBytes;
-          if (part.filename.empty()) textBytes += n;
-          if (part.content.size() + n > limit || textBytes > 256 * 1024) {
-            tooBig = true;
-            return false;
+          total += n;
+          if (total > limit) return false;  // a chunked body without end: stop reading
+          if (!failure.empty()) return true;
+          if (inFile) {
+            if (file->size() + n > opt.maxFileBytes) return fail("file too large");
+            return file->Write(d, n) || fail("the file could not be stored");
           }
-          part.content.append(d, n);
+          if (parts.empty()) return fail("broken multipart body");
+          textBytes += n;
+          if (parts.back().content.size() + n > 64 * 1024 || textBytes > 256 * 1024) return fail("form field too large");
+          parts.back().content.append(d, n);
           return true;
         });
-    if (tooBig) return Text("ERROR: file too large\r\n", 413);
-    if (tooMany) return Error("too many parts");
-    if (!ok) return Error("broken multipart body");
-
-    auto field = [&](const std::string& name) -> const httplib::MultipartFormData* {
-      for (const auto& p : parts)
-        if (p.name == name) return &p;
-      return nullptr;
-    };
-    auto text = [&](const std::string& name) {
-      const auto* p = field(name);
-      return p && p->filename.empty() ? p->content : std::string();
-    };
-    FormFields login{{"id", text("id")}, {"pw", text("pw")}};
-    auto s = Login(login);
-    if (!s) {
-      auto id = DecodeUploadEscape(text("id")), pw = DecodeUploadEscape(text("pw"));
-      if (id && pw && (*id != text("id") || *pw != text("pw"))) s = store.CheckStaff(*id, *pw);
+    auto* conn = Connection::Current();
+    if (!ok || (conn && !conn->BodyComplete()))
+      return Closing(Error(failure.empty() || total > limit ? "broken multipart body" : failure));
+    if (!failure.empty()) return Error(failure);
+    if (!file) {
+      // No file part: the same answers as before the body was streamed.
+      std::string why = CheckFileTarget(req.remote_addr, parts, "", target);
+      return Error(why);
     }
-    if (!s) return Error("아이디나 비밀번호가 맞지 않습니다.");
-    std::string productId = text("pID");
-    auto p = store.FindProduct(productId);
-    if (!p || !IsSafeId(productId)) return Error("unknown product (pID)");
-    auto folder = SafeFolder(text("imageFolder"));
-    if (!folder) return Error("imageFolder is not allowed: " + text("imageFolder").substr(0, 60));
-    const auto* file = field("file");
-    if (!file || file->filename.empty()) return Error("no file part");
-    // Some clients send the name with the folder they read it from.
-    std::string name = file->filename;
-    if (!SafeComponent(name)) return Error("file name is not allowed: " + name.substr(0, 60));
-    std::string reason;
-    auto run = RunOf(*s, p->id, reason);
-    if (!run) return Error(reason);
 
-    fs::path dir = filesRoot / productId / fs::path(*folder);
-    fs::create_directories(dir);
-    fs::path target = dir / fs::path(name);
-    fs::path tmp = dir / (".upload-" + RandomSuffix());
-    {
-      std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-      out.write(file->content.data(), static_cast<std::streamsize>(file->content.size()));
-      out.close();
-      if (!out) {
-        fs::remove(tmp);
-        return Error("the file could not be stored");
-      }
-    }
+    fs::path dir = filesRoot / target.productId / fs::path(target.folder);
+    fs::path path = dir / fs::path(target.name);
+    bool placed = false;
     try {
-      store.AddFile(run->id, productId, *folder, name, static_cast<int64_t>(file->content.size()));
-      fs::rename(tmp, target);
-    } catch (...) {
+      if (!file->Finish()) return Error("the file could not be stored");
+      fs::create_directories(dir);
+      if (fs::is_directory(fs::symlink_status(path))) return Error("a folder of that name exists: " + target.name);
+      // The row and the file go in together: the row commits only once the file is in place.
+      store.AddFile(target.runId, target.productId, target.folder, target.name, static_cast<int64_t>(file->size()),
+                    [&] {
+                      fs::rename(file->path(), path);
+                      file->Placed();
+                      placed = true;
+                    });
+    } catch (const fs::filesystem_error& e) {
+      fprintf(stderr, "quilo-server: %s\n", e.what());
+      return Error("the file could not be stored");
+    } catch (const StoreError& e) {
+      fprintf(stderr, "quilo-server: %s\n", e.what());
       std::error_code ec;
-      fs::remove(tmp, ec);
-      throw;
+      if (placed) fs::remove(path, ec);
+      return Error("the file could not be stored");
     }
     return Text("OK");
+  }
+
+  // ---- Pages and their login -------------------------------------------------------------------
+
+  // The staff member looking at the pages: by session cookie, or HTTP Basic for scripts.
+  std::optional<std::string> PageStaff(const httplib::Request& req) {
+    if (auto id = sessions.Find(CookieValue(req.get_header_value("Cookie"), kSessionCookie))) return id;
+    if (auto basic = ParseBasicAuth(req.get_header_value("Authorization")))
+      if (auto s = Attempt(req.remote_addr, {*basic})) return s->id;
+    return std::nullopt;
+  }
+
+  static Reply SeeOther(const std::string& where, const std::string& cookie) {
+    Reply r{303, "", kHtml};
+    r.headers.emplace("Location", where);
+    r.headers.emplace("Set-Cookie", cookie);
+    return r;
+  }
+
+  Reply PageLogin(const httplib::Request& req, const httplib::ContentReader& reader) {
+    std::string body;
+    if (ReadBody(req, reader, 8192, body) != BodyRead::Whole) return Closing({400, LoginPage(""), kHtml});
+    // A browser form: "+" is a space here, unlike in the program's requests.
+    std::replace(body.begin(), body.end(), '+', ' ');
+    auto raw = SplitFormBody(body);
+    std::optional<std::string> id, pw;
+    if (raw) {
+      id = DecodePercentUtf8(FieldValue(*raw, "id"));
+      pw = DecodePercentUtf8(FieldValue(*raw, "pw"));
+    }
+    std::optional<Staff> s;
+    if (id && pw) s = Attempt(req.remote_addr, {{*id, *pw}});
+    if (!s) return {401, LoginPage(kLoginFailed), kHtml};
+    return SeeOther("/", std::string(kSessionCookie) + "=" + sessions.Create(s->id) +
+                             "; Path=/; HttpOnly; SameSite=Strict");
+  }
+
+  Reply PageLogout(const httplib::Request& req, const httplib::ContentReader& reader) {
+    std::string body;
+    if (ReadBody(req, reader, 8192, body) != BodyRead::Whole) return Closing({400, LoginPage(""), kHtml});
+    sessions.Drop(CookieValue(req.get_header_value("Cookie"), kSessionCookie));
+    return SeeOther("/login", std::string(kSessionCookie) + "=; Path=/; Max-Age=0; HttpOnly; SameSite=Strict");
   }
 
   // ---- GET ----------------------------------------------------------------------------------
@@ -594,8 +870,14 @@ struct QuiloServer::Impl {
       if (!a) return Text("ERROR: no updater\r\n", 404);
       return Download(*a, "application/octet-stream");
     }
-    if (path == "/" || path == "/index.html") return {200, OverviewPage(store), "text/html; charset=utf-8"};
-    if (lower == "/help/help.htm") return {200, HelpPage(), "text/html; charset=utf-8"};
+    if (lower == "/help/help.htm") return {200, HelpPage(), kHtml};
+    if (path == "/login") return {200, LoginPage(""), kHtml};
+    // Everything uploaded is for staff eyes only; the program's own paths above stay open.
+    bool page = path == "/" || path == "/index.html" || path.rfind("/runs/", 0) == 0 ||
+                path.rfind("/records/", 0) == 0 || path.rfind("/files/", 0) == 0;
+    if (!page) return Text("ERROR: no such path\r\n", 404);
+    if (!PageStaff(req)) return {401, LoginPage(""), kHtml};
+    if (path == "/" || path == "/index.html") return {200, OverviewPage(store), kHtml};
     int64_t id;
     if (path.rfind("/runs/", 0) == 0 && ParseInt(path.substr(6), id)) {
       auto page = RunPage(store, id);

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "Access.h"
+#include "Connection.h"
 #include "Store.h"
 
 namespace qs {
@@ -12,7 +14,10 @@ struct ServerOptions {
   std::string dataDir;                       // the database and the file store live here
   size_t maxFormBytes = 16u << 20;           // one form request (an article's HTML included)
   size_t maxFileBytes = 64u << 20;           // one uploaded file
-  int threads = 16;
+  ConnectionLimits limits;
+  size_t maxLargeBodies = 16;                // bodies over 64 KB read at the same time
+  ThrottleOptions throttle;
+  int activeRunMinutes = 30;                 // another staff member's run blocks a start this long after its last request
 };
 
 class QuiloServer {

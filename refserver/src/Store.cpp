@@ -113,7 +113,8 @@ CREATE TABLE IF NOT EXISTS keywords(
 CREATE TABLE IF NOT EXISTS assets(name TEXT PRIMARY KEY, content BLOB NOT NULL);
 CREATE TABLE IF NOT EXISTS runs(
   id INTEGER PRIMARY KEY AUTOINCREMENT, product_id TEXT NOT NULL, staff_id TEXT NOT NULL,
-  mode TEXT NOT NULL, state TEXT NOT NULL, started_at TEXT NOT NULL, completed_at TEXT, note TEXT);
+  mode TEXT NOT NULL, state TEXT NOT NULL, started_at TEXT NOT NULL, completed_at TEXT, note TEXT,
+  touched_at TEXT);
 CREATE INDEX IF NOT EXISTS runs_product ON runs(product_id, id);
 CREATE INDEX IF NOT EXISTS runs_staff ON runs(staff_id, id);
 CREATE TABLE IF NOT EXISTS records(
@@ -192,10 +193,12 @@ Run ReadRun(Stmt& q) {
   r.completedAt = q.Text(5);
   r.note = q.Text(6);
   r.state = q.Text(7);
+  r.touchedAt = q.Text(8);
   return r;
 }
 
-constexpr const char* kRunCols = "id, product_id, staff_id, mode, started_at, completed_at, note, state";
+constexpr const char* kRunCols =
+    "id, product_id, staff_id, mode, started_at, completed_at, note, state, COALESCE(touched_at, started_at)";
 
 }  // namespace
 
@@ -220,6 +223,13 @@ Store::Store(const std::string& path) {
   Exec("PRAGMA synchronous=NORMAL");
   Exec("PRAGMA foreign_keys=ON");
   Exec(kSchema);
+  // Databases made before runs kept their last request.
+  bool touched = false;
+  {
+    Stmt cols(db_, "PRAGMA table_info(runs)");
+    while (cols.Step()) touched = touched || cols.Text(1) == "touched_at";
+  }
+  if (!touched) Exec("ALTER TABLE runs ADD COLUMN touched_at TEXT");
 }
 
 Store::~Store() { sqlite3_close(db_); }
@@ -517,16 +527,33 @@ std::optional<std::string> Store::Asset(const std::string& name) {
   return q.Blob(0);
 }
 
-Run Store::StartRun(const std::string& productId, const std::string& staffId) {
+std::optional<Run> Store::StartRun(const std::string& productId, const std::string& staffId, Run* busy,
+                                   int activeMinutes) {
   std::lock_guard lock(mutex_);
   Transaction t(db_);
+  {
+    Stmt other(db_, (std::string("SELECT ") + kRunCols +
+                     ", (SELECT name FROM staff s WHERE s.id = runs.staff_id) FROM runs WHERE product_id=?1 AND "
+                     "state='open' AND staff_id<>?2 AND COALESCE(touched_at, started_at) >= "
+                     "datetime('now','localtime',?3) ORDER BY id DESC LIMIT 1")
+                        .c_str());
+    other.Bind(1, productId).Bind(2, staffId).Bind(3, "-" + std::to_string(activeMinutes) + " minutes");
+    if (other.Step()) {
+      if (busy) {
+        *busy = ReadRun(other);
+        busy->staffName = other.Text(9);
+      }
+      return std::nullopt;
+    }
+  }
   Stmt done(db_, "SELECT COUNT(*) FROM runs WHERE product_id=?1 AND state='completed'");
   done.Bind(1, productId).Step();
   std::string mode = done.Int(0) > 0 ? "UPDATE" : "INSERT";
-  // A run that was never completed is left as it is; the new run takes over.
+  // A run that was never completed (the same staff member's, or one left idle) is left as it is;
+  // the new run takes over.
   Stmt(db_, "UPDATE runs SET state='abandoned' WHERE product_id=?1 AND state='open'").Bind(1, productId).Run();
-  Stmt(db_, (std::string("INSERT INTO runs(product_id, staff_id, mode, state, started_at) VALUES(?1, ?2, ?3, "
-                         "'open', ") + kNow + ")")
+  Stmt(db_, (std::string("INSERT INTO runs(product_id, staff_id, mode, state, started_at, touched_at) VALUES(?1, ?2, "
+                         "?3, 'open', ") + kNow + ", " + kNow + ")")
                 .c_str())
       .Bind(1, productId)
       .Bind(2, staffId)
@@ -538,6 +565,15 @@ Run Store::StartRun(const std::string& productId, const std::string& staffId) {
   Run run = ReadRun(q);
   t.Commit();
   return run;
+}
+
+void Store::TouchRun(int64_t runId) {
+  std::lock_guard lock(mutex_);
+  Stmt(db_, (std::string("UPDATE runs SET touched_at=") + kNow +
+             " WHERE id=?1 AND (touched_at IS NULL OR touched_at < datetime('now','localtime','-1 minute'))")
+                .c_str())
+      .Bind(1, runId)
+      .Run();
 }
 
 std::optional<Run> Store::OpenRunOfProduct(const std::string& productId) {
@@ -619,8 +655,9 @@ void Store::AddImageLink(int64_t runId, const std::string& arId, int64_t page, c
 }
 
 void Store::AddFile(int64_t runId, const std::string& productId, const std::string& folder, const std::string& name,
-                    int64_t size) {
+                    int64_t size, const std::function<void()>& place) {
   std::lock_guard lock(mutex_);
+  Transaction t(db_);
   Stmt(db_, (std::string("INSERT INTO files VALUES(?1,?2,?3,?4,?5,") + kNow +
              ") ON CONFLICT(product_id, folder, name) DO UPDATE SET run_id=excluded.run_id, size=excluded.size, "
              "received_at=excluded.received_at")
@@ -631,6 +668,8 @@ void Store::AddFile(int64_t runId, const std::string& productId, const std::stri
       .Bind(4, name)
       .Bind(5, size)
       .Run();
+  if (place) place();
+  t.Commit();
 }
 
 void Store::CompleteRun(int64_t runId, const std::string& note) {

@@ -1,6 +1,7 @@
 #pragma once
 // Everything the server keeps: staff, products, reference tables and upload runs, in one SQLite file.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -39,6 +40,8 @@ struct CodeRow {
 struct Run {
   int64_t id = 0;
   std::string productId, staffId, mode, startedAt, completedAt, note;
+  std::string touchedAt;  // the last request of the run
+  std::string staffName;  // filled in where a reply names the staff member
   std::string state;  // open, completed, abandoned
 };
 
@@ -101,15 +104,20 @@ class Store {
   std::vector<std::string> Keywords(const std::string& productId);
   std::optional<std::string> Asset(const std::string& name);
 
-  // Upload runs.
-  Run StartRun(const std::string& productId, const std::string& staffId);
+  // Upload runs. A start is refused (nullopt, `busy` filled in) while another staff member's run of
+  // the product had a request within `activeMinutes`; the same staff member's open run is replaced.
+  std::optional<Run> StartRun(const std::string& productId, const std::string& staffId, Run* busy = nullptr,
+                              int activeMinutes = 30);
+  // Marks a request of the run (at most one write a minute).
+  void TouchRun(int64_t runId);
   std::optional<Run> OpenRunOfProduct(const std::string& productId);
   std::optional<Run> OpenRunOfStaff(const std::string& staffId);
   void AddRecord(int64_t runId, const RecordIn& r);
   void AddTabLinks(int64_t runId, const std::vector<TabLink>& links);
   void AddImageLink(int64_t runId, const std::string& arId, int64_t page, const std::string& images);
+  // The row is committed only when `place` (which puts the file where the row says) returns.
   void AddFile(int64_t runId, const std::string& productId, const std::string& folder, const std::string& name,
-               int64_t size);
+               int64_t size, const std::function<void()>& place = nullptr);
   void CompleteRun(int64_t runId, const std::string& note);
 
   // Reading back (the overview page, tests, the load check).

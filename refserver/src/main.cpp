@@ -1,4 +1,6 @@
 // quilo-server: the reference production server, and its administration commands.
+#include <sys/stat.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -18,11 +20,12 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* kUsage =
-    "usage: quilo-server --data DIR [--port N] [--bind ADDR] [--seed DIR]\n"
+    "usage: quilo-server --data DIR [--port N] [--bind ADDR] [--seed DIR] [--max-file-mb N]\n"
     "       quilo-server admin --data DIR COMMAND ...\n"
     "\n"
     "Serves on 127.0.0.1:8079 by default; --port 0 picks a free port. --seed loads a seed folder\n"
-    "into an empty database.\n"
+    "into an empty database. --max-file-mb sets the largest uploaded file (64 MB).\n"
+    "The pages at / need a staff login; the data folder is readable by its owner only.\n"
     "\n"
     "Administration commands:\n"
     "  staff-set ID NAME LEVEL        add or change a staff member; the password is read from\n"
@@ -51,9 +54,20 @@ int Usage(const std::string& msg) {
   return 2;
 }
 
+// The database holds password hashes and everything uploaded: the owner's only.
 std::unique_ptr<qs::Store> OpenStore(const std::string& dataDir) {
-  fs::create_directories(fs::path(dataDir));
-  return std::make_unique<qs::Store>((fs::path(dataDir) / "quilo.db").string());
+  fs::path dir(dataDir);
+  if (!fs::exists(dir)) {
+    fs::create_directories(dir);
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace);
+  }
+  auto store = std::make_unique<qs::Store>((dir / "quilo.db").string());
+  for (const char* name : {"quilo.db", "quilo.db-wal", "quilo.db-shm"}) {
+    std::error_code ec;
+    if (fs::exists(dir / name, ec))
+      fs::permissions(dir / name, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, ec);
+  }
+  return store;
 }
 
 int Admin(const std::string& dataDir, const std::vector<std::string>& a) {
@@ -122,6 +136,7 @@ int main(int argc, char** argv) {
   if (admin) args.erase(args.begin());
   std::string dataDir, seed, bind = "127.0.0.1";
   int port = 8079;
+  long maxFileMb = 64;
   std::vector<std::string> rest;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& s = args[i];
@@ -143,6 +158,11 @@ int main(int argc, char** argv) {
         port = static_cast<int>(n);
       } else if (!admin && s == "--bind") {
         bind = value();
+      } else if (!admin && s == "--max-file-mb") {
+        std::string v = value();
+        char* end = nullptr;
+        maxFileMb = strtol(v.c_str(), &end, 10);
+        if (v.empty() || *end || maxFileMb < 1 || maxFileMb > 4096) return Usage("bad --max-file-mb " + v);
       } else if (!admin && s == "--seed") {
         seed = value();
       } else if (!s.empty() && s[0] == '-' && rest.empty()) {
@@ -155,6 +175,8 @@ int main(int argc, char** argv) {
     }
   }
   if (dataDir.empty()) return Usage("--data DIR is required");
+  // Whatever the server or its database library creates is the owner's only.
+  umask(077);
 
   try {
     if (admin) return Admin(dataDir, rest);
@@ -170,6 +192,7 @@ int main(int argc, char** argv) {
     }
     qs::ServerOptions opt;
     opt.dataDir = dataDir;
+    opt.maxFileBytes = static_cast<size_t>(maxFileMb) << 20;
     qs::QuiloServer server(*store, opt);
     int bound = server.Bind(bind, port);
     if (bound < 0) {

@@ -39,12 +39,15 @@ class ServerTest : public ::testing::Test {
     opt.dataDir = dir_.string();
     opt.maxFormBytes = 1 << 20;
     opt.maxFileBytes = 1 << 20;
+    // The tests here send many wrong logins on purpose; slowing them is checked elsewhere.
+    opt.throttle.freeFailures = 1 << 20;
     server_ = std::make_unique<QuiloServer>(*store_, opt);
     port_ = server_->Bind("127.0.0.1", 0);
     ASSERT_GT(port_, 0);
     thread_ = std::thread([this] { server_->Listen(); });
     ASSERT_TRUE(server_->WaitUntilRunning(5000));
     client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
+    client_->set_basic_auth("demo", "demo");  // for the pages; the program's paths ignore it
   }
   void TearDown() override {
     server_->Stop();

@@ -1,0 +1,131 @@
+#include "Access.h"
+
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+
+#include <stdexcept>
+
+#include "Codec.h"
+
+namespace qs {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kSessionIdle = std::chrono::hours(8);
+constexpr size_t kMaxKeys = 20000;
+
+}  // namespace
+
+int LoginThrottle::Count(const std::string& key, Clock::time_point now) {
+  auto it = failures_.find(key);
+  if (it == failures_.end()) return 0;
+  auto& times = it->second;
+  while (!times.empty() && now - times.front() > opt_.window) times.pop_front();
+  if (times.empty()) {
+    failures_.erase(it);
+    return 0;
+  }
+  return static_cast<int>(times.size());
+}
+
+std::chrono::milliseconds LoginThrottle::Hold(const std::string& address, const std::string& id) {
+  std::lock_guard lock(mutex_);
+  auto now = Clock::now();
+  int n = std::max(Count("a:" + address, now), Count("i:" + id, now));
+  if (n < opt_.freeFailures) return std::chrono::milliseconds(0);
+  auto delay = opt_.firstDelay;
+  for (int i = opt_.freeFailures; i < n && delay < opt_.maxDelay; ++i) delay *= 2;
+  return std::min(delay, opt_.maxDelay);
+}
+
+void LoginThrottle::Failed(const std::string& address, const std::string& id) {
+  std::lock_guard lock(mutex_);
+  auto now = Clock::now();
+  if (failures_.size() > kMaxKeys) {
+    for (auto it = failures_.begin(); it != failures_.end();)
+      it = it->second.empty() || now - it->second.back() > opt_.window ? failures_.erase(it) : std::next(it);
+  }
+  for (const auto& key : {"a:" + address, "i:" + id}) {
+    auto& times = failures_[key];
+    times.push_back(now);
+    if (times.size() > 64) times.pop_front();  // the count only needs to reach the longest delay
+  }
+}
+
+bool LoginThrottle::Enter() {
+  std::lock_guard lock(mutex_);
+  if (held_ >= opt_.maxHeld) return false;
+  ++held_;
+  return true;
+}
+
+void LoginThrottle::Leave() {
+  std::lock_guard lock(mutex_);
+  --held_;
+}
+
+std::string Sessions::Create(const std::string& staffId) {
+  unsigned char raw[32];
+  if (RAND_bytes(raw, sizeof raw) != 1) throw std::runtime_error("no random bytes for a session");
+  static const char* hex = "0123456789abcdef";
+  std::string token;
+  for (unsigned char c : raw) {
+    token += hex[c >> 4];
+    token += hex[c & 15];
+  }
+  std::lock_guard lock(mutex_);
+  auto now = Clock::now();
+  if (sessions_.size() > kMaxKeys) {
+    for (auto it = sessions_.begin(); it != sessions_.end();)
+      it = now - it->second.lastUse > kSessionIdle ? sessions_.erase(it) : std::next(it);
+  }
+  sessions_[token] = {staffId, now};
+  return token;
+}
+
+std::optional<std::string> Sessions::Find(const std::string& token) {
+  if (token.size() != 64) return std::nullopt;
+  std::lock_guard lock(mutex_);
+  auto it = sessions_.find(token);
+  if (it == sessions_.end()) return std::nullopt;
+  auto now = Clock::now();
+  if (now - it->second.lastUse > kSessionIdle) {
+    sessions_.erase(it);
+    return std::nullopt;
+  }
+  it->second.lastUse = now;
+  return it->second.staffId;
+}
+
+void Sessions::Drop(const std::string& token) {
+  std::lock_guard lock(mutex_);
+  sessions_.erase(token);
+}
+
+std::optional<std::pair<std::string, std::string>> ParseBasicAuth(const std::string& header) {
+  if (header.size() < 7 || ToLowerAscii(header.substr(0, 6)) != "basic ") return std::nullopt;
+  std::string b64 = Trim(header.substr(6));
+  if (b64.empty() || b64.size() > 2048 || b64.size() % 4) return std::nullopt;
+  std::string out(b64.size() / 4 * 3, '\0');
+  int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                          reinterpret_cast<const unsigned char*>(b64.data()), static_cast<int>(b64.size()));
+  if (n < 0) return std::nullopt;
+  size_t len = static_cast<size_t>(n);
+  for (size_t i = b64.size(); i > 0 && b64[i - 1] == '='; --i) --len;  // EVP counts the padding as bytes
+  out.resize(len);
+  auto colon = out.find(':');
+  if (colon == std::string::npos) return std::nullopt;
+  return std::make_pair(out.substr(0, colon), out.substr(colon + 1));
+}
+
+std::string CookieValue(const std::string& header, const std::string& name) {
+  for (const auto& piece : SplitBy(header, ';')) {
+    std::string p = Trim(piece);
+    if (p.size() > name.size() && p.compare(0, name.size(), name) == 0 && p[name.size()] == '=')
+      return p.substr(name.size() + 1);
+  }
+  return "";
+}
+
+}  // namespace qs

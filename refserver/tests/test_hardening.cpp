@@ -1,0 +1,288 @@
+// The server binary as a hostile client meets it: cut bodies, failing uploads, logins for the pages,
+// slow clients and two staff members on one product. Each test runs quilo-server as a child process.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <future>
+#include <memory>
+#include <thread>
+
+#include "Codec.h"
+#include "Seed.h"
+#include "Store.h"
+
+namespace fs = std::filesystem;
+using namespace qs;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+
+// A raw loopback connection, for requests no well-behaved client sends.
+class Raw {
+ public:
+  explicit Raw(int port, const char* from = nullptr) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (from) {
+      sockaddr_in a{};
+      a.sin_family = AF_INET;
+      inet_pton(AF_INET, from, &a.sin_addr);
+      ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    }
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+    connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  }
+  ~Raw() { ::close(fd_); }
+  Raw(const Raw&) = delete;
+  Raw& operator=(const Raw&) = delete;
+
+  bool connected() const { return connected_; }
+  bool Send(const std::string& s) {
+    for (size_t off = 0; off < s.size();) {
+      ssize_t n = ::send(fd_, s.data() + off, s.size() - off, MSG_NOSIGNAL);
+      if (n <= 0) return false;
+      off += static_cast<size_t>(n);
+    }
+    return true;
+  }
+  void EndSending() { ::shutdown(fd_, SHUT_WR); }
+  // What the server sends until it closes the connection (or `ms` pass); `closed` tells which.
+  std::string Receive(int ms, bool* closed = nullptr) {
+    std::string out;
+    auto end = Clock::now() + std::chrono::milliseconds(ms);
+    if (closed) *closed = false;
+    while (Clock::now() < end) {
+      pollfd p{fd_, POLLIN, 0};
+      int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
+      if (::poll(&p, 1, std::max(left, 1)) <= 0) continue;
+      char buf[65536];
+      ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+      if (n <= 0) {
+        if (closed) *closed = true;
+        break;
+      }
+      out.append(buf, static_cast<size_t>(n));
+    }
+    return out;
+  }
+
+ private:
+  int fd_ = -1;
+  bool connected_ = false;
+};
+
+std::string BodyOf(const std::string& reply) {
+  auto at = reply.find("\r\n\r\n");
+  return at == std::string::npos ? std::string() : reply.substr(at + 4);
+}
+
+// quilo-server started on a free port over a prepared data folder; stopped with SIGTERM.
+class ChildServer {
+ public:
+  ChildServer(const fs::path& data, const std::vector<std::string>& extra) {
+    int out[2];
+    if (::pipe(out) != 0) return;
+    std::vector<std::string> args = {QUILO_SERVER_BIN, "--data", data.string(), "--port", "0"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(out[1], 1);
+      ::close(out[0]);
+      ::close(out[1]);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::close(out[1]);
+    out_ = out[0];
+    std::string text;
+    auto end = Clock::now() + std::chrono::seconds(30);
+    const std::string mark = "listening on http://127.0.0.1:";
+    while (Clock::now() < end && text.find('\n', text.find(mark) == std::string::npos ? text.size() : text.find(mark)) ==
+                                     std::string::npos) {
+      pollfd p{out_, POLLIN, 0};
+      if (::poll(&p, 1, 200) <= 0) continue;
+      char buf[512];
+      ssize_t n = ::read(out_, buf, sizeof buf);
+      if (n <= 0) break;
+      text.append(buf, static_cast<size_t>(n));
+    }
+    auto at = text.find(mark);
+    if (at != std::string::npos) port_ = std::atoi(text.c_str() + at + mark.size());
+  }
+  ~ChildServer() { Stop(); }
+  int port() const { return port_; }
+  // Exit status of the server (0 after a clean stop); -1 when it had to be killed.
+  int Stop() {
+    if (pid_ <= 0) return status_;
+    ::kill(pid_, SIGTERM);
+    int st = 0;
+    for (int i = 0; i < 300 && ::waitpid(pid_, &st, WNOHANG) == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (::waitpid(pid_, &st, WNOHANG) == 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, &st, 0);
+      status_ = -1;
+    } else {
+      status_ = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    }
+    pid_ = -1;
+    ::close(out_);
+    return status_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  int port_ = 0;
+  int status_ = -1;
+};
+
+const char* kForm = "application/x-www-form-urlencoded";
+const std::string kLogin = "id=demo&pw=demo&p_id=9001&p_dcode=DEMO01";
+
+class HardeningTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("quilo-hardening-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    {
+      Store store((dir_ / "quilo.db").string());
+      LoadSeed(store, std::string(QUILO_SOURCE_DIR) + "/examples/demo/server");
+      store.SetStaff("kim", "김 작업자", "2", "kimpw");
+      store.Assign("kim", "9001");
+    }
+  }
+  void TearDown() override {
+    if (server_) {
+      EXPECT_EQ(server_->Stop(), 0) << "the server did not stop cleanly";
+    }
+    server_.reset();
+    fs::remove_all(dir_);
+  }
+  void Serve(const std::vector<std::string>& extra = {}) {
+    server_ = std::make_unique<ChildServer>(dir_, extra);
+    ASSERT_GT(server_->port(), 0) << "the server did not start";
+  }
+  int port() const { return server_->port(); }
+  std::unique_ptr<httplib::Client> Client() {
+    auto c = std::make_unique<httplib::Client>("127.0.0.1", port());
+    c->set_read_timeout(60, 0);
+    return c;
+  }
+  std::string Post(const std::string& path, const std::string& body) {
+    auto r = Client()->Post(path.c_str(), body, kForm);
+    EXPECT_TRUE(r) << path;
+    if (!r) return "";
+    EXPECT_EQ(r->status, 200) << path << " " << r->body;
+    return r->body;
+  }
+  std::string StartAs(const std::string& id, const std::string& pw) {
+    return Post("/ASP/vx__InsertProductStart.asp", "id=" + id + "&pw=" + pw + "&p_id=9001&p_dcode=DEMO01");
+  }
+  httplib::Result File(const std::string& folder, const std::string& name, const std::string& content,
+                       const std::string& pw = "demo") {
+    httplib::MultipartFormDataItems items = {{"id", "demo", "", ""},
+                                             {"pw", pw, "", ""},
+                                             {"pID", "9001", "", ""},
+                                             {"imageFolder", folder, "", ""},
+                                             {"file", content, name, "multipart/form-data"}};
+    return Client()->Post("/ASP/vx__use_fileup.asp", items);
+  }
+  // What the server's database holds now, read beside the running server.
+  int64_t Records() { return Store((dir_ / "quilo.db").string()).CountRecords("9001"); }
+  std::vector<FileRow> Files() {
+    Store store((dir_ / "quilo.db").string());
+    auto last = store.LastRun("9001");
+    return last ? store.RunFiles(last->run.id) : std::vector<FileRow>{};
+  }
+  std::vector<std::string> Tree(const fs::path& root) {
+    std::vector<std::string> out;
+    if (!fs::exists(root)) return out;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+      if (e.is_regular_file()) out.push_back(fs::relative(e.path(), root).string());
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  void Sql(const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_ / "quilo.db").string().c_str(), &db), SQLITE_OK);
+    sqlite3_busy_timeout(db, 10000);
+    char* err = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
+    sqlite3_free(err);
+    sqlite3_close(db);
+  }
+
+  fs::path dir_;
+  std::unique_ptr<ChildServer> server_;
+};
+
+TEST_F(HardeningTest, BodiesThatEndEarlyAreRefusedAndTheResendIsStoredWhole) {
+  Serve();
+  ASSERT_EQ(StartAs("demo", "demo"), "INSERT\r\n");
+  std::string html(100003, 'h');
+  std::string body = kLogin + "&ar_id=101&content_number=2&page_number=1&content_detail=" +
+                     EncodeUploadEscape("ARTICLE 1") + "&page_detail=" + html;
+  std::string head = "POST /ASP/vx__InsertProduct.asp HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " +
+                     std::string(kForm) + "\r\n";
+  std::string sized = head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+  std::string chunked = head + "Transfer-Encoding: chunked\r\n\r\n";
+  auto chunk = [](const std::string& s) {
+    char size[32];
+    snprintf(size, sizeof size, "%zx\r\n", s.size());
+    return size + s + "\r\n";
+  };
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  // A piece that would make a record on its own: the body cut inside the title.
+  std::string title = body.substr(0, body.find("ARTICLE") + 7), rest = body.substr(title.size());
+  std::vector<Case> cases = {
+      {"cut in the middle of the article", sized + body.substr(0, body.size() / 2)},
+      {"cut inside the title", sized + title},
+      {"chunk shorter than announced", chunked + chunk(title) + "2000\r\n" + rest.substr(0, 100)},
+      {"chunk size that is no number", chunked + chunk(title) + "zz\r\n" + rest + "\r\n0\r\n\r\n"},
+      {"chunk without its line end", chunked + chunk(title).substr(0, chunk(title).size() - 2) + "XX" + chunk(rest) +
+                                         "0\r\n\r\n"},
+      {"no last chunk", chunked + chunk(title) + chunk(rest)},
+  };
+  for (const auto& c : cases) {
+    Raw raw(port());
+    ASSERT_TRUE(raw.connected());
+    raw.Send(c.bytes);
+    raw.EndSending();
+    std::string reply = raw.Receive(30000);
+    EXPECT_EQ(BodyOf(reply).find("OK"), std::string::npos) << c.what << ": " << reply;
+    EXPECT_EQ(Records(), 0) << c.what;
+  }
+  // The same record sent whole, as the program resends it, is stored as it was sent.
+  EXPECT_EQ(Post("/ASP/vx__InsertProduct.asp", body), "OK\r\n");
+  Store store((dir_ / "quilo.db").string());
+  auto rows = store.RunRecords(store.LastRun("9001")->run.id, 10);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].title, "ARTICLE 1");
+  EXPECT_FALSE(rows[0].header);
+  EXPECT_EQ(store.Record(rows[0].id)->html.size(), html.size());
+}
+
+}  // namespace
