@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 bool IsJobFolder(const QString& folder)
 {
@@ -60,13 +61,12 @@ bool SaveJobFile(const TJobDefine& define, QString* error)
 {
     if (define.WorkFolder.isEmpty())
         return true;
-    for (int i = 0; i < define.TabsCount; ++i) {
-        const QString problem = TabNameProblem(define.TabsName[i]);
-        if (!problem.isEmpty()) {
-            if (error)
-                *error = problem;
-            return false;
-        }
+    const QString problem =
+        TabNamesProblem(QStringList(define.TabsName.begin(), define.TabsName.begin() + define.TabsCount));
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = problem;
+        return false;
     }
     const QString file = JobFilePath(define);
     IniFile ini(file);
@@ -129,15 +129,31 @@ bool IsKeywordUpdated(const TJobDefine& define)
 
 QString TabNameProblem(const QString& name)
 {
-    bool bad = TrimBlanks(name).isEmpty() || name == "." || name == ".." || name.contains('=')
-        || name.contains('/') || name.contains('\\');
+    bool bad = TrimBlanks(name).isEmpty() || TrimBlanks(name) != name || name == "." || name == ".."
+        || name.contains('=') || name.contains('/') || name.contains('\\') || name.startsWith('[')
+        || name.startsWith(';');
     for (QChar c : name)
         bad = bad || c.unicode() < 32;
     if (!bad)
         return {};
-    return QStringLiteral("탭 이름 \"%1\"은(는) 파일 이름에 쓸 수 없습니다.\r\n"
-                          "탭 이름에는 = / \\ 문자를 쓸 수 없고, 비어 있거나 . 또는 .. 이면 안 됩니다.")
+    return QStringLiteral("탭 이름 \"%1\"은(는) 쓸 수 없습니다.\r\n"
+                          "탭 이름에는 = / \\ 문자를 쓸 수 없고, [ 나 ; 로 시작하거나 앞뒤에 공백이 있거나, "
+                          "비어 있거나 . 또는 .. 이면 안 됩니다.")
         .arg(name);
+}
+
+QString TabNamesProblem(const QStringList& names)
+{
+    QSet<QString> seen;
+    for (const QString& name : names) {
+        if (QString problem = TabNameProblem(name); !problem.isEmpty())
+            return problem;
+        const QString key = name.toCaseFolded();
+        if (seen.contains(key))
+            return QStringLiteral("탭 이름 \"%1\"이(가) 두 번 나옵니다. 탭 이름은 서로 달라야 합니다.").arg(name);
+        seen.insert(key);
+    }
+    return {};
 }
 
 static QString TabName(const TJobDefine& job, int tab)

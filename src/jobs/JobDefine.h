@@ -41,10 +41,15 @@ void LoadLastJob(TJobDefine& define);
 void SetKeywordUpdated(const TJobDefine& define, const QString& value);
 bool IsKeywordUpdated(const TJobDefine& define);
 
-// A tab name becomes part of file names: one that is empty, holds "=", a path separator or a
-// control character, or is "." or "..", could write outside the job folder. Returns the message
-// for the operator, or an empty text when the name is safe.
+// A tab name becomes part of file names and a key of the job file: one that is empty, holds "=",
+// a path separator or a control character, is "." or "..", begins with "[" or ";" (read back as a
+// section or a comment) or has blanks around it, could write outside the job folder or vanish
+// from the job file. Returns the message for the operator, or an empty text when the name is safe.
 QString TabNameProblem(const QString& name);
+
+// Every name checked as above, and no two alike when letter case is ignored (the job file's keys
+// are found case-insensitively, so the second would take the first one's folder and ID).
+QString TabNamesProblem(const QStringList& names);
 
 // File names of a tab; an empty result means the tab name is refused (see TabNameProblem).
 QString ArticleIndexFileName(const TJobDefine& job, int tab);      // {job}/{tab}.idx

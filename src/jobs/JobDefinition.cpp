@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSet>
 
 TJobForm JobFormFromJob(const TJobDefine& job)
 {
@@ -38,25 +37,12 @@ QStringList ProductTabNames(const ProductRow& product)
     return names;
 }
 
-QString DuplicateTabMessage(const QString& name)
-{
-    return QStringLiteral("탭 이름 \"%1\"이(가) 두 번 나옵니다. 탭 이름은 서로 달라야 합니다.").arg(name);
-}
-
 } // namespace
 
 QString ProductTabsProblem(const ProductRow& product)
 {
-    QSet<QString> seen;
-    for (const QString& name : ProductTabNames(product)) {
-        QString problem = TabNameProblem(name);
-        if (problem.isEmpty() && seen.contains(name))
-            problem = DuplicateTabMessage(name);
-        if (!problem.isEmpty())
-            return QStringLiteral("이 제품의 탭 정보로는 작업을 만들 수 없습니다. 관리자에게 문의하십시오.\r\n")
-                + problem;
-        seen.insert(name);
-    }
+    if (QString problem = TabNamesProblem(ProductTabNames(product)); !problem.isEmpty())
+        return QStringLiteral("이 제품의 탭 정보로는 작업을 만들 수 없습니다. 관리자에게 문의하십시오.\r\n") + problem;
     return {};
 }
 
@@ -142,17 +128,11 @@ QString JobFormProblem(const TJobForm& form)
             if (!form.rows[i].folder.isEmpty() && form.rows[i].folder == form.rows[j].folder)
                 return SameSourceMessage;
     // Tab names are keys of the job file and parts of file names.
-    QSet<QString> seen;
-    for (const TJobTabRow& row : form.rows) {
-        if (row.name.isEmpty())
-            continue;
-        if (QString problem = TabNameProblem(row.name); !problem.isEmpty())
-            return problem;
-        if (seen.contains(row.name))
-            return DuplicateTabMessage(row.name);
-        seen.insert(row.name);
-    }
-    return {};
+    QStringList names;
+    for (const TJobTabRow& row : form.rows)
+        if (!row.name.isEmpty())
+            names << row.name;
+    return TabNamesProblem(names);
 }
 
 TJobDefine JobFromForm(const TJobForm& form)

@@ -59,7 +59,7 @@ void IniFile::parse(const QString& text)
             const int close = t.indexOf(']');
             if (close > 0) {
                 Section s;
-                s.name = t.mid(1, close - 1).trimmed();
+                s.name = TrimBlanks(t.mid(1, close - 1));
                 s.header = raw;
                 m_sections.push_back(std::move(s));
                 continue;
@@ -69,7 +69,7 @@ void IniFile::parse(const QString& text)
         line.raw = raw;
         const int eq = raw.indexOf('=');
         if (!t.startsWith(';') && eq > 0) {
-            line.key = raw.left(eq).trimmed();
+            line.key = TrimBlanks(raw.left(eq));
             line.value = Unquote(raw.mid(eq + 1));
         }
         if (m_sections.empty())

@@ -1,11 +1,14 @@
 #include "shell/Runtime.h"
 
 #include "shell/Interaction.h"
+#include "shell/Settings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
+#include <QUrl>
+#include <cstdio>
 
 QString TrimBlanks(const QString& s)
 {
@@ -92,6 +95,51 @@ QString BackupByRename(const QString& file, const QString& suffix)
     return {};
 }
 
+namespace {
+
+// The desktop's trash of this user: $XDG_DATA_HOME/Trash, else ~/.local/share/Trash.
+QString DesktopTrashFolder()
+{
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!QDir::isAbsolutePath(base)) {
+        const QString home = qEnvironmentVariable("HOME");
+        if (!QDir::isAbsolutePath(home))
+            return {};
+        base = home + "/.local/share";
+    }
+    return QFileInfo(base).isDir() ? base + "/Trash" : QString();
+}
+
+// Moves `path` into `trash`/files under a free name and records where it came from in
+// `trash`/info, the layout desktops read. False when that trash cannot take it (no rights,
+// another file system); then nothing is left behind.
+bool MoveIntoTrash(const QString& path, const QString& trash)
+{
+    if (trash.isEmpty() || !QDir().mkpath(trash + "/files") || !QDir().mkpath(trash + "/info"))
+        return false;
+    const QString base = QFileInfo(path).fileName();
+    for (int n = 1; n < 10000; ++n) {
+        const QString name = n == 1 ? base : QStringLiteral("%1.%2").arg(base).arg(n);
+        // Creating the info file first and exclusively reserves the name.
+        QFile info(trash + "/info/" + name + ".trashinfo");
+        if (!info.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            continue;
+        const QByteArray text = "[Trash Info]\nPath=" + QUrl::toPercentEncoding(path, "/")
+            + "\nDeletionDate=" + QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + "\n";
+        const bool written = info.write(text) == text.size();
+        info.close();
+        const QString target = trash + "/files/" + name;
+        if (written && !QFileInfo::exists(target)
+            && std::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) == 0)
+            return true;
+        info.remove();
+        return false;
+    }
+    return false;
+}
+
+} // namespace
+
 bool DeleteDirectory(const QString& dirPath)
 {
     QString path = dirPath;
@@ -99,7 +147,10 @@ bool DeleteDirectory(const QString& dirPath)
         path.chop(1);
     if (!QFileInfo::exists(path))
         return true;
-    if (!QFile::moveToTrash(path))
+    path = QFileInfo(path).absoluteFilePath();
+    // The desktop's trash when it can take the folder, else the program's own beside its
+    // settings; removed for good only when neither can.
+    if (!MoveIntoTrash(path, DesktopTrashFolder()) && !MoveIntoTrash(path, DataFolder() + "/trash"))
         QDir(path).removeRecursively();
     return !QFileInfo::exists(path);
 }

@@ -33,7 +33,8 @@ QString ElapsedText(const QDateTime& start, const QDateTime& now = QDateTime::cu
 // or an empty text when the rename failed.
 QString BackupByRename(const QString& file, const QString& suffix);
 
-// Removes a folder tree (to the trash where the desktop has one); false when it is still there.
+// Removes a folder tree: into the desktop's trash when it can take it, else into the trash folder
+// of the data folder, else for good; false when it is still there.
 bool DeleteDirectory(const QString& dirPath);
 bool RenameDirectory(const QString& dirFrom, const QString& dirTo);
 

@@ -33,6 +33,7 @@ CliRun Quilo(const QStringList& args, const QProcessEnvironment& env = QProcessE
 const QByteArray Products = "OK\r\n"
                             "데모 도서^DEMO01^9001^Y^Y^본문,번역^번역,본문^101,102\r\n"
                             "나쁜 책^BAD01^9003^N^N^본문,../밖^x^301,302\r\n"
+                            "부록 책^BAD02^9004^N^N^[부록],;주석,본문^x^401,402,403\r\n"
                             "end\r\n";
 
 struct Fixture {
@@ -53,7 +54,8 @@ TEST(CliProducts, ListsTheAssignedProducts)
     CliRun r = Quilo(QStringList{"products"} + fx.login);
     EXPECT_EQ(r.exit, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, "데모 도서\tDEMO01\t9001\tY\tY\t본문,번역\t번역,본문\t101,102\n"
-                     "나쁜 책\tBAD01\t9003\tN\tN\t본문,../밖\tx\t301,302\n");
+                     "나쁜 책\tBAD01\t9003\tN\tN\t본문,../밖\tx\t301,302\n"
+                     "부록 책\tBAD02\t9004\tN\tN\t[부록],;주석,본문\tx\t401,402,403\n");
     ASSERT_EQ(fx.server.requests.size(), 1);
     EXPECT_EQ(fx.server.requests[0].body, "id=demo&pw=demo");
 
@@ -113,6 +115,7 @@ TEST(CliJobNew, RefusesWhatTheWindowRefuses)
     } cases[] = {
         {"unknown product", {"--product", "7777"}, 1, "제품 ID 7777은(는) 배정된 제품 목록에 없습니다.\n"},
         {"tab escaping the folder", {"--product", "9003"}, 1, "이 제품의 탭 정보로는 작업을 만들 수 없습니다."},
+        {"tabs the job file cannot hold", {"--product", "9004"}, 1, "이 제품의 탭 정보로는 작업을 만들 수 없습니다."},
         {"unknown tab", {"--product", "9001", "--src", "목차=a"}, 1, "탭 \"목차\"은(는) 이 작업에 없습니다.\n"},
         {"missing folder", {"--product", "9001", "--src", "본문=nothing"}, 1, "폴더가 없습니다."},
         {"folder outside", {"--product", "9001", "--src", "본문=" + outside.path()}, 1,

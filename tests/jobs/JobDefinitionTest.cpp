@@ -67,7 +67,8 @@ TEST(JobDefinition, ProductFillsTheTabRows)
 
 TEST(JobDefinition, ProductWithUnsafeTabNamesIsRefused)
 {
-    for (const char* tabs : {"본문,../../etc", "본문,a/b", "..,본문", "a\\b", "a=b", "본문,본문"}) {
+    for (const char* tabs : {"본문,../../etc", "본문,a/b", "..,본문", "a\\b", "a=b", "본문,본문",
+                             "[부록],;주석,본문", "본문,;주석", "Text,TEXT"}) {
         TJobForm form;
         form.pNAME = "before";
         form.rows[0] = {"keep", "src", "", "1"};
@@ -103,6 +104,10 @@ TEST(JobDefinition, SaveChecksInOrder)
         {"same tab twice", [](TJobForm& f) { f.rows[3] = {"본문", "", "", ""}; },
          "탭 이름 \"본문\"이(가) 두 번 나옵니다. 탭 이름은 서로 달라야 합니다."},
         {"tab name escapes", [](TJobForm& f) { f.rows[2] = {"..", "", "", ""}; }, TabNameProblem("..")},
+        {"tab name read back as a section", [](TJobForm& f) { f.rows[2] = {"[부록]", "", "", ""}; },
+         TabNameProblem("[부록]")},
+        {"tabs differing in case", [](TJobForm& f) { f.rows[2] = {"Notes", "", "", ""}; f.rows[3] = {"NOTES", "", "", ""}; },
+         TabNamesProblem({"Notes", "NOTES"})},
     };
     for (const Case& c : cases) {
         TJobForm f = base();

@@ -117,7 +117,8 @@ TEST(JobFile, KeywordFlag)
 
 TEST(JobFile, UnsafeTabNamesNeverBecomeFileNames)
 {
-    const QString bad[] = {"", " ", ".", "..", "a=b", "../x", "a/b", "a\\b", QString("a\nb")};
+    const QString bad[] = {"", " ", ".", "..", "a=b", "../x", "a/b", "a\\b", QString("a\nb"),
+                           QStringLiteral("[부록]"), QStringLiteral(";주석"), " 본문", "본문\t"};
     TJobDefine job;
     job.WorkFolder = "/jobs/j";
     job.TabsCount = 1;
@@ -139,6 +140,23 @@ TEST(JobFile, UnsafeTabNamesNeverBecomeFileNames)
     EXPECT_EQ(KeywordFileName(job, 0), QStringLiteral("/jobs/j/본문.kwd"));
     EXPECT_EQ(KeywordWorkbookName(job, 0), QStringLiteral("색인_본문.xls"));
     EXPECT_EQ(PreviewPageFileName(job, 3), "/jobs/j/unit3.htm");
+}
+
+TEST(JobFile, TabNamesDifferingOnlyInCaseAreRefused)
+{
+    QTemporaryDir dir;
+    TJobDefine job;
+    job.WorkFolder = dir.path();
+    job.pNAME = "x";
+    job.TabsCount = 2;
+    job.TabsName[0] = "Notes";
+    job.TabsName[1] = "notes";
+    QString error;
+    EXPECT_FALSE(SaveJobFile(job, &error));
+    EXPECT_TRUE(error.contains("notes")) << error.toStdString();
+    EXPECT_FALSE(IsJobFolder(dir.path()));
+    job.TabsName[1] = QStringLiteral("본문");
+    EXPECT_TRUE(SaveJobFile(job, &error));
 }
 
 TEST(JobFile, ClearJobTabsKeepsCountAndIds)

@@ -79,6 +79,39 @@ TEST(Runtime, BackupByRenameTakesFirstFreeNumber)
     EXPECT_EQ(BackupByRename(dir.filePath("missing.txt"), ".org"), QString());
 }
 
+TEST(Runtime, DeletedFoldersGoToATrashNeverToTheCurrentFolder)
+{
+    QTemporaryDir dir, cwd;
+    const QString desktopTrash = qEnvironmentVariable("XDG_DATA_HOME") + "/Trash";
+    const QString ownTrash = qEnvironmentVariable("QUILO_HOME") + "/trash";
+    const QString savedCwd = QDir::currentPath();
+    QDir::setCurrent(cwd.path());
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+    struct {
+        const char* what;
+        QByteArray dataHome; // desktop data folder; empty: none usable
+        QString trash;
+    } cases[] = {
+        {"desktop trash", savedData, desktopTrash},
+        {"no desktop trash", QFile::encodeName(dir.filePath("missing")), ownTrash},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        qputenv("XDG_DATA_HOME", c.dataHome);
+        for (int round = 1; round <= 2; ++round) {
+            WriteBytes(dir.filePath("~work_본문/0001/1.txt"), "x");
+            ASSERT_TRUE(DeleteDirectory(dir.filePath("~work_본문")));
+            EXPECT_FALSE(QFile::exists(dir.filePath("~work_본문")));
+            const QString name = round == 1 ? QStringLiteral("~work_본문") : QStringLiteral("~work_본문.2");
+            EXPECT_EQ(ReadBytes(c.trash + "/files/" + name + "/0001/1.txt"), "x");
+            EXPECT_TRUE(ReadBytes(c.trash + "/info/" + name + ".trashinfo").startsWith("[Trash Info]\nPath=/"));
+        }
+    }
+    qputenv("XDG_DATA_HOME", savedData);
+    EXPECT_TRUE(QDir(cwd.path()).isEmpty());
+    QDir::setCurrent(savedCwd);
+}
+
 TEST(Runtime, DirectoriesAndInputChecks)
 {
     QTemporaryDir dir;
