@@ -287,6 +287,10 @@ GuardedServer::GuardedServer(ConnectionLimits limits) : limits_(limits) {
   new_task_queue = [max] { return new GrowingPool(max); };
 }
 
+void GuardedServer::WidenBacklog() {
+  if (svr_sock_ != INVALID_SOCKET) ::listen(svr_sock_, SOMAXCONN);
+}
+
 bool GuardedServer::process_and_close_socket(socket_t sock) {
   Connection conn(sock, limits_, svr_sock_);
   tl_current = &conn;

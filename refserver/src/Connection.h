@@ -74,6 +74,8 @@ class GuardedServer : public httplib::Server {
  public:
   explicit GuardedServer(ConnectionLimits limits);
   const ConnectionLimits& limits() const { return limits_; }
+  // httplib listens with a backlog of 5: a burst of connections would wait for SYN retries.
+  void WidenBacklog();
 
  private:
   bool process_and_close_socket(socket_t sock) override;

@@ -924,8 +924,9 @@ QuiloServer::QuiloServer(Store& store, ServerOptions options) : impl_(new Impl(s
 QuiloServer::~QuiloServer() { Stop(); }
 
 int QuiloServer::Bind(const std::string& host, int port) {
-  if (port == 0) return impl_->svr.bind_to_any_port(host);
-  return impl_->svr.bind_to_port(host, port) ? port : -1;
+  int bound = port == 0 ? impl_->svr.bind_to_any_port(host) : impl_->svr.bind_to_port(host, port) ? port : -1;
+  if (bound > 0) impl_->svr.WidenBacklog();
+  return bound;
 }
 
 bool QuiloServer::Listen() { return impl_->svr.listen_after_bind(); }

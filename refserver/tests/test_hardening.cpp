@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <thread>
@@ -28,6 +29,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+double SecondsSince(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
 // A raw loopback connection, for requests no well-behaved client sends.
 class Raw {
@@ -283,6 +285,203 @@ TEST_F(HardeningTest, BodiesThatEndEarlyAreRefusedAndTheResendIsStoredWhole) {
   EXPECT_EQ(rows[0].title, "ARTICLE 1");
   EXPECT_FALSE(rows[0].header);
   EXPECT_EQ(store.Record(rows[0].id)->html.size(), html.size());
+}
+
+TEST_F(HardeningTest, FailedFileUploadsLeaveNoRowNoFileAndAnswerInA200Reply) {
+  Serve({"--max-file-mb", "1"});
+  ASSERT_EQ(StartAs("demo", "demo"), "INSERT\r\n");
+  ASSERT_EQ(File("img/sub", "a.jpg", "jpeg")->body, "OK");
+  struct Case {
+    const char* what;
+    std::string folder, name, content, pw;
+    std::string reply;  // the start of the expected reply
+  };
+  std::vector<Case> cases = {
+      {"a name that is a folder", "img/", "sub", "jpeg", "demo", "ERROR: "},
+      {"a folder below a stored file", "img/sub/a.jpg", "b.jpg", "jpeg", "demo", "ERROR: "},
+      {"a file over the limit", "img/", "big.jpg", std::string((1 << 20) + 1, 'x'), "demo", "ERROR: file too large"},
+      // The login is checked before the file is taken: a wrong password is told, not the size.
+      {"a wrong password with a large file", "img/", "big.jpg", std::string(3 << 19, 'x'), "wrong",
+       "ERROR: 아이디나 비밀번호가 맞지 않습니다."},
+  };
+  for (const auto& c : cases) {
+    auto r = File(c.folder, c.name, c.content, c.pw);
+    ASSERT_TRUE(r) << c.what;
+    EXPECT_EQ(r->status, 200) << c.what;
+    EXPECT_EQ(r->body.rfind(c.reply, 0), 0u) << c.what << ": " << r->body;
+  }
+  auto rows = Files();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].folder + "/" + rows[0].name, "img/sub/a.jpg");
+  EXPECT_EQ(Tree(dir_ / "files"), std::vector<std::string>{"9001/img/sub/a.jpg"});
+  EXPECT_TRUE(Tree(dir_ / "tmp").empty());
+}
+
+TEST_F(HardeningTest, UploadPiecesLiveOutsideTheServedTreeAndAreClearedAtStart) {
+  fs::create_directories(dir_ / "tmp");
+  fs::create_directories(dir_ / "files/9001/img");
+  std::ofstream(dir_ / "tmp/upload-0123456789abcdef") << "left by a crash";
+  std::ofstream(dir_ / "files/9001/img/.upload-0123456789abcdef") << "left by an older version";
+  Serve();
+  EXPECT_TRUE(Tree(dir_ / "tmp").empty());
+  EXPECT_TRUE(Tree(dir_ / "files").empty());
+  auto c = Client();
+  c->set_basic_auth("demo", "demo");
+  for (const char* path : {"/files/../tmp/upload-0123456789abcdef", "/tmp/upload-0123456789abcdef"})
+    EXPECT_EQ(c->Get(path)->status, 404) << path;
+}
+
+TEST_F(HardeningTest, PagesNeedAStaffLoginAndTheDataIsTheOwnersOnly) {
+  Serve();
+  ASSERT_EQ(StartAs("demo", "demo"), "INSERT\r\n");
+  ASSERT_EQ(File("img/", "a.jpg", "jpeg bytes")->body, "OK");
+  ASSERT_EQ(Post("/ASP/vx__InsertProduct.asp", kLogin + "&ar_id=101&content_number=2&page_number=1&content_detail=" +
+                                                   EncodeUploadEscape("비밀 기사") + "&page_detail=secret"),
+            "OK\r\n");
+  int64_t record = 0, run = 0;
+  {
+    Store store((dir_ / "quilo.db").string());
+    run = store.LastRun("9001")->run.id;
+    record = store.RunRecords(run, 1)[0].id;
+  }
+  std::vector<std::string> pages = {"/", "/runs/" + std::to_string(run), "/records/" + std::to_string(record),
+                                    "/records/" + std::to_string(record) + "/html", "/files/9001/img/a.jpg"};
+  auto anon = Client();
+  for (const auto& p : pages) {
+    auto r = anon->Get(p.c_str());
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 401) << p;
+    EXPECT_EQ(r->body.find("비밀 기사"), std::string::npos) << p;
+    EXPECT_EQ(r->body.find("jpeg bytes"), std::string::npos) << p;
+  }
+  auto wrong = Client();
+  wrong->set_basic_auth("demo", "wrong");
+  EXPECT_EQ(wrong->Get("/")->status, 401);
+  auto basic = Client();
+  basic->set_basic_auth("demo", "demo");
+  for (const auto& p : pages) EXPECT_EQ(basic->Get(p.c_str())->status, 200) << p;
+  EXPECT_EQ(basic->Get("/files/9001/img/a.jpg")->body, "jpeg bytes");
+
+  // The login form: a wrong password shows the form again, the right one sets a session cookie.
+  EXPECT_EQ(anon->Post("/login", "id=demo&pw=nope", kForm)->status, 401);
+  auto login = anon->Post("/login", "id=demo&pw=demo", kForm);
+  ASSERT_EQ(login->status, 303);
+  std::string cookie = login->get_header_value("Set-Cookie");
+  EXPECT_NE(cookie.find("HttpOnly"), std::string::npos);
+  cookie = cookie.substr(0, cookie.find(';'));
+  auto overview = anon->Get("/", {{"Cookie", cookie}});
+  EXPECT_EQ(overview->status, 200);
+  EXPECT_NE(overview->body.find("비밀 기사"), std::string::npos);
+  EXPECT_EQ(anon->Get("/", {{"Cookie", cookie + "x"}})->status, 401);
+  EXPECT_EQ(anon->Post("/logout", httplib::Headers{{"Cookie", cookie}}, "", kForm)->status, 303);
+  EXPECT_EQ(anon->Get("/", {{"Cookie", cookie}})->status, 401);
+
+  // What the program fetches without a login stays open.
+  for (const char* open : {"/ASP/ProgramUpdate/VUXVersion.txt", "/help/help.htm"})
+    EXPECT_EQ(anon->Get(open)->status, 200) << open;
+
+  auto mode = [](const fs::path& p) { return fs::status(p).permissions() & fs::perms::all; };
+  EXPECT_EQ(mode(dir_ / "quilo.db"), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(mode(dir_ / "files"), fs::perms::owner_all);
+  EXPECT_EQ(mode(dir_ / "tmp"), fs::perms::owner_all);
+  EXPECT_EQ(mode(dir_ / "files/9001/img/a.jpg") & (fs::perms::group_all | fs::perms::others_all), fs::perms::none);
+}
+
+TEST_F(HardeningTest, RepeatedFailedLoginsAreSlowedWithoutLockingOthersOut) {
+  Serve();
+  auto staff = [&](const char* from, const std::string& id, const std::string& pw) {
+    Raw raw(port(), from);
+    std::string body = "id=" + id + "&pw=" + pw;
+    raw.Send("POST /ASP/vx__use_staff.asp HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: " +
+             std::string(kForm) + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+    return BodyOf(raw.Receive(60000));
+  };
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(staff("127.0.0.1", "demo", "wrong"), "오류");
+  // The sixth failure within the minute waits a second; the seventh two.
+  auto t0 = Clock::now();
+  EXPECT_EQ(staff("127.0.0.1", "demo", "wrong"), "오류");
+  EXPECT_GE(SecondsSince(t0), 1.0);
+  auto seventh = std::async(std::launch::async, [&] { return staff("127.0.0.1", "demo", "wrong"); });
+  // Meanwhile another staff member on another address is answered at once...
+  auto t1 = Clock::now();
+  EXPECT_EQ(staff("127.0.0.2", "kim", "kimpw"), "김 작업자|2");
+  EXPECT_LT(SecondsSince(t1), 1.0);
+  EXPECT_EQ(seventh.get(), "오류");
+  // ...and the right password of the attacked ID still passes, after its wait.
+  EXPECT_EQ(staff("127.0.0.2", "demo", "demo"), "데모 작업자|1");
+}
+
+TEST_F(HardeningTest, SixtyFourSlowClientsDoNotStallALogin) {
+  Serve();
+  const std::string form = "POST /ASP/vx__use_staff.asp HTTP/1.1\r\nHost: x\r\nContent-Type: " + std::string(kForm) +
+                           "\r\nContent-Length: 1000\r\n\r\nid=demo";
+  std::vector<std::unique_ptr<Raw>> slow;
+  for (int i = 0; i < 64; ++i) {
+    slow.push_back(std::make_unique<Raw>(port()));
+    ASSERT_TRUE(slow.back()->connected());
+    switch (i % 3) {
+      case 0:
+        break;  // connected, silent
+      case 1:
+        slow.back()->Send("POST /ASP/vx__use_staff.asp HTTP/1.1\r\nHost: x\r\n");  // headers never end
+        break;
+      case 2:
+        slow.back()->Send(form);  // a body that stops
+        break;
+    }
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  auto t0 = Clock::now();
+  auto c = Client();
+  auto r = c->Post("/ASP/vx__use_staff.asp", "id=demo&pw=demo", kForm);
+  double took = SecondsSince(t0);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->body, "데모 작업자|1");
+  EXPECT_LT(took, 1.0);
+
+  // A client that sends its headers a byte at a time is cut off too, not only a silent one.
+  Raw drip(port());
+  std::atomic<bool> dripClosed{false};
+  std::thread dripper([&] {
+    std::string line = "GET / HTTP/1.1\r\nX-Slow: " + std::string(200, 'a');
+    for (char ch : line) {
+      if (!drip.Send(std::string(1, ch))) break;
+      bool closed = false;
+      drip.Receive(1000, &closed);
+      if (closed) {
+        dripClosed = true;
+        break;
+      }
+    }
+  });
+  // Every one of them is closed by the server's time-outs (a few seconds), well within this bound.
+  for (auto& s : slow) {
+    bool closed = false;
+    s->Receive(30000, &closed);
+    EXPECT_TRUE(closed);
+  }
+  dripper.join();
+  EXPECT_TRUE(dripClosed);
+}
+
+TEST_F(HardeningTest, AnActiveRunOfAnotherStaffMemberBlocksAStart) {
+  Serve();
+  EXPECT_EQ(StartAs("demo", "demo"), "INSERT\r\n");
+  std::string refused = StartAs("kim", "kimpw");
+  EXPECT_EQ(refused.rfind("ERROR: ", 0), 0u) << refused;
+  EXPECT_NE(refused.find("데모 작업자"), std::string::npos) << refused;
+  // The first run goes on undisturbed, and its owner may start over.
+  EXPECT_EQ(Post("/ASP/vx__InsertProduct.asp", kLogin + "&ar_id=101&content_number=1&page_number=1&content_detail=x"),
+            "OK\r\n");
+  EXPECT_EQ(StartAs("demo", "demo"), "INSERT\r\n");
+  EXPECT_EQ(Records(), 1);
+
+  // Half an hour without a request: the run is left behind and the other staff member takes over.
+  Sql("UPDATE runs SET touched_at = datetime('now','localtime','-31 minutes'), started_at = "
+      "datetime('now','localtime','-40 minutes') WHERE state = 'open'");
+  EXPECT_EQ(StartAs("kim", "kimpw"), "INSERT\r\n");
+  std::string late = Post("/ASP/vx__InsertProduct.asp", kLogin + "&ar_id=101&content_number=1&page_number=1&content_detail=x");
+  EXPECT_EQ(late.rfind("ERROR: ", 0), 0u) << late;
 }
 
 }  // namespace
