@@ -40,7 +40,9 @@ struct TJobDefine;
 // Loads the job of the folder named on the command line; tells why on stderr when it is no job folder.
 bool OpenJobFolder(const QString& folderArg, TJobDefine& job);
 
-// Writes text as UTF-8 with LF line ends.
+// The rule of every command: stdout carries its result and nothing else, so scripts can read and
+// compare it; messages, message-pane lines, progress and file names go to stderr; the exit status
+// says whether it worked. Both write UTF-8 with LF line ends.
 void Out(const QString& line);
 void Err(const QString& line);
 int UsageError(const QString& message);

@@ -1,4 +1,5 @@
-// quilo merge FOLDER [--out FILE]: joins the text files of a folder into one UTF-8 file.
+// quilo merge FOLDER [--out FILE]: joins the text files of a folder into one UTF-8 file and prints
+// its path.
 
 #include "cli/Commands.h"
 #include "shell/Interaction.h"
@@ -35,6 +36,8 @@ static int RunMerge(const QStringList& args)
     if (!PrepareMerge(folder, files, saveFolder, name, ui, &outputPath))
         return 1;
     const TMergeOutcome outcome = MergeTextFiles(folder, files, outputPath, ui);
+    if (outcome.written)
+        Out(outputPath); // the result: where the merged file is
     return outcome.written && outcome.skipped == 0 ? 0 : 1;
 }
 

@@ -27,7 +27,7 @@ static int RunSplitLines(const QStringList& args)
     ConsoleInteraction ui;
     const LineSplitResult r = SplitLongLines(QFileInfo(p.positional[0]).absoluteFilePath(), options, ui);
     for (const QString& b : r.backups)
-        Out(SplitterLogLine(QStringLiteral("-원본을 다른 이름으로 저장합니다.")) + '\n' + b);
+        Err(SplitterLogLine(QStringLiteral("-원본을 다른 이름으로 저장합니다.")) + '\n' + b);
     return r.outcome == SplitOutcome::Done ? 0 : 1;
 }
 

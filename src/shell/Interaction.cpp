@@ -29,4 +29,4 @@ bool ConsoleInteraction::AskYesNo(const QString& text)
     return true;
 }
 
-void ConsoleInteraction::Report(const QString& line) { PrintLine(stdout, line); }
+void ConsoleInteraction::Report(const QString& line) { PrintLine(stderr, line); }

@@ -36,7 +36,8 @@ public:
 // No clears the flag and the work goes on. Returns true when the work must stop.
 bool ConfirmStop(Interaction& ui);
 
-// Command line: boxes go to stderr, message-pane lines to stdout, questions are answered Yes.
+// Command line: boxes and message-pane lines go to stderr (stdout is kept for a command's
+// result), questions are answered Yes.
 class ConsoleInteraction : public Interaction {
 public:
     void ShowInfo(const QString& text) override;

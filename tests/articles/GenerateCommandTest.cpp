@@ -58,13 +58,13 @@ TEST(GenerateCommand, LongLinesUsageAndExitCodes)
     // Without split texts the long line stops the tab and nothing else.
     CmdRun r = Quilo({"generate", job, "--tab", "가"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.out.contains("줄 번호 #2: 줄이 너무 깁니다.\n"));
-    EXPECT_TRUE(r.out.endsWith("작업을 중단했습니다.\n"));
+    EXPECT_TRUE(r.err.contains("줄 번호 #2: 줄이 너무 깁니다.\n"));
+    EXPECT_TRUE(r.err.endsWith("작업을 중단했습니다.\n"));
     EXPECT_TRUE(r.err.contains("줄이 너무 깁니다. 줄 조절을 해야 됩니다."));
 
     r = Quilo({"generate", job, "--remove", "drop", "--before", "#", "--after", ". "});
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.contains("긴 줄 수정 후 재시작.\n"));
+    EXPECT_TRUE(r.err.contains("긴 줄 수정 후 재시작.\n"));
     QStringList article;
     ReadTextLines(job + "/work_가/0001/1.txt", article);
     EXPECT_EQ(article, QStringList({"<H1 id=1>a</H1>", QString(2500, 'x') + ". ", QString(2500, 'y')}));

@@ -1,0 +1,116 @@
+// Every command keeps its result on stdout apart from its talk on stderr, so its output can be
+// piped, pasted and compared.
+
+#include "common/TestSupport.h"
+#include "server/FakeServer.h"
+#include "shell/TextFile.h"
+
+#include <QEventLoop>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CliRun {
+    int exit = -1;
+    QString out, err;
+};
+
+// Runs `quilo` while this thread keeps serving the fake server.
+CliRun Quilo(const QStringList& args)
+{
+    QProcess p;
+    QEventLoop loop;
+    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    p.start(qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo", args);
+    loop.exec();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+bool CopyTree(const QString& from, const QString& to)
+{
+    QDir().mkpath(to);
+    for (const QFileInfo& fi : QDir(from).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        const QString target = to + '/' + fi.fileName();
+        if (fi.isDir() ? !CopyTree(fi.filePath(), target) : !QFile::copy(fi.filePath(), target))
+            return false;
+    }
+    return true;
+}
+
+bool AllLinesMatch(const QString& out, const char* pattern)
+{
+    if (!out.endsWith('\n'))
+        return false;
+    const QRegularExpression re(QString::fromUtf8(pattern));
+    for (const QString& line : out.chopped(1).split('\n'))
+        if (!re.match(line).hasMatch())
+            return false;
+    return true;
+}
+
+} // namespace
+
+TEST(CommandOutput, StdoutHoldsOnlyTheResult)
+{
+    QTemporaryDir dir;
+    const QString job = dir.filePath("job");
+    ASSERT_TRUE(CopyTree(qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/job", job));
+    WriteBytes(dir.filePath("long.txt"), Utf16File({QString(2000, 'x') + ". " + QString(2000, 'y')}));
+
+    FakeServer server;
+    server.On("/ASP/vx__use_staff.asp", FakeReply::Text(QStringLiteral("데모 작업자|1").toUtf8()));
+    server.On("/ASP/vx__getGoodsInfo.asp", FakeReply::Text("OK\r\n0^9001^QU^x\r\nend"));
+    server.On("/ASP/vx__getMetaCode.asp", FakeReply::Text("OK\r\na^b^c\r\nend"));
+    server.On("/ASP/vx__JobsGetMy.asp",
+              FakeReply::Text(QStringLiteral("OK\r\n데모 도서^DEMO01^9001^Y^Y^본문,번역^번역,본문^101,102\r\nend\r\n").toUtf8()));
+    const QStringList login = {"--server", server.BaseURL(), "--id", "demo", "--pw", "demo"};
+    const QString merged = dir.filePath("merged.txt");
+
+    // In running order: generation makes the articles the later commands read.
+    const struct {
+        QString command;
+        QStringList args;
+        std::function<bool(const QString&)> result;
+        bool talks; // says something on stderr on success
+    } cases[] = {
+        {"generate", {job, "--after", ". "}, [](const QString& o) { return o.isEmpty(); }, true},
+        {"split-lines", {dir.filePath("long.txt"), "--after", ". "}, [](const QString& o) { return o.isEmpty(); }, true},
+        {"tags", {job}, [](const QString& o) { return o.startsWith("TAG\tcount\n") && AllLinesMatch(o, "^[^\t]+\t[^\t]*$"); }, true},
+        {"tree", {job, "--tab", QStringLiteral("본문")}, [](const QString& o) { return AllLinesMatch(o, "^\\d+\t\\d+\t[\\d_]*\t\\d+\t"); }, false},
+        {"html", {job, "--tab", QStringLiteral("본문"), "--id", "1"}, [](const QString& o) { return o.startsWith("<"); }, false},
+        {"job", {job}, [](const QString& o) { return o.startsWith("pID=9001\n") && AllLinesMatch(o, "^[a-zA-Z]+="); }, false},
+        {"merge", {job + QStringLiteral("/번역"), "--out", merged},
+         [merged](const QString& o) { return o == merged + '\n'; }, false},
+        {"products", login, [](const QString& o) { return o == QStringLiteral("데모 도서\tDEMO01\t9001\tY\tY\t본문,번역\t번역,본문\t101,102\n"); }, false},
+        {"login", login, [](const QString& o) { return o == QStringLiteral("데모 작업자\t1\n"); }, false},
+    };
+
+    QSet<QString> tested;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command.toStdString());
+        const CliRun r = Quilo(QStringList{c.command} + c.args);
+        EXPECT_EQ(r.exit, 0) << r.err.toStdString();
+        EXPECT_TRUE(c.result(r.out)) << "stdout:\n" << r.out.left(2000).toStdString();
+        if (c.talks) {
+            EXPECT_FALSE(r.err.isEmpty());
+        }
+        tested << c.command;
+    }
+
+    // A new command needs its case here.
+    const CliRun help = Quilo({"--help"});
+    const QRegularExpression commandLine("^  quilo ([a-z][a-z-]*) ");
+    for (const QString& line : help.out.split('\n'))
+        if (const auto m = commandLine.match(line); m.hasMatch()) {
+            EXPECT_TRUE(tested.contains(m.captured(1))) << "no output case for quilo " << m.captured(1).toStdString();
+        }
+}
