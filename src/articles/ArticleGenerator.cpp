@@ -162,6 +162,11 @@ bool TArticleGenerator::MakeTabArticles(int tab)
         ui.ShowInfo(QStringLiteral("원본 폴더가 없습니다.\r\n[") + srcFolder + ']');
         return false;
     }
+    // Heading lines are written back into the sources: never outside the job folder.
+    if (const QString outside = SourceFolderOutsideProblem(job, tab); !outside.isEmpty()) {
+        ui.ShowInfo(outside);
+        return false;
+    }
     // A source folder holding the job folder would list the article files as sources.
     if (IsUnder(jobFolder, srcFolder)) {
         ui.ShowInfo(QStringLiteral("작업 폴더는 원본 폴더로 쓸 수 없습니다.\r\n[") + srcFolder + ']');

@@ -213,5 +213,29 @@ QString TabSourceFolder(const TJobDefine& job, int tab)
     return QDir::isAbsolutePath(src) ? src : InJob(job, src);
 }
 
+QString ResolvedPath(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    // A folder that does not exist yet: resolve the part that does.
+    const QString parent = info.absolutePath();
+    if (parent != info.absoluteFilePath() && !parent.isEmpty())
+        return QDir(ResolvedPath(parent)).filePath(info.fileName());
+    return QDir::cleanPath(info.absoluteFilePath());
+}
+
+QString SourceFolderOutsideProblem(const TJobDefine& job, int tab)
+{
+    const QString folder = TabSourceFolder(job, tab);
+    const QString jobPath = ResolvedPath(job.WorkFolder);
+    const QString src = ResolvedPath(folder);
+    if (src == jobPath || src.startsWith(jobPath + '/'))
+        return {};
+    return QStringLiteral("원본 폴더가 작업 폴더 밖에 있어 이 탭의 원본 파일을 고칠 수 없습니다.\r\n[")
+        + QDir::cleanPath(folder) + "]";
+}
+
 QString BookInfoFileName() { return DataFolder() + "/bookinfo.ini"; }
 QString CodeTableFileName() { return DataFolder() + "/codetable.txt"; }

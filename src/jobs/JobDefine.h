@@ -59,5 +59,13 @@ QString KeywordFileName(const TJobDefine& job, int tab);           // {job}/{tab
 QString KeywordWorkbookName(const TJobDefine& job, int tab);       // 색인_{tab}.xls
 QString PreviewPageFileName(const TJobDefine& job, int number);    // {job}/unit{N}.htm
 QString TabSourceFolder(const TJobDefine& job, int tab);           // {job}/{src}
+
+// Steps that rewrite source files may only do so inside the job folder: a source folder from a
+// job file that leads out of it ("..", an absolute path, a symbolic link) gives the message that
+// names it; empty when the folder lies in the job folder (or is the job folder itself).
+QString SourceFolderOutsideProblem(const TJobDefine& job, int tab);
+
+// The path with "..", "." and symbolic links resolved as far as the folders exist.
+QString ResolvedPath(const QString& path);
 QString BookInfoFileName();                                         // data folder
 QString CodeTableFileName();                                        // data folder

@@ -99,17 +99,10 @@ void ApplyJobFolder(TJobForm& form, const QString& folder, Interaction& ui)
         form.rows[i] = {found.TabsName[i], found.TabsFile[i], found.TabsLink[i], found.TabsID[i]};
 }
 
-static QString ComparablePath(const QString& path)
-{
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
-}
-
 QString RelativeSourceFolder(const QString& workFolder, const QString& chosen, QString* problem)
 {
-    const QString job = ComparablePath(NormalizeJobPath(workFolder));
-    const QString dir = ComparablePath(NormalizeJobPath(chosen));
+    const QString job = ResolvedPath(NormalizeJobPath(workFolder));
+    const QString dir = ResolvedPath(NormalizeJobPath(chosen));
     if (!job.isEmpty() && dir.startsWith(job + '/') && dir.size() > job.size() + 1)
         return dir.mid(job.size() + 1);
     if (problem)

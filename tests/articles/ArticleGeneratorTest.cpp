@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <functional>
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -283,6 +284,36 @@ TEST(ArticleGenerator, BadInputIsRefusedWithoutTouchingSources)
         EXPECT_FALSE(f.run());
         EXPECT_FALSE(f.ui.infos.isEmpty());
         EXPECT_FALSE(QFileInfo::exists(f.path("../work_../A")));
+    }
+}
+
+TEST(ArticleGenerator, SourcesOutsideTheJobFolderAreNeverWritten)
+{
+    QTemporaryDir outside;
+    const QByteArray source = Utf16File({"  <h1>바깥</h1>"});
+    WriteBytes(outside.path() + "/a.txt", source);
+    const struct {
+        const char* what;
+        std::function<QString(const QString& job)> folder; // as the job file gives it
+    } cases[] = {
+        {"parent folder", [&](const QString& job) { return QDir(job).relativeFilePath(outside.path()); }},
+        {"absolute path", [&](const QString&) { return outside.path(); }},
+        {"symbolic link", [&](const QString& job) {
+             QFile::link(outside.path(), job + "/link");
+             return QStringLiteral("link");
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fixture f;
+        f.job.TabsFile[0] = c.folder(f.dir.path());
+        EXPECT_FALSE(f.run());
+        ASSERT_EQ(f.ui.infos.size(), 1);
+        EXPECT_TRUE(f.ui.infos[0].startsWith("원본 폴더가 작업 폴더 밖에 있어")) << f.ui.infos[0].toStdString();
+        EXPECT_TRUE(f.ui.infos[0].endsWith(QDir::cleanPath(TabSourceFolder(f.job, 0)) + "]"));
+        EXPECT_EQ(QDir(outside.path()).entryList(QDir::Files), QStringList{"a.txt"});
+        EXPECT_EQ(ReadBytes(outside.path() + "/a.txt"), source);
+        EXPECT_FALSE(QFileInfo::exists(f.path("work_A")));
     }
 }
 
