@@ -187,8 +187,10 @@ bool LoadArticleTree(TArticleTreeWidget* tree, int tabIndex, bool show, QWidget*
     }
     TProgressInteraction ui(owner, large);
     TArticleTree articles;
-    const bool ok = LoadArticleTree(job, tabIndex, articles, ui);
-    if (!ok) {
+    LoadArticleTree(job, tabIndex, articles, ui);
+    // A fault inside the index leaves the entries before it (its message was shown); the
+    // window works with those. Nothing read at all is a failed load.
+    if (articles.empty()) {
         ui.close();
         return false;
     }

@@ -55,8 +55,8 @@ private:
 };
 
 // Reads the tab's index into the tree widget with an hourglass and, for big indexes, a progress
-// window. `show` true opens the first article node. False after the reader's message; a faulty
-// index leaves the widget empty.
+// window. `show` true opens the first article node. A fault inside the index leaves the entries
+// before it, after one message; false (after the message) only when nothing could be read.
 bool LoadArticleTree(TArticleTreeWidget* tree, int tabIndex, bool show, QWidget* messageParent = nullptr);
 
 // Loads an article or text file into a text pane, checks its line lengths and colours its

@@ -91,7 +91,8 @@ void TfrmBrowser::ShowArticle()
     if (tabid != -1) {
         if (tabid != m_loadedTab) {
             m_loadedTab = -2;
-            if (!LoadArticleTree(job, tabid, aTree, ui))
+            // A fault inside the index still leaves the entries before it to link to.
+            if (!LoadArticleTree(job, tabid, aTree, ui) && aTree.empty())
                 return;
             m_loadedTab = tabid;
         }
