@@ -253,8 +253,12 @@ void TfrmUsedTags::btnOKClick()
 {
     if (m_worker)
         return;
-    if (btnOK->text() == RunAgainCaption && !AskYesNoBox(this, QStringLiteral("다시 실행합니까?")))
+    // After a complete run the button also closes the window with OK, whatever the answer.
+    m_closeAfterRun = btnOK->text() == RunAgainCaption;
+    if (m_closeAfterRun && !AskYesNoBox(this, QStringLiteral("다시 실행합니까?"))) {
+        accept();
         return;
+    }
 
     eMsg->clear();
     gridResult->setRowCount(0);
@@ -271,6 +275,8 @@ void TfrmUsedTags::btnOKClick()
     }
     if (!any) {
         ShowInfoBox(this, QStringLiteral("통계 추출 탭이 하나도 선택되지 않았습니다."));
+        if (m_closeAfterRun)
+            accept();
         return;
     }
 
@@ -323,6 +329,8 @@ void TfrmUsedTags::RunFinished(bool completed)
     PanelBottom->show();
     PanelProgress->hide();
     CenterButtonPair(PanelBottom, btnOK, btnCancel);
+    if (m_closeAfterRun)
+        accept();
 }
 
 void TfrmUsedTags::ElapseTimerTimer()

@@ -46,6 +46,7 @@ private:
     TJobDefine m_job;
     bool m_opened = false;
     bool m_waitCursor = false;
+    bool m_closeAfterRun = false; // "재실행" closes the window with OK once its own handling is done
     QDateTime iBeginTime;
 
     QTableWidget* sGrid = nullptr;

@@ -146,13 +146,21 @@ TEST(UsedTagsWindow, CountsTickedTabsAndCopiesTheResult)
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
               "TAG\tcount\n본문\t\nB\t1\nBR\t1\nP\t2\n번역\t\nB\t1\nBR\t1\nI\t1\nP\t3\n");
 
-    // Running again asks first; No leaves the result as it is.
-    boxes.answers = {false};
-    QTest::mouseClick(btnOK, Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return boxes.texts.size() == 3; }));
-    EXPECT_EQ(boxes.texts[2], "다시 실행합니까?");
-    EXPECT_EQ(gridResult->rowCount(), 9);
-    EXPECT_TRUE(w.isVisible());
+    // "재실행" asks first and then closes the window with OK: after running again on Yes, at
+    // once on No, leaving the result as it is.
+    for (const bool yes : {true, false}) {
+        SCOPED_TRACE(yes);
+        w.setResult(QDialog::Rejected);
+        w.show();
+        const qsizetype before = boxes.texts.size();
+        boxes.answers = {yes};
+        QTest::mouseClick(btnOK, Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return !w.isVisible() && !w.isRunning(); }));
+        EXPECT_EQ(boxes.texts.mid(before),
+                  yes ? QStringList({"다시 실행합니까?", "작업을 완료했습니다."}) : QStringList({"다시 실행합니까?"}));
+        EXPECT_EQ(w.result(), QDialog::Accepted);
+        EXPECT_EQ(gridResult->rowCount(), 9);
+    }
     myLIB.Jobs = TJobDefine();
 }
 
