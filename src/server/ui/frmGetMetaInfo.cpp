@@ -5,6 +5,7 @@
 #include "shell/myLIB.h"
 #include "shell/ui/WidgetInteraction.h"
 #include "shell/ui/WindowRegistry.h"
+#include "shell/ui/frmMain.h"
 
 #include <QApplication>
 #include <QProgressBar>
@@ -70,12 +71,9 @@ static int EnsureCodeTableRunner(QWidget* parent)
         TfrmGetMetaInfo dlg(MetaInfoFileName(), parent);
         dlg.exec();
     });
-    if (!ok && !myLIB.VUX_codes_Created && parent) {
-        // The table error ends the program, but through the main window's own close, so that
-        // windows with unsaved work still ask first.
-        QWidget* main = parent->window();
-        QTimer::singleShot(0, main, [main] { main->close(); });
-    }
+    // The table error ends the program.
+    if (!ok && !myLIB.VUX_codes_Created)
+        TerminateProgram(parent);
     return ok ? 1 : 0;
 }
 

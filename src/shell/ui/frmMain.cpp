@@ -749,9 +749,21 @@ void TfrmMain::Timer1Timer()
     TimerImsi->start();
 }
 
+void TerminateProgram(QWidget* from)
+{
+    if (!from)
+        return;
+    QWidget* main = from->window();
+    main->setProperty("terminating", true);
+    QTimer::singleShot(0, main, [main] {
+        main->close();
+        main->setProperty("terminating", QVariant());
+    });
+}
+
 void TfrmMain::closeEvent(QCloseEvent* event)
 {
-    const bool yes = AskYesNoBox(this, QStringLiteral("프로그램을 종료합니까?"));
+    const bool yes = property("terminating").toBool() || AskYesNoBox(this, QStringLiteral("프로그램을 종료합니까?"));
     SaveFormPosition(this, QStringLiteral("frmMain"));
     CloseChildrenLastToFirst();
     // A child that kept its unsaved work open keeps the program running too.

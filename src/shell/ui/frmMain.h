@@ -20,6 +20,11 @@ class QToolButton;
 
 inline const QString NotReadyMessage = QStringLiteral("이 기능은 아직 준비 중입니다.");
 
+// Ends the program after an error it cannot go on from: the top window of `from` closes without
+// the "프로그램을 종료합니까?" question, but child windows with unsaved work are still asked (one
+// that keeps its work keeps the program running).
+void TerminateProgram(QWidget* from);
+
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:

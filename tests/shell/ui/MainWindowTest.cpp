@@ -458,6 +458,32 @@ TEST_F(MainWindowTest, CloseAnsweredNoKeepsRunningButSavesPositionAndClosesChild
     EXPECT_FALSE(QFile::exists(DataFolder() + "/Tupdate.exe"));
 }
 
+TEST_F(MainWindowTest, TerminateAsksTheChildrenButNotTheQuitQuestion)
+{
+    win->show();
+    win->ChildOpen("testShellRefusing");
+    {
+        BoxAnswerer boxes;
+        TerminateProgram(win->mdiArea());
+        QTest::qWait(50);
+        EXPECT_TRUE(boxes.questions.isEmpty());
+        EXPECT_TRUE(win->isVisible()); // the child kept its unsaved work
+    }
+    for (QMdiSubWindow* sub : win->mdiArea()->subWindowList())
+        static_cast<TestChild*>(sub->widget())->refuse = false;
+    {
+        BoxAnswerer boxes;
+        TerminateProgram(win.get());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !win->isVisible(); }, 2000));
+        EXPECT_TRUE(boxes.questions.isEmpty());
+    }
+    // An ordinary close asks again.
+    win->show();
+    BoxAnswerer boxes({false});
+    EXPECT_FALSE(win->close());
+    EXPECT_EQ(boxes.questions, QStringList({"프로그램을 종료합니까?"}));
+}
+
 TEST_F(MainWindowTest, CloseYesWithChildKeepingItsWorkStaysOpen)
 {
     win->ChildOpen("testShellRefusing");
