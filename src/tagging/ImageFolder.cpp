@@ -46,7 +46,7 @@ QStringList ListJpegFiles(const QString& folder)
     if (folder.isEmpty())
         return {};
     QDir dir(folder);
-    return dir.entryList({QStringLiteral("*.jpg")}, QDir::Files | QDir::Hidden, QDir::Name);
+    return dir.entryList({QStringLiteral("*.jpg")}, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
 }
 
 QString ImageSubPath(const QString& root, const QString& folder)
