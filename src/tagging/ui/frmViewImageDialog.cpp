@@ -118,6 +118,7 @@ TfrmViewImageDialog::TfrmViewImageDialog(QWidget* parent)
     lFileName = new QLabel(QStringLiteral("FILE : "), PanelControl);
     lFileName->setObjectName(QStringLiteral("lFileName"));
     lFileName->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lFileName->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // a long path must not widen the window
 
     bar->addWidget(RadioButton1);
     bar->addWidget(RadioButton2);
