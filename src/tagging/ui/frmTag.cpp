@@ -142,7 +142,7 @@ TfrmTag::TfrmTag(QWidget* parent)
     pnlEdit = new QLabel(QStringLiteral("수정중"), tabText);
     pnlEdit->setObjectName("pnlEdit");
     pnlEdit->setAlignment(Qt::AlignCenter);
-    pnlEdit->setStyleSheet(QStringLiteral("QLabel { background: yellow; color: black; padding: 2px 12px; }"));
+    pnlEdit->setStyleSheet(QStringLiteral("QLabel { background: yellow; color: black; font-weight: bold; padding: 3px; }"));
     pnlEdit->hide();
     eTextSource = new QPlainTextEdit(tabText);
     eTextSource->setObjectName("eTextSource");
@@ -151,11 +151,11 @@ TfrmTag::TfrmTag(QWidget* parent)
     textBar->addWidget(btnSave);
     textBar->addWidget(btnFind);
     textBar->addWidget(CheckWrap);
-    textBar->addWidget(pnlEdit, 1);
     textBar->addStretch();
     auto* textLayout = new QVBoxLayout(tabText);
     textLayout->setContentsMargins(2, 2, 2, 2);
     textLayout->addLayout(textBar);
+    textLayout->addWidget(pnlEdit);
     textLayout->addWidget(eTextSource, 1);
 
     tabUsedTag = Page("tabUsedTag", PageSource, QStringLiteral("사용 태그"));
@@ -209,6 +209,10 @@ TfrmTag::TfrmTag(QWidget* parent)
     LabelTotalHeder->setObjectName("LabelTotalHeder");
     PanelFontSize = new QWidget(this);
     PanelFontSize->setObjectName("PanelFontSize");
+    // The bottom bar keeps its height while the buttons are away.
+    QSizePolicy keep = PanelFontSize->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    PanelFontSize->setSizePolicy(keep);
     btnFontPlus = Button("btnFontPlus", QStringLiteral("Font -"), PanelFontSize);
     btnFontZero = Button("btnFontZero", QStringLiteral("Font 0"), PanelFontSize);
     btnFontMinus = Button("btnFontMinus", QStringLiteral("Font +"), PanelFontSize);
@@ -518,6 +522,13 @@ void TfrmTag::btnReloadClick()
 
 void TfrmTag::btnFindClick()
 {
+    if (!FindDialog1->isVisible() && !m_findPlaced) {
+        // Over the preview, so the match in the text stays in sight.
+        FindDialog1->adjustSize();
+        const QPoint corner = PageHtml->mapToGlobal(QPoint(PageHtml->width() - FindDialog1->width() - 8, 40));
+        FindDialog1->move(corner);
+        m_findPlaced = true;
+    }
     FindDialog1->show();
     FindDialog1->raise();
     FindDialog1->activateWindow();
@@ -587,6 +598,11 @@ void TfrmTag::PlacePages()
     QList<int> sizes = SplitterMain->sizes();
     if (sizes.size() != 3)
         return;
+    // The tree gets a readable width the first time the window has one of its own.
+    if (!m_treePlaced && width() > 600) {
+        sizes[0] = 220;
+        m_treePlaced = true;
+    }
     const int tree = sizes[0];
     const int total = sizes[0] + sizes[1] + sizes[2];
     const int html = qMax(0, (width() - tree) / 2);
@@ -617,13 +633,17 @@ bool TfrmTag::eventFilter(QObject* watched, QEvent* event)
                 return true;
             }
         }
-    } else if (event->type() == QEvent::KeyRelease && watched == eTextSource) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (isInit && (key->modifiers() & Qt::ControlModifier)) {
-            if (key->key() == Qt::Key_F)
+        // Taken on the press: a quick Ctrl+S can release Ctrl before the S arrives.
+        if (watched == eTextSource && isInit && (key->modifiers() & Qt::ControlModifier)) {
+            if (key->key() == Qt::Key_F) {
                 btnFindClick();
-            else if (key->key() == Qt::Key_S && btnSave->isEnabled())
-                btnSaveClick();
+                return true;
+            }
+            if (key->key() == Qt::Key_S) {
+                if (btnSave->isEnabled())
+                    btnSaveClick();
+                return true;
+            }
         }
     }
     return QWidget::eventFilter(watched, event);

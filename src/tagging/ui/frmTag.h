@@ -113,4 +113,6 @@ private:
     int m_comboIndex = -1;
     int m_articleIndex = -1; // the article whose text is in the editor
     bool m_reverting = false;
+    bool m_treePlaced = false;
+    bool m_findPlaced = false;
 };
