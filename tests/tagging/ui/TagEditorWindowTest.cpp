@@ -25,6 +25,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 
 namespace {
@@ -171,6 +172,14 @@ TEST(TagEditorWindow, ChoosingATabLoadsItsFirstArticle)
     EXPECT_EQ(w.eFileName->text(), "1_1.txt");
     EXPECT_EQ(t.text(), QStringList({"<h2>둘째 기사</h2>", "<p>둘째 본문"}));
     EXPECT_EQ(w.PageHtml->currentWidget(), w.tabWeb);
+    // Only the heading line is marked, also in an article loaded after another one.
+    auto bold = [&](int line) {
+        QTextCursor c(w.eTextSource->document()->findBlockByNumber(line));
+        c.movePosition(QTextCursor::NextCharacter);
+        return c.charFormat().fontWeight() == QFont::Bold;
+    };
+    EXPECT_TRUE(bold(0));
+    EXPECT_FALSE(bold(1));
     EXPECT_TRUE(t.ui.questions.isEmpty());
 }
 
