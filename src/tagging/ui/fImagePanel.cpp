@@ -299,6 +299,7 @@ void TfImagePanel::FillImageList()
         b->setCheckable(true);
         b->setFixedWidth(kButtonWidth);
         m_buttons->addButton(b);
+        b->show(); // at once, not when the layout gets round to it
     }
     m_columns = 0;
     LayoutButtons();
@@ -315,6 +316,7 @@ void TfImagePanel::LayoutButtons()
         m_buttonsGrid->removeWidget(b);
     for (int i = 0; i < buttons.size(); ++i)
         m_buttonsGrid->addWidget(buttons[i], i / columns, i % columns);
+    m_buttonsGrid->activate();
 }
 
 void TfImagePanel::resizeEvent(QResizeEvent* event)

@@ -175,6 +175,7 @@ TEST(ImagePanel, ListInfoAndInsertedTag)
     EXPECT_EQ(Find<QLabel>(&panel, "ImgFolderName")->text(), job.root);
     panel.FillImageList();
     EXPECT_EQ(panel.ImageNames(), QStringList({"0001.jpg", "big.jpg", "broken.jpg"}));
+    EXPECT_TRUE(ListButton(&panel, "big.jpg")->isVisible());
     for (const char* tool : {"tbResize", "tbRename", "tbDelete", "tbImgWindow", "btnImgInsert"})
         EXPECT_FALSE(Find<QWidget>(&panel, tool)->isEnabled()) << tool;
 
@@ -239,6 +240,7 @@ TEST(ImagePanel, FolderRuleAndSubFolder)
     const QString sub = job.root + "/ch1/지도";
     tree->setCurrentIndex(model->index(sub));
     EXPECT_EQ(chosen->text(), sub);
+    Grab(&panel, "image-panel-folder.png");
     Click(&panel, "btnChangeImage_ok");
     EXPECT_FALSE(chooser->isVisible());
     EXPECT_EQ(panel.CurrentFolder(), sub);
@@ -274,6 +276,7 @@ TEST(ImagePanel, ShrinkAndRestore)
     auto* width = Find<QLineEdit>(&panel, "eResizeWidth");
     ASSERT_TRUE(bar->isVisible());
     EXPECT_EQ(width->text(), "1000");
+    Grab(&panel, "image-panel-resize.png");
 
     struct Refusal {
         QString typed;
