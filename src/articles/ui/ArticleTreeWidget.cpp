@@ -270,6 +270,8 @@ static bool LoadSourceInto(const QString& path, QTreeWidget* tree, Editor* edito
     const bool large = lines.size() > LargeTextLines;
     editor->setUpdatesEnabled(false);
     editor->clear();
+    // The caret may still carry the colour of the last heading, which would colour the whole new text.
+    editor->setCurrentCharFormat(QTextCharFormat());
     // The whole text in one operation.
     editor->setPlainText(lines.join('\n'));
     editor->moveCursor(QTextCursor::Start);

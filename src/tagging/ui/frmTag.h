@@ -1,0 +1,118 @@
+#pragma once
+// "소스 태깅 작업": reading and correcting the tagged text of a tab's articles one at a time,
+// with the rendered article beside it, the tags it uses and, for jobs with inserted images,
+// the image page.
+
+#include "tagging/TagEditor.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include "tagging/ui/fImagePanel.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QTabWidget;
+class QTimer;
+class QTreeWidgetItem;
+class Interaction;
+class TArticleTreeWidget;
+class TTextFindDialog;
+class TfWeb;
+
+class TfrmTag : public QWidget, public ImagePanelHost {
+    Q_OBJECT
+public:
+    explicit TfrmTag(QWidget* parent = nullptr);
+    ~TfrmTag() override;
+
+    // Messages and questions of the window (tests put a script here).
+    void setInteraction(Interaction* ui);
+
+    bool isInit = false;
+    bool Dirty() const;
+    bool Editing() const;
+
+    // The image page's view of the editor.
+    bool TextPageActive() const override;
+    void SwitchToEditing() override;
+    void InsertAtCaret(const QString& text) override;
+
+    QComboBox* SourceCombo = nullptr;
+    QPushButton* btnReload = nullptr;
+    QLineEdit* eFolderName = nullptr;
+    QLineEdit* eFileName = nullptr;
+    TArticleTreeWidget* SourceTree = nullptr;
+    QSplitter* SplitterMain = nullptr;
+    QTabWidget* PageSource = nullptr;
+    QWidget* tabText = nullptr;
+    QWidget* tabUsedTag = nullptr;
+    QPlainTextEdit* eTextSource = nullptr;
+    QPushButton* btnEdit = nullptr;
+    QPushButton* btnSave = nullptr;
+    QPushButton* btnFind = nullptr;
+    QCheckBox* CheckWrap = nullptr;
+    QLabel* pnlEdit = nullptr;
+    QLabel* LabelTotalHeder = nullptr;
+    QPushButton* btnNewHtmlTags = nullptr;
+    QListWidget* UsedTagList = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QTabWidget* PageHtml = nullptr;
+    QWidget* tabWeb = nullptr;
+    QWidget* tabHtml = nullptr;
+    QWidget* tabImage = nullptr;
+    TfWeb* fWeb1 = nullptr;
+    QPlainTextEdit* eUnitSrc = nullptr;
+    QWidget* PanelFontSize = nullptr;
+    QPushButton* btnFontPlus = nullptr;
+    QPushButton* btnFontZero = nullptr;
+    QPushButton* btnFontMinus = nullptr;
+    TfImagePanel* fImagePanel = nullptr;
+    QTimer* Timer1 = nullptr;
+    TTextFindDialog* FindDialog1 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Timer1Timer();
+    void LoadTab();
+    bool LoadArticle();
+    bool SaveArticle();
+    void SetViewing();
+    void SetEditing();
+    int ChosenTab() const;
+
+    void SourceComboChange(int index);
+    void SourceTreeChange(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+    void eTextSourceChange();
+    void btnEditClick();
+    void btnSaveClick();
+    void btnReloadClick();
+    void btnFindClick();
+    void FindDialog1Find(const QString& text, const TFindOptions& options);
+    void btnNewHtmlTagsClick();
+    void CheckWrapClick();
+    void PageHtmlChange();
+    void PlacePages();
+    void EnablePages(bool on);
+
+    Interaction* m_ui = nullptr;
+    Interaction* m_ownUi = nullptr;
+    bool m_started = false;
+    int m_comboIndex = -1;
+    int m_articleIndex = -1; // the article whose text is in the editor
+    bool m_reverting = false;
+    bool m_treePlaced = false;
+    bool m_findPlaced = false;
+};
