@@ -92,6 +92,10 @@ TEST(CommandOutput, StdoutHoldsOnlyTheResult)
          [merged](const QString& o) { return o == merged + '\n'; }, false},
         {"products", login, [](const QString& o) { return o == QStringLiteral("데모 도서\tDEMO01\t9001\tY\tY\t본문,번역\t번역,본문\t101,102\n"); }, false},
         {"login", login, [](const QString& o) { return o == QStringLiteral("데모 작업자\t1\n"); }, false},
+        {"article-tags", {job + QStringLiteral("/work_본문/0001/1.txt")},
+         [](const QString& o) { return AllLinesMatch(o, "^[^\t]*\t {0,9}[0-9,]+\t$"); }, false},
+        {"shrink", {job + "/img/lighthouse.jpg", "100"}, [](const QString& o) { return AllLinesMatch(o, "^100x\\d+$"); }, false},
+        {"restore-image", {job + "/img/lighthouse.jpg"}, [](const QString& o) { return AllLinesMatch(o, "^\\d+x\\d+$"); }, true},
     };
 
     QSet<QString> tested;
