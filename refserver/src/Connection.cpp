@@ -29,7 +29,8 @@ class GrowingPool : public httplib::TaskQueue {
   void enqueue(std::function<void()> fn) override {
     std::lock_guard lock(mutex_);
     jobs_.push_back(std::move(fn));
-    if (idle_ == 0 && threads_.size() < max_) threads_.emplace_back([this] { Work(); });
+    // Idle workers already woken for earlier jobs do not count: each waiting job needs its own.
+    if (jobs_.size() > idle_ && threads_.size() < max_) threads_.emplace_back([this] { Work(); });
     else cond_.notify_one();
   }
   void shutdown() override {
