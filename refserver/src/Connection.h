@@ -32,6 +32,8 @@ class Connection final : public httplib::Stream {
   // The reply goes out with "Connection: close" and the socket closes after it (a body left unread).
   void CloseAfterReply() { closeAfter_ = true; }
   bool closing() const { return closeAfter_; }
+  // Time the server itself spent (a held login) does not count against the client's body rate.
+  void Excuse(std::chrono::steady_clock::duration d) { bodyStart_ += d; }
 
   bool is_readable() const override;
   bool is_writable() const override;

@@ -225,7 +225,7 @@ struct QuiloServer::Impl {
     filesRoot = fs::path(opt.dataDir) / "files";
     tmpRoot = fs::path(opt.dataDir) / "tmp";
     PrepareFolders();
-    svr.set_payload_max_length(opt.maxFileBytes + (1u << 20));
+    svr.set_payload_max_length(DrainLimit());
     svr.set_keep_alive_max_count(1000);
     svr.set_keep_alive_timeout(opt.limits.idleSeconds);
     svr.set_read_timeout(opt.limits.gapSeconds, 0);
@@ -262,6 +262,8 @@ struct QuiloServer::Impl {
       Send(res, std::move(r));
     });
   }
+
+  uint64_t DrainLimit() const { return 4 * static_cast<uint64_t>(opt.maxFileBytes) + (1u << 20); }
 
   // The file store and the upload pieces are the owner's only; pieces left by a stop or a crash
   // (also those older versions kept beside the stored files) go at start.
@@ -447,10 +449,11 @@ struct QuiloServer::Impl {
     auto hold = throttle.Hold(address, pairs.front().first);
     if (hold.count() > 0) {
       if (!throttle.Enter()) return std::nullopt;
-      auto until = std::chrono::steady_clock::now() + hold;
+      auto from = std::chrono::steady_clock::now(), until = from + hold;
       while (std::chrono::steady_clock::now() < until && svr.is_running())
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
       throttle.Leave();
+      if (auto* conn = Connection::Current()) conn->Excuse(std::chrono::steady_clock::now() - from);
     }
     for (size_t i = 0; i < pairs.size(); ++i) {
       if (i > 0 && pairs[i] == pairs[0]) continue;
@@ -729,7 +732,9 @@ struct QuiloServer::Impl {
   // program gets the reply instead of a broken connection that it would retry.
   Reply FileUp(const httplib::Request& req, const httplib::ContentReader& reader) {
     if (!req.is_multipart_form_data()) return Closing(Error("multipart/form-data expected"));
-    const uint64_t limit = opt.maxFileBytes + (1u << 20);
+    // A file somewhat over the limit is read and dropped so that the program sees the reason; only
+    // an absurd length is cut off unread.
+    const uint64_t limit = DrainLimit();
     if (req.has_header("Content-Length") && req.get_header_value<uint64_t>("Content-Length") > limit)
       return Closing(Error("file too large"));
     std::vector<httplib::MultipartFormData> parts;

@@ -299,7 +299,7 @@ TEST_F(HardeningTest, FailedFileUploadsLeaveNoRowNoFileAndAnswerInA200Reply) {
   std::vector<Case> cases = {
       {"a name that is a folder", "img/", "sub", "jpeg", "demo", "ERROR: "},
       {"a folder below a stored file", "img/sub/a.jpg", "b.jpg", "jpeg", "demo", "ERROR: "},
-      {"a file over the limit", "img/", "big.jpg", std::string((1 << 20) + 1, 'x'), "demo", "ERROR: file too large"},
+      {"a file over the limit", "img/", "big.jpg", std::string(3 << 20, 'x'), "demo", "ERROR: file too large"},
       // The login is checked before the file is taken: a wrong password is told, not the size.
       {"a wrong password with a large file", "img/", "big.jpg", std::string(3 << 19, 'x'), "wrong",
        "ERROR: 아이디나 비밀번호가 맞지 않습니다."},
