@@ -1,5 +1,7 @@
 // quilo-server: the reference production server, and its administration commands.
+#include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -68,6 +70,16 @@ std::unique_ptr<qs::Store> OpenStore(const std::string& dataDir) {
       fs::permissions(dir / name, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, ec);
   }
   return store;
+}
+
+bool DropToOwnerOf(const std::string& dataDir) {
+  struct stat st {};
+  if (geteuid() != 0 || stat(dataDir.c_str(), &st) != 0 || st.st_uid == 0) return true;
+  if (setgroups(0, nullptr) != 0 || setgid(st.st_gid) != 0 || setuid(st.st_uid) != 0) {
+    fprintf(stderr, "quilo-server: cannot work as the owner (uid %u) of %s\n", unsigned(st.st_uid), dataDir.c_str());
+    return false;
+  }
+  return true;
 }
 
 int Admin(const std::string& dataDir, const std::vector<std::string>& a) {
@@ -148,6 +160,9 @@ int main(int argc, char** argv) {
       if (s == "--help" || s == "-h") {
         fputs(kUsage, stdout);
         return 0;
+      } else if (s == "--version") {
+        printf("quilo-server %s\n", QUILO_VERSION);
+        return 0;
       } else if (s == "--data") {
         dataDir = value();
       } else if (!admin && s == "--port") {
@@ -179,7 +194,12 @@ int main(int argc, char** argv) {
   umask(077);
 
   try {
-    if (admin) return Admin(dataDir, rest);
+    if (admin) {
+      // Root administering a server that runs as its own user works as that user, so the
+      // database files it creates stay the server's.
+      if (!DropToOwnerOf(dataDir)) return 1;
+      return Admin(dataDir, rest);
+    }
     if (!rest.empty()) return Usage("unexpected argument " + rest[0]);
 
     auto store = OpenStore(dataDir);
