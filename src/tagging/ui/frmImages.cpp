@@ -70,6 +70,29 @@ private:
     std::function<bool(const QString&)> m_used;
 };
 
+// Grid cells as every grid draws them, with the current cell marked: it is where Enter puts
+// the image, so the operator must always see it.
+class TLinkCellPainter : public TGridCellPainter {
+public:
+    using TGridCellPainter::TGridCellPainter;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+        if (!view || view->currentIndex() != index) {
+            TGridCellPainter::paint(painter, option, index);
+            return;
+        }
+        const bool focused = view->hasFocus();
+        painter->save();
+        painter->fillRect(option.rect, focused ? option.palette.color(QPalette::Active, QPalette::Highlight)
+                                               : QColor(176, 196, 222));
+        painter->setPen(focused ? option.palette.color(QPalette::Active, QPalette::HighlightedText) : QColor(Qt::black));
+        painter->drawText(option.rect.adjusted(4, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
+                          index.data().toString());
+        painter->restore();
+    }
+};
+
 QPushButton* Button(const QString& name, const QString& caption, QWidget* parent)
 {
     auto* b = new QPushButton(caption, parent);
@@ -171,7 +194,7 @@ TfrmImages::TfrmImages(QWidget* parent)
     ConnectList->setSelectionBehavior(QAbstractItemView::SelectItems);
     ConnectList->setMinimumWidth(120);
     ConnectList->setWordWrap(false);
-    DrawGridCell(ConnectList);
+    ConnectList->setItemDelegate(new TLinkCellPainter(ConnectList));
     SplitterLeft->setStretchFactor(0, 1);
     SplitterLeft->setStretchFactor(1, 0);
     SplitterLeft->setSizes({220, 180});
