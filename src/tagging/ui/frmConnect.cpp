@@ -146,6 +146,7 @@ TfrmConnect::TfrmConnect(QWidget* parent)
     HideAddressBar(fWebRight);
     SplitterMain->setStretchFactor(0, 3);
     SplitterMain->setStretchFactor(1, 2);
+    SplitterMain->setSizes({300, 260}); // the previews get their share from the start
 
     // Every node of the base tree stays open, so that row i of the column is node i of the tree.
     TreeViewLeft->setItemsExpandable(false);

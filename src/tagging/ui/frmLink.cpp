@@ -149,6 +149,7 @@ TfrmLink::TfrmLink(QWidget* parent)
         web->btnWeb->hide();
         split->setStretchFactor(0, 1);
         split->setStretchFactor(1, 1);
+        split->setSizes({300, 300}); // the preview gets its half from the start
         auto* l = new QVBoxLayout(sheet);
         l->setContentsMargins(0, 0, 0, 0);
         l->addWidget(split);
