@@ -95,6 +95,12 @@ TEST(CommandOutput, StdoutHoldsOnlyTheResult)
         {"article-tags", {job + QStringLiteral("/work_본문/0001/1.txt")},
          [](const QString& o) { return AllLinesMatch(o, "^[^\t]*\t {0,9}[0-9,]+\t$"); }, false},
         {"shrink", {job + "/img/lighthouse.jpg", "100"}, [](const QString& o) { return AllLinesMatch(o, "^100x\\d+$"); }, false},
+        {"connect", {job, "--auto"}, [](const QString& o) { return o == QStringLiteral("번역\t본문\t1\t6\n"); }, true},
+        {"links", {job}, [](const QString& o) { return o.isEmpty(); }, true},
+        {"pages", {job, "--tab", QStringLiteral("본문"), "--by-title"},
+         [](const QString& o) { return AllLinesMatch(o, "^\\d+\t(Main|page)\t\\d+\t"); }, true},
+        {"image-links", {job, "--tab", QStringLiteral("본문"), "--set", "1=0001.jpg,0002.jpg"},
+         [](const QString& o) { return o.contains("\nunused:\n0003.jpg\n") && o.startsWith("0\t"); }, false},
         {"restore-image", {job + "/img/lighthouse.jpg"}, [](const QString& o) { return AllLinesMatch(o, "^\\d+x\\d+$"); }, true},
     };
 
