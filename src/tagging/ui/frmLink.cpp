@@ -174,7 +174,9 @@ TfrmLink::TfrmLink(QWidget* parent)
     BookInfoGrid->horizontalHeader()->setStretchLastSection(true);
     BookInfoGrid->setColumnWidth(0, 50);
     BookInfoGrid->setColumnWidth(1, 40);
-    BookInfoGrid->setColumnWidth(2, 30);
+    // At least the header's width: the Korean caption is wider than the narrow column allows.
+    BookInfoGrid->setColumnWidth(
+        2, qMax(30, BookInfoGrid->horizontalHeader()->fontMetrics().horizontalAdvance(QStringLiteral("서비스")) + 12));
     DrawGridCell(BookInfoGrid);
 
     GroupSort = new QGroupBox(QStringLiteral("정렬 "), TabOther);
