@@ -334,8 +334,18 @@ bool TfrmCategory::InitAll(int entry)
         m_ui->ShowInfo(CategoryDefaultsMessage(found));
         return false;
     }
-    if (!TreeModule->Show(kt.tab))
+    // Read before anything shown changes: a file that exists but cannot be read must not be
+    // overwritten by defaults, and a failed load leaves the tab shown as it was.
+    const QString file = CategoryFileName(myLIB.Jobs.WorkFolder, myLIB.Jobs.TabsName[kt.tab]);
+    QStringList lines;
+    if (file.isEmpty() || !ReadCategoryFile(file, lines, *m_ui))
         return false;
+    if (!TreeModule->Show(kt.tab)) {
+        m_shownEntry = -1;
+        m_grid = {};
+        ShowGrid();
+        return false;
+    }
     TreeModule->TreeView->expandAll();
     TreeModule->PageHtml->setCurrentWidget(TreeModule->tabWeb);
     TreeModule->PageHtml->setTabVisible(TreeModule->PageHtml->indexOf(TreeModule->tabText), false);
@@ -345,13 +355,6 @@ bool TfrmCategory::InitAll(int entry)
     defaultSubj1_name = d.subj1_name;
     defaultSubj2_name = d.subj2_name;
     const int nodes = TreeModule->TreeView->articles().count();
-    m_grid.Reset(nodes, d);
-
-    const QString file = CategoryFileName(myLIB.Jobs.WorkFolder, myLIB.Jobs.TabsName[kt.tab]);
-    QStringList lines;
-    // A file that exists but cannot be read must not be overwritten by defaults.
-    if (file.isEmpty() || !ReadCategoryFile(file, lines, *m_ui))
-        return false;
     if (m_grid.Fill(lines, nodes, d))
         SetModified(true);
 
@@ -443,9 +446,12 @@ void TfrmCategory::SourceComboChange(int entry)
         SourceCombo->setCurrentIndex(m_shownEntry);
         return;
     }
+    // A tab that cannot be loaded leaves the one shown in place, still usable.
+    const bool wasInit = isInit;
     if (!InitAll(entry) && m_shownEntry >= 0 && m_shownEntry != entry) {
         const QSignalBlocker block(SourceCombo);
         SourceCombo->setCurrentIndex(m_shownEntry);
+        isInit = wasInit;
     }
 }
 
