@@ -112,6 +112,9 @@ struct WindowFixture {
         WriteBytes(home + "/codetable.txt", Utf16File({"Code_92\t주제분류1\t00", "Code_92\t인명\t01"}));
         RecordingInteraction ui;
         EXPECT_TRUE(EnsureCodeTable(ui)) << ui.infos.join('\n').toStdString();
+        // Another test of this program may have made the session's table first: ours for now.
+        m_saved = *SessionCodes();
+        SessionCodes()->BuildColumns(kColumns);
 
         TJobDefine& job = myLIB.Jobs;
         job = {};
@@ -135,7 +138,14 @@ struct WindowFixture {
         }
         WriteBytes(dir.filePath("본문.idx"), Utf16File(index));
     }
-    ~WindowFixture() { myLIB.Jobs = {}; }
+    ~WindowFixture()
+    {
+        myLIB.Jobs = {};
+        *SessionCodes() = m_saved;
+    }
+
+private:
+    TVUX_codes m_saved;
 };
 
 QStringList Row(QTableView* grid, int row)
