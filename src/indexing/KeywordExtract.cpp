@@ -1,0 +1,346 @@
+#include "indexing/KeywordExtract.h"
+
+#include "jobs/JobDefine.h"
+#include "server/VUX_codes.h"
+#include "shell/Interaction.h"
+#include "shell/Runtime.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+QString MsgCloseOpenFile(const QString& workbookName)
+{
+    return QStringLiteral("열려 있는 파일(") + workbookName + QStringLiteral(")을 닫으십시오.");
+}
+
+QString MsgNoImageExtension(const QString& articlePath, int line, const QString& fileName)
+{
+    return QStringLiteral("이미지 파일의 확장자가 없습니다. 수정하세요.\r\n파일이름 : ") + articlePath +
+           QStringLiteral("\r\n") + QStringLiteral("줄번호 : ") + QString::number(line) + QStringLiteral("\r\n") +
+           fileName + QStringLiteral("\r\n") + QStringLiteral("(파일이름 = H 태그의 ID)");
+}
+
+bool KeywordColumnsFor(const QList<TvuxSchOption>& options, const QString& arId, TKeywordColumns& columns)
+{
+    columns = {};
+    qsizetype i = 0;
+    while (i < options.size() && options[i].ar_id != arId)
+        ++i;
+    if (i == options.size())
+        return false;
+    for (; i < options.size() && options[i].ar_id == arId; ++i) {
+        if (options[i].stype != 2)
+            continue;
+        columns.pointers << options[i].sptr;
+        columns.texts << options[i].value;
+    }
+    return true;
+}
+
+bool FindImageNearLine(const QStringList& lines, int i, TImageLists& lists, const TImageContext& context,
+                       Interaction& ui)
+{
+    for (int n = i - 1; n <= i + 1; ++n) {
+        if (n < 0)
+            continue;
+        if (n >= lines.size())
+            break;
+        const QString& line = lines[n];
+        const qsizetype lt = line.indexOf(QLatin1Char('<'));
+        if (lt < 0)
+            continue;
+        QString tag = TrimBlanks(line.mid(lt + 1));
+        if (tag.left(4).toLower() != QStringLiteral("img "))
+            continue;
+        while (tag.contains(QStringLiteral("  ")))
+            tag.replace(QStringLiteral("  "), QStringLiteral(" "));
+        tag.replace(QLatin1Char('\''), QLatin1Char('"'));
+        const qsizetype src = tag.toLower().indexOf(QStringLiteral("src="));
+        if (src < 0)
+            continue;
+
+        QString name = tag.mid(src + 4);
+        if (name.startsWith(QLatin1Char('"')))
+            name.remove(0, 1);
+        // The name ends at whichever of quote, blank or ">" comes first: a quoted name with a
+        // blank in it ends at the blank, and the missing extension is then reported.
+        qsizetype end = name.size();
+        for (QChar stop : {QChar(u'"'), QChar(u' '), QChar(u'>')}) {
+            const qsizetype at = name.indexOf(stop);
+            if (at >= 0 && at < end)
+                end = at;
+        }
+        name.truncate(end);
+
+        if (!lists.names.isEmpty()) {
+            lists.names += QLatin1Char('^');
+            lists.urls += QLatin1Char('^');
+            lists.formats += QLatin1Char('^');
+        }
+        lists.names += name;
+        const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+        const qsizetype slash = std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
+        if (dot > slash && dot + 1 < name.size()) {
+            lists.formats += name.mid(dot + 1);
+            lists.urls += context.contentBaseUrl + QStringLiteral("/image_data/") + context.productId +
+                          QLatin1Char('/') + name;
+            return true;
+        }
+        ui.ShowInfo(MsgNoImageExtension(context.articlePath, i, name));
+        return false;
+    }
+    return false;
+}
+
+bool SearchReference(const QStringList& lines, const QString& reference, bool imageColumn, QString& value,
+                     TImageLists& lists, const TImageContext& context, Interaction& ui,
+                     const std::function<bool()>& stop)
+{
+    if (reference.isEmpty())
+        return false;
+    bool found = false;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (stop())
+            break;
+        const qsizetype p = lines[i].indexOf(reference);
+        if (p < 0)
+            continue;
+        QString v = TrimBlanks(lines[i].mid(p + reference.size()));
+        // A marker with nothing after it gathers no picture either, so file names and
+        // descriptions stay paired.
+        if (v.isEmpty())
+            continue;
+        if (imageColumn && !FindImageNearLine(lines, i, lists, context, ui))
+            continue;
+        if (!value.isEmpty())
+            value += QLatin1Char('^');
+        value += v;
+        found = true;
+    }
+    return found;
+}
+
+QString KeywordElapsedText(int seconds)
+{
+    if (seconds < 60)
+        return QString::number(seconds);
+    if (seconds < 3600)
+        return QString::asprintf("%.2d:%.2d", seconds / 60, seconds % 60);
+    return QString::asprintf("%.2d:%.2d:%.2d", seconds / 3600, seconds / 60 % 60, seconds % 60);
+}
+
+namespace {
+
+// The tree loader reports its own progress on bar 0 and asks its own stop question; inside a
+// run the run's bars and question stand, so those are kept from the window.
+class TreeLoadInteraction : public Interaction {
+public:
+    explicit TreeLoadInteraction(Interaction& ui)
+        : m_ui(ui)
+    {
+    }
+    void ShowInfo(const QString& text) override { m_ui.ShowInfo(text); }
+    bool AskYesNo(const QString& text) override { return m_ui.AskYesNo(text); }
+    void Report(const QString& line) override { m_ui.Report(line); }
+
+private:
+    Interaction& m_ui;
+};
+
+// Esc during a run: asked once per press; after Yes every later check stops at once.
+class StopCheck {
+public:
+    explicit StopCheck(Interaction& ui)
+        : m_ui(ui)
+    {
+    }
+    bool operator()()
+    {
+        if (m_stopped)
+            return true;
+        if (!m_ui.StopRequested())
+            return false;
+        if (!m_ui.AskYesNo(MsgStopQuestion)) {
+            m_ui.ClearStop();
+            return false;
+        }
+        m_ui.ShowInfo(MsgStopping);
+        m_stopped = true;
+        return true;
+    }
+    bool stopped() const { return m_stopped; }
+
+private:
+    Interaction& m_ui;
+    bool m_stopped = false;
+};
+
+} // namespace
+
+QString KeywordWorkbookPath(const TJobDefine& job, int tab)
+{
+    const QString name = KeywordWorkbookName(job, tab);
+    return name.isEmpty() ? QString() : QDir(job.WorkFolder).filePath(name);
+}
+
+bool AnyKeywordWorkbookMissing(const TJobDefine& job, const QStringList& arIds)
+{
+    for (const QString& id : arIds) {
+        const int tab = TabIndexById(job, id);
+        if (tab < 0)
+            continue;
+        const QString path = KeywordWorkbookPath(job, tab);
+        if (path.isEmpty() || !QFileInfo::exists(path))
+            return true;
+    }
+    return false;
+}
+
+bool SearchKeywordTab(const TJobDefine& job, int tab, const TVUX_codes& codes, const TKeywordColumns& columns,
+                      const QString& contentBaseUrl, TArticleTree& tree, TKeywordResults& results,
+                      Interaction& ui, const std::function<bool()>& stop)
+{
+    TreeLoadInteraction quiet(ui);
+    if (!LoadArticleTree(job, tab, tree, quiet))
+        return false;
+    const int nodes = tree.count();
+    ui.Progress(1, 0, nodes);
+    results.Clear();
+    if (columns.count() == 0)
+        return true;
+
+    int loc = -1, ptr = -1, count = 0;
+    if (!codes.GetGroupInfo(ImageGroupCode, loc, ptr, count)) {
+        ui.ShowInfo(QStringLiteral("프로그램 오류!!! ") + ImageGroupCode);
+        return false;
+    }
+    int image[4];
+    const char* codesNeeded[4] = {"kf_desc", "kf_sFilename", "kf_sPath", "kf_sformat"};
+    for (int i = 0; i < 4; ++i) {
+        image[i] = codes.FindColumnByCode(loc, QString::fromLatin1(codesNeeded[i]));
+        if (image[i] < 0) {
+            ui.ShowInfo(QStringLiteral("프로그램 오류!!! ") + QString::fromLatin1(codesNeeded[i]));
+            return false;
+        }
+    }
+    const int iImgColumn = image[0];
+
+    results.Reset(std::max(0, nodes - 1), codes.vux_DataBlockLength);
+    TProgressTicker pages(ui, 1, nodes);
+    TImageContext context{contentBaseUrl, job.pID, QString()};
+    for (int k = 1; k < nodes; ++k) {
+        if (stop())
+            break;
+        pages.Set(k);
+        context.articlePath = ArticleFileName(job, tab, &tree.node(k));
+        QStringList lines;
+        if (context.articlePath.isEmpty() || !LoadArticleText(lines, context.articlePath, ui))
+            break;
+        for (int j = 0; j < columns.count(); ++j) {
+            if (stop())
+                break;
+            const int column = columns.pointers[j];
+            const bool imageColumn = column == iImgColumn;
+            QString value;
+            TImageLists lists;
+            if (SearchReference(lines, columns.texts[j], imageColumn, value, lists, context, ui, stop)) {
+                results.Set(k - 1, column, value);
+                if (imageColumn) {
+                    results.Set(k - 1, image[1], lists.names);
+                    results.Set(k - 1, image[2], lists.urls);
+                    results.Set(k - 1, image[3], lists.formats);
+                }
+            }
+        }
+    }
+    return true;
+}
+
+TKeywordRunOutcome RunKeywordExtraction(const TJobDefine& job, const TVUX_codes& codes,
+                                        const QList<TvuxSchOption>& options, const QStringList& arIds,
+                                        const QString& contentBaseUrl, Interaction& ui,
+                                        TKeywordRunObserver* observer)
+{
+    TKeywordRunOutcome outcome;
+    if (!ui.AskYesNo(MsgRunQuestion))
+        return outcome;
+    outcome.started = true;
+
+    // Every tab's previous workbook goes aside before anything is written.
+    for (const QString& id : arIds) {
+        const int tab = TabIndexById(job, id);
+        if (tab < 0) {
+            ui.ShowInfo(MsgArIdError);
+            outcome.closeWindow = true;
+            return outcome;
+        }
+        const QString path = KeywordWorkbookPath(job, tab);
+        if (path.isEmpty()) {
+            ui.ShowInfo(TabNameProblem(job.TabsName[tab]));
+            return outcome;
+        }
+        outcome.workbooks << path;
+        if (!QFileInfo::exists(path))
+            continue;
+        const QString bak = path + QStringLiteral(".bak");
+        if (QFileInfo::exists(bak) && !QFile::remove(bak)) {
+            ui.ShowInfo(bak + QStringLiteral(": 파일을 지울 수 없습니다."));
+            return outcome;
+        }
+        if (!QFile::rename(path, bak)) {
+            ui.ShowInfo(MsgCloseOpenFile(QFileInfo(path).fileName()));
+            return outcome;
+        }
+    }
+
+    ui.ClearStop();
+    StopCheck stop(ui);
+    const std::function<bool()> stopFn = [&stop] { return stop(); };
+    ui.Progress(0, 0, arIds.size());
+    bool failed = false;
+    for (int r = 0; r < arIds.size() && !failed; ++r) {
+        const int tab = TabIndexById(job, arIds[r]);
+        TKeywordColumns columns;
+        if (tab < 0 || !KeywordColumnsFor(options, arIds[r], columns)) {
+            ui.ShowInfo(MsgArIdError);
+            outcome.closeWindow = true;
+            failed = true;
+            break;
+        }
+        if (observer)
+            observer->TabStarted(r, columns);
+        ui.Progress(0, r + 1, arIds.size());
+        ui.Progress(1, 0, 0);
+        ui.Progress(2, 0, 0);
+
+        TArticleTree tree;
+        TKeywordResults results;
+        if (!SearchKeywordTab(job, tab, codes, columns, contentBaseUrl, tree, results, ui, stopFn)) {
+            failed = true;
+            break;
+        }
+        if (observer)
+            observer->TreeLoaded(tree);
+        if (stop()) {
+            failed = true;
+            break;
+        }
+        const TWorkbookWrite written = WriteKeywordWorkbook(KeywordWorkbookPath(job, tab), tree, codes, results,
+                                                            columns.count() > 0, ui, stopFn, 2);
+        if (written == TWorkbookWrite::TooManyImageColumns)
+            outcome.closeWindow = true;
+        failed = written != TWorkbookWrite::Saved;
+    }
+
+    outcome.stopped = stop.stopped();
+    outcome.completed = !failed && !outcome.stopped;
+    // A run that ended on a fault is not reported as complete: its own message said why.
+    ui.ShowInfo(outcome.completed ? MsgRunDone : MsgRunStopped);
+    ui.ClearStop();
+    if (outcome.stopped)
+        ui.ShowInfo(MsgRunAbandoned);
+    if (outcome.completed)
+        SetKeywordUpdated(job, QStringLiteral("Y"));
+    return outcome;
+}
