@@ -360,8 +360,11 @@ void TfrmKeyword::ShowDefinitions(int entry)
 
 void TfrmKeyword::TabsComboChange()
 {
-    if (isInit && !SearchInProgress && !m_reader)
+    if (isInit && !SearchInProgress && !m_reader) {
+        // The definitions shown always belong to the tab named above them.
+        ShowDefinitions(TabsCombo->currentIndex());
         ReadResults(false);
+    }
 }
 
 void TfrmKeyword::tbMakeClick()
@@ -429,6 +432,7 @@ void TfrmKeyword::RunEnded(const TKeywordRunOutcome& outcome)
     if (outcome.completed) {
         isInit = false;
         TabsCombo->setCurrentIndex(0);
+        ShowDefinitions(0);
         TfrmSchResult dialog(outcome.workbooks.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), this);
         dialog.exec();
         isInit = true;

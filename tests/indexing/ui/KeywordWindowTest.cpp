@@ -232,3 +232,27 @@ TEST(KeywordWindow, RunShowsProgressCompletionAndTheResults)
     if (qEnvironmentVariableIsSet("QUILO_SHOTS"))
         w.grab().save(qEnvironmentVariable("QUILO_SHOTS") + "/keyword.png");
 }
+
+TEST(KeywordWindow, DefinitionsFollowTheChosenTab)
+{
+    WindowFixture f;
+    myLIB.Jobs.TabsCount = 2;
+    myLIB.Jobs.TabsName[1] = "번역";
+    myLIB.Jobs.TabsID[1] = "102";
+    WriteBytes(f.dir.filePath("keywords.txt"),
+               Utf16File({"ar_id^101", "2^ks_exMetaName^nm_name^【인물】", "2^ks_coremeta^mt_source^【출전】",
+                          "ar_id^102", "2^ks_exMetaName^nm_name^【사람】"}));
+    BoxAnswerer boxes;
+    TfrmKeyword w;
+    w.show();
+    ASSERT_TRUE(WaitFor([&] { return w.isInit; }));
+    auto* combo = w.findChild<QComboBox*>("TabsCombo");
+    auto* grid = w.findChild<QTableWidget*>("gridDefine");
+    ASSERT_EQ(combo->count(), 2);
+    ASSERT_EQ(grid->rowCount(), 2);
+    combo->setCurrentIndex(1);
+    ASSERT_EQ(grid->rowCount(), 1);
+    EXPECT_EQ(grid->item(0, 1)->text(), "【사람】");
+    combo->setCurrentIndex(0);
+    EXPECT_EQ(grid->rowCount(), 2);
+}
