@@ -27,9 +27,12 @@ def main():
     ap.add_argument('--headings', type=int, default=40000)
     ap.add_argument('--megabytes', type=float, default=40.0)
     ap.add_argument('--seed', type=int, default=4101)
+    ap.add_argument('--refs', default='', help='comma-separated reference strings; about a third of the '
+                    'articles get a line "REF value" for one of them (the keyword benchmark)')
     a = ap.parse_args()
 
     rng = random.Random(a.seed)
+    refs = [r for r in a.refs.split(',') if r]
     src = os.path.join(a.folder, '본문')
     os.makedirs(src, exist_ok=True)
     with open(os.path.join(a.folder, 'vuxinfo.ini'), 'wb') as f:
@@ -54,6 +57,8 @@ def main():
                 lines.append(f'  <h{level} class="t">{title}</h{level}> ')
             else:
                 lines.append(f'<h{level}>{title}</h{level}>')
+            if refs and rng.random() < 0.35:
+                lines.append(f'{rng.choice(refs)} {word(rng)} {word(rng)}')
             per_article = max(80, (target - written) // (per_file - h))
             size = 0
             notes = []

@@ -10,9 +10,12 @@
 #include "shell/Interaction.h"
 #include "shell/Settings.h"
 
+#include <QElapsedTimer>
+
 namespace {
 
-// Messages as every command gives them, and the tab progress as lines on stderr.
+// Messages as every command gives them, and the tab progress as lines on stderr, with the time
+// the search and the workbook of each tab took.
 class ExtractInteraction : public ConsoleInteraction, public TKeywordRunObserver {
 public:
     explicit ExtractInteraction(const TJobDefine& job, const QStringList& arIds)
@@ -23,13 +26,34 @@ public:
     void TabStarted(int entry, const TKeywordColumns& columns) override
     {
         const int tab = TabIndexById(m_job, m_ids.value(entry));
-        Err(QStringLiteral("%1/%2 %3: %4").arg(entry + 1).arg(m_ids.size())
-                .arg(tab >= 0 ? m_job.TabsName[tab] : m_ids.value(entry), columns.texts.join(QLatin1Char(' '))));
+        m_name = tab >= 0 ? m_job.TabsName[tab] : m_ids.value(entry);
+        Err(QStringLiteral("%1/%2 %3: %4").arg(entry + 1).arg(m_ids.size()).arg(m_name, columns.texts.join(QLatin1Char(' '))));
+        m_clock.start();
+        m_writing = false;
+    }
+    // Bar 2 counts the workbook rows: its start ends the search, its end the workbook.
+    void Progress(int bar, qint64 position, qint64 maximum) override
+    {
+        if (bar != 2 || maximum <= 0)
+            return;
+        if (!m_writing) {
+            m_writing = true;
+            m_search = m_clock.restart();
+        }
+        if (position >= maximum)
+            Err(QStringLiteral("%1: 검색 %2초, 결과 파일 저장 %3초")
+                    .arg(m_name)
+                    .arg(m_search / 1000.0, 0, 'f', 2)
+                    .arg(m_clock.elapsed() / 1000.0, 0, 'f', 2));
     }
 
 private:
     const TJobDefine& m_job;
     QStringList m_ids;
+    QString m_name;
+    QElapsedTimer m_clock;
+    qint64 m_search = 0;
+    bool m_writing = false;
 };
 
 } // namespace

@@ -1,0 +1,77 @@
+#!/bin/bash
+# Keyword extraction benchmark: builds the release `quilo` and `quilo-server`, writes the synthetic
+# job of the article benchmark (40 000 articles) with 8 reference strings in its text, generates
+# its articles, logs in to a reference server with the demo data for the code table, and times
+# `quilo extract` next to `grep -F` with the same 8 strings over the same article files (their
+# UTF-16LE bytes), reporting wall time and peak memory; the workbook write time is given apart.
+#   bench/keywords/run.sh [--files N] [--headings N] [--megabytes M]
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=${QUILO_BENCH_BUILD:-/tmp/quilo-bench-build}
+WORK=${QUILO_BENCH_WORK:-/tmp/quilo-bench-keywords}
+
+[ -x /usr/bin/time ] || bash "$ROOT/scripts/setup.sh"
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILO_TESTS=OFF -DQUILO_SANITIZE=OFF >/dev/null
+cmake --build "$BUILD" --target quilo quilo-server -j"${QUILO_BENCH_JOBS:-2}" >/dev/null
+QUILO="$BUILD/quilo"
+
+# Eight reference strings, each bound to its own column of the demo code table.
+REFS=(【인물】 【한자】 【별칭】 【출생】 【사망】 【지명】 【지명한자】 【출전】)
+COLUMNS=(ks_exMetaName^nm_name ks_exMetaName^nm_hanja ks_exMetaName^nm_alias ks_exMetaName^nm_birth
+         ks_exMetaName^nm_death ks_exMetaPlace^pl_name ks_exMetaPlace^pl_hanja ks_coremeta^mt_source)
+
+rm -rf "$WORK"
+mkdir -p "$WORK/home" "$WORK/server"
+python3 "$ROOT/bench/articles/make_job.py" "$WORK/job" --refs "$(IFS=,; echo "${REFS[*]}")" "$@"
+export QUILO_HOME="$WORK/home"
+"$QUILO" generate "$WORK/job" 2>/dev/null
+articles=$(find "$WORK/job/work_본문" -name '*.txt' | wc -l)
+bytes=$(find "$WORK/job/work_본문" -name '*.txt' -printf '%s\n' | awk '{s += $1} END {print s}')
+echo "articles: $articles files, $bytes bytes"
+
+"$BUILD/refserver/quilo-server" --data "$WORK/server" --port 0 --seed "$ROOT/examples/demo/server" >"$WORK/server.log" 2>&1 &
+SERVER=$!
+trap 'kill $SERVER 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+  URL=$(sed -n 's|^quilo-server listening on \(http://[0-9.:]*\)$|\1|p' "$WORK/server.log")
+  [ -n "$URL" ] && break
+  sleep 0.1
+done
+export QUILO_SERVER_URL=$URL
+"$QUILO" login --id demo --pw demo >/dev/null
+{
+  echo "ar_id^101"
+  for i in "${!REFS[@]}"; do echo "2^${COLUMNS[$i]}^${REFS[$i]}"; done
+} | python3 -c 'import sys; sys.stdout.buffer.write(b"\xff\xfe" + sys.stdin.read().replace("\n", "\r\n").encode("utf-16-le"))' \
+  >"$WORK/job/keywords.txt"
+
+# The same strings as the UTF-16LE bytes the article files hold, one per line for grep -f.
+python3 - "$WORK/patterns" "${REFS[@]}" <<'PY'
+import sys
+with open(sys.argv[1], 'wb') as f:
+    for r in sys.argv[2:]:
+        b = r.encode('utf-16-le')
+        assert b'\n' not in b and b'\0' not in b
+        f.write(b + b'\n')
+PY
+
+report() {
+  local wall rss
+  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {print $2}' "$1" | awk -F: '{ s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; print s }')
+  rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$1")
+  echo "$wall $rss"
+}
+
+sync
+/usr/bin/time -v -o "$WORK/grep.time" env LC_ALL=C grep -rFa -f "$WORK/patterns" "$WORK/job/work_본문" >"$WORK/grep.out" || true
+/usr/bin/time -v -o "$WORK/extract.time" "$QUILO" extract "$WORK/job" >"$WORK/extract.out" 2>"$WORK/extract.err"
+read -r gw gr < <(report "$WORK/grep.time")
+read -r ew er < <(report "$WORK/extract.time")
+echo "grep -F, 8 strings:      ${gw} s, peak ${gr} KB, $(wc -l <"$WORK/grep.out") matching lines"
+echo "quilo extract:           ${ew} s, peak ${er} KB"
+awk -v e="$ew" -v g="$gw" 'BEGIN { if (g > 0) printf "ratio extract / grep:    %.2f\n", e / g }'
+
+# The command times each tab's search and workbook on stderr.
+grep -F '결과 파일 저장' "$WORK/extract.err" | sed 's/^/  /'
+wb=$(find "$WORK/job" -maxdepth 1 -name '색인_*.xls' -printf '%s\n' | awk '{s += $1} END {print s}')
+echo "workbooks: $(tr '\n' ' ' <"$WORK/extract.out")(${wb} bytes)"
