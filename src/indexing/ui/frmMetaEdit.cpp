@@ -248,6 +248,7 @@ TfrmMetaEdit::TfrmMetaEdit(QWidget* parent)
     btnFloatExtHide->setObjectName("btnFloatExtHide");
     FloatCountLabel = new QLabel(MetaCountText(1), FloatPanel);
     FloatCountLabel->setObjectName("FloatCountLabel");
+    FloatCountLabel->setMinimumWidth(FloatCountLabel->fontMetrics().horizontalAdvance(MetaCountText(999)) + 8);
     FloatGrid = new QTableWidget(0, 2, FloatPanel);
     FloatGrid->setObjectName("FloatGrid");
     FloatGrid->horizontalHeader()->hide();
@@ -266,6 +267,8 @@ TfrmMetaEdit::TfrmMetaEdit(QWidget* parent)
     floatTop->addWidget(btnFloatExtAdd);
     floatTop->addWidget(btnFloatExtDel);
     floatTop->addWidget(btnFloatExtHide);
+    for (QPushButton* b : {btnFloatExtAdd, btnFloatExtDel, btnFloatExtHide})
+        b->setMaximumWidth(64);
     floatLayout->addLayout(floatTop);
     floatLayout->addWidget(FloatGrid, 1);
     for (QWidget* w : std::initializer_list<QWidget*>{FloatEdit, FloatDate, FloatComboBox, FloatPanel})
@@ -620,7 +623,7 @@ void TfrmMetaEdit::ChooseExtensionGrid()
     if (sizes.value(0) < title + 20) {
         // As high as the group's rows, but leave the image panel its room.
         const int want = RowHeight * (grid->rowCount() + 2) + title;
-        const int extra = qMin(want, qMax(title + 20, total - 60));
+        const int extra = qMin(want, qMax(title + 20, total - 130));
         SplitterDown->setSizes({extra, qMax(31, total - extra)});
     }
     const QList<int> up = SplitterUp->sizes();
