@@ -365,6 +365,14 @@ TfrmMetaEdit::TfrmMetaEdit(QWidget* parent)
 
 TfrmMetaEdit::~TfrmMetaEdit()
 {
+    // The children go after this part of the object; their last focus events and signals must
+    // not reach it.
+    for (QObject* o : std::initializer_list<QObject*>{FloatEdit, FloatComboBox, ComboBoxOnFloat})
+        o->removeEventFilter(this);
+    for (int g = 0; g <= 10; ++g)
+        GroupGrid(g)->viewport()->removeEventFilter(this);
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
     if (m_worker) {
         m_ownUi->RequestStop();
         m_worker->wait();

@@ -241,6 +241,29 @@ TEST_F(MetaEditWindow, SingleValueEditorsAndTheSubjectSwitch)
     EXPECT_EQ(t.cell(0, Row(0, "mt_ocode")), "역사");
 }
 
+TEST_F(MetaEditWindow, KeysInTheEditFieldMoveAlongTheBaseMeta)
+{
+    MetaJob job;
+    Window t;
+    TfrmMetaEdit& w = t.w;
+    t.edit(0, 1, w.FloatEdit);
+    w.FloatEdit->setText("부제");
+    QTest::keyClick(w.FloatEdit, Qt::Key_Up); // applied before moving
+    EXPECT_EQ(t.cell(0, 1), "부제");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.FloatEdit->isVisible() && w.floatRow == 0; }, 5000));
+    QTest::keyClick(w.FloatEdit, Qt::Key_Up); // not above the first row
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.FloatEdit->isVisible() && w.floatRow == 0; }, 5000));
+    QTest::keyClick(w.FloatEdit, Qt::Key_Down);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.FloatEdit->isVisible() && w.floatRow == 1; }, 5000));
+    EXPECT_EQ(w.FloatEdit->text(), "부제");
+    QTest::keyClick(w.FloatEdit, Qt::Key_PageDown);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.FloatEdit->isVisible() && w.floatRow == 21; }, 5000));
+    QTest::keyClick(w.FloatEdit, Qt::Key_PageDown);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.FloatEdit->isVisible() && w.floatRow == 41; }, 5000));
+    QTest::keyClick(w.FloatEdit, Qt::Key_PageDown); // clamped to the last row
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.FloatEdit->isVisible() && w.floatRow == w.gridMain->rowCount() - 1; }, 5000));
+}
+
 TEST_F(MetaEditWindow, MultiValueBlock)
 {
     MetaJob job;
