@@ -25,6 +25,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -107,6 +108,19 @@ QString CellText(const QTableWidget* grid, int row, int column)
     const QTableWidgetItem* item = grid->item(row, column);
     return item ? item->text() : QString();
 }
+
+// Tells the window, from the worker, that a tab's initialisation starts.
+class StartObserver : public TMetaInitObserver {
+public:
+    explicit StartObserver(TfrmMetaEdit* window) : m_window(window) {}
+    void TabStarted(int, int) override
+    {
+        QMetaObject::invokeMethod(m_window, "ShowMakeData", Qt::QueuedConnection);
+    }
+
+private:
+    QPointer<TfrmMetaEdit> m_window;
+};
 
 } // namespace
 
@@ -974,13 +988,6 @@ void TfrmMetaEdit::tbInitializeClick()
     isInit = false;
     isLoadingProgress = true;
     m_ownUi->ClearStop();
-    iTimerSec = 0;
-    LabelTiming->setText(QStringLiteral("0"));
-    PanelMakeData->adjustSize();
-    PanelMakeData->move(5, 5);
-    PanelMakeData->show();
-    PanelMakeData->raise();
-    Timer2->start();
     tbInitialize->setEnabled(false);
     setFocus();
 
@@ -991,8 +998,11 @@ void TfrmMetaEdit::tbInitializeClick()
     const TVUX_codes* codes = m_codes;
     Interaction* ui = m_ui;
     auto completed = std::make_shared<bool>(false);
-    m_worker = QThread::create([job, options, arIds, content, codes, ui, completed] {
-        *completed = RunMetaInitialisation(job, *codes, options, arIds, content, *ui).completed;
+    // The progress panel and the clock appear once the question is answered and the checks
+    // passed, when the first tab starts.
+    auto observer = std::make_shared<StartObserver>(this);
+    m_worker = QThread::create([job, options, arIds, content, codes, ui, completed, observer] {
+        *completed = RunMetaInitialisation(job, *codes, options, arIds, content, *ui, observer.get()).completed;
     });
     connect(m_worker, &QThread::finished, this, [this, completed] {
         m_worker->deleteLater();
@@ -1000,6 +1010,19 @@ void TfrmMetaEdit::tbInitializeClick()
         InitFinished(*completed);
     });
     m_worker->start();
+}
+
+void TfrmMetaEdit::ShowMakeData()
+{
+    if (PanelMakeData->isVisible())
+        return;
+    iTimerSec = 0;
+    LabelTiming->setText(QStringLiteral("0"));
+    PanelMakeData->adjustSize();
+    PanelMakeData->move(5, 5);
+    PanelMakeData->show();
+    PanelMakeData->raise();
+    Timer2->start();
 }
 
 void TfrmMetaEdit::InitFinished(bool completed)

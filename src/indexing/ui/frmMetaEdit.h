@@ -101,6 +101,10 @@ public:
     int shownExtension() const { return m_extension; }
     bool initRunning() const { return m_worker != nullptr; }
 
+public slots:
+    // The progress panel of a running initialisation.
+    void ShowMakeData();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
