@@ -997,17 +997,17 @@ void TfrmMetaEdit::tbInitializeClick()
     const QString content = ContentBaseURL();
     const TVUX_codes* codes = m_codes;
     Interaction* ui = m_ui;
-    auto completed = std::make_shared<bool>(false);
+    auto outcome = std::make_shared<TMetaInitOutcome>();
     // The progress panel and the clock appear once the question is answered and the checks
     // passed, when the first tab starts.
     auto observer = std::make_shared<StartObserver>(this);
-    m_worker = QThread::create([job, options, arIds, content, codes, ui, completed, observer] {
-        *completed = RunMetaInitialisation(job, *codes, options, arIds, content, *ui, observer.get()).completed;
+    m_worker = QThread::create([job, options, arIds, content, codes, ui, outcome, observer] {
+        *outcome = RunMetaInitialisation(job, *codes, options, arIds, content, *ui, observer.get());
     });
-    connect(m_worker, &QThread::finished, this, [this, completed] {
+    connect(m_worker, &QThread::finished, this, [this, outcome] {
         m_worker->deleteLater();
         m_worker = nullptr;
-        InitFinished(*completed);
+        InitFinished(outcome->started, outcome->completed);
     });
     m_worker->start();
 }
@@ -1025,12 +1025,17 @@ void TfrmMetaEdit::ShowMakeData()
     Timer2->start();
 }
 
-void TfrmMetaEdit::InitFinished(bool completed)
+void TfrmMetaEdit::InitFinished(bool started, bool completed)
 {
     Timer2->stop();
     isLoadingProgress = false;
     PanelMakeData->hide();
     tbInitialize->setEnabled(true);
+    if (!started) {
+        // Declined or refused before anything was written: the values shown, edits included, stay.
+        isInit = m_shownEntry >= 0;
+        return;
+    }
     // Completed: the first tab from its new file; otherwise the tab shown, reloaded, so tree,
     // values and combo box name one tab again.
     const int entry = completed || m_shownEntry < 0 ? 0 : m_shownEntry;

@@ -135,7 +135,7 @@ private:
     void tbSaveClick();
     void tbCancelClick();
     void tbInitializeClick();
-    void InitFinished(bool completed);
+    void InitFinished(bool started, bool completed);
     void Timer2Timer();
     void ShowCellText(QTableWidget* grid, const QPoint& pos);
 

@@ -400,12 +400,21 @@ TEST_F(MetaEditWindow, InitialiseRunsOnAWorkerAndShowsTheNewValues)
     Window t;
     TfrmMetaEdit& w = t.w;
 
-    // A keyword tab without its workbook: the message, nothing changes.
-    t.ui.answers = {true};
-    w.tbInitialize->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.initRunning() && w.isInit; }, 20000));
-    EXPECT_EQ(t.ui.questions, QStringList({MsgMetaInitQuestion}));
+    // Declined, and refused for a keyword tab without its workbook: nothing changes, an
+    // unsaved edit included.
+    t.edit(0, 0, w.FloatEdit);
+    w.FloatEdit->setText("고친 제목");
+    t.leave();
+    for (bool answer : {false, true}) {
+        t.ui.answers = {answer};
+        w.tbInitialize->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !w.initRunning() && w.isInit; }, 20000));
+        EXPECT_EQ(t.cell(0, 0), "고친 제목");
+        EXPECT_TRUE(w.tbSave->isEnabled());
+    }
+    EXPECT_EQ(t.ui.questions, QStringList({MsgMetaInitQuestion, MsgMetaInitQuestion}));
     EXPECT_EQ(t.ui.infos, QStringList({MsgMetaNoWorkbook("본문")}));
+    t.ui.questions.clear();
 
     WriteWorkbook(job.dir.path() + "/색인_본문.xls", {"제1장", "제1절", "제2장"});
     WriteWorkbook(job.dir.path() + "/색인_번역.xls", {"번역 1"});
