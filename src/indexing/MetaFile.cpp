@@ -1,0 +1,96 @@
+#include "indexing/MetaFile.h"
+
+#include "shell/Runtime.h"
+#include "shell/TextFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+QString TMetaData::Value(int node, int column) const
+{
+    if (node < 1 || column < 0 || column >= m_block)
+        return {};
+    return Line(qsizetype(node - 1) * m_block + column);
+}
+
+void TMetaData::SetValue(int node, int column, const QString& value)
+{
+    if (node < 1 || column < 0 || column >= m_block)
+        return;
+    const qsizetype line = qsizetype(node - 1) * m_block + column;
+    while (m_lines.size() <= line)
+        m_lines.append(QString());
+    m_lines[line] = value;
+}
+
+QStringList TMetaData::Record(int node) const
+{
+    QStringList values;
+    values.reserve(m_block);
+    for (int j = 0; j < m_block; ++j)
+        values << Value(node, j);
+    return values;
+}
+
+void TMetaData::SetRecord(int node, const QStringList& values)
+{
+    if (node < 1 || m_block <= 0)
+        return;
+    const qsizetype end = qsizetype(node) * m_block;
+    if (m_lines.size() < end) {
+        m_lines.reserve(end);
+        while (m_lines.size() < end)
+            m_lines.append(QString());
+    }
+    for (int j = 0; j < m_block; ++j)
+        m_lines[qsizetype(node - 1) * m_block + j] = j < values.size() ? values[j] : QString();
+}
+
+int TMetaData::RecordCount() const
+{
+    return m_block <= 0 ? 0 : int((m_lines.size() + m_block - 1) / m_block);
+}
+
+QString MetaLineValue(const QString& value)
+{
+    if (!value.contains(QLatin1Char('\r')) && !value.contains(QLatin1Char('\n')))
+        return value;
+    QString v = value;
+    v.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    v.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    v.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return v;
+}
+
+bool ReadMetaFile(const QString& path, TMetaData& data, QString* error)
+{
+    data.Clear();
+    if (!QFileInfo::exists(path))
+        return true;
+    return ReadTextLines(path, data.Lines(), error);
+}
+
+bool SaveMetaFile(const QString& path, const TMetaData& data, QString* backup, QString* error)
+{
+    QString moved;
+    if (QFileInfo::exists(path)) {
+        moved = BackupByRename(path, QStringLiteral(".bak"));
+        if (moved.isEmpty()) {
+            if (error)
+                *error = path + QStringLiteral(": 백업 파일을 만들 수 없습니다.");
+            return false;
+        }
+    }
+    QStringList lines;
+    lines.reserve(data.Lines().size());
+    for (const QString& l : data.Lines())
+        lines << MetaLineValue(l);
+    if (!WriteTextLines(path, lines, TextEncoding::Utf16LE, error)) {
+        if (!moved.isEmpty() && !QFileInfo::exists(path))
+            QFile::rename(moved, path);
+        return false;
+    }
+    if (backup)
+        *backup = moved;
+    return true;
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The meta result file "{tab}.kwd": one record of vux_DataBlockLength lines per article in tree
+// order (record r belongs to tree node r + 1), one value per line, UTF-16LE with byte-order mark
+// and CR LF. The one reader and writer of it; the meta editor, the initialisation and the
+// upload go through here.
+#include <QString>
+#include <QStringList>
+
+class TVUX_codes;
+
+// The values of a tab in memory, in the file's layout. Reading past the end gives empty values,
+// so a short or missing file behaves like one full of empty lines.
+class TMetaData {
+public:
+    TMetaData() = default;
+    explicit TMetaData(int blockLength) : m_block(blockLength) {}
+
+    int BlockLength() const { return m_block; }
+    void SetBlockLength(int blockLength) { m_block = blockLength; }
+    QStringList& Lines() { return m_lines; }
+    const QStringList& Lines() const { return m_lines; }
+    void Clear() { m_lines.clear(); }
+
+    // Value of `column` in the record of tree node `node` (node >= 1).
+    QString Value(int node, int column) const;
+    QString Line(qsizetype line) const { return line >= 0 && line < m_lines.size() ? m_lines[line] : QString(); }
+    // Pads with empty lines so that the record of `node` exists, then writes.
+    void SetValue(int node, int column, const QString& value);
+    // The whole record of `node`, vux_DataBlockLength values.
+    QStringList Record(int node) const;
+    void SetRecord(int node, const QStringList& values);
+    // Number of records that have at least one line in memory.
+    int RecordCount() const;
+
+private:
+    int m_block = 0;
+    QStringList m_lines;
+};
+
+// A value must stay on its line: CR and LF inside it would shift every later record, so they
+// are written as spaces.
+QString MetaLineValue(const QString& value);
+
+// Reads the file; a missing file gives no lines and true. False with a reason when the file
+// exists but cannot be read. Lines of a file without byte-order mark are read as code page 949.
+bool ReadMetaFile(const QString& path, TMetaData& data, QString* error = nullptr);
+// Moves an existing file aside to its first free ".NNN.bak" and writes the lines atomically.
+// `backup` gets the backup's name (empty when there was no file). On a failed write the backup
+// is put back, so the file on disk stays the previous one.
+bool SaveMetaFile(const QString& path, const TMetaData& data, QString* backup = nullptr, QString* error = nullptr);
