@@ -5,10 +5,9 @@
 #include "common/TestSupport.h"
 #include "server/VUX_codes.h"
 #include "shell/TextFile.h"
+#include "upload/RefServerProcess.h"
 
 #include <QDir>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -18,38 +17,17 @@ class UploadServer : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const QString binary = qEnvironmentVariable("QUILO_BINARY_DIR") + "/refserver/quilo-server";
-        if (!QFile::exists(binary))
+        if (!RefServerProcess::Built())
             GTEST_SKIP() << "quilo-server is not built";
-        ASSERT_TRUE(m_data.isValid());
-        m_server.setProgram(binary);
-        m_server.setArguments({"--data", m_data.path(), "--port", "0", "--seed", Seed()});
-        m_server.setProcessChannelMode(QProcess::MergedChannels);
-        m_server.start();
-        ASSERT_TRUE(m_server.waitForStarted(10000));
-        QString out;
-        const QRegularExpression ready("listening on (http://127\\.0\\.0\\.1:\\d+)");
-        while (m_url.isEmpty() && m_server.waitForReadyRead(20000)) {
-            out += QString::fromUtf8(m_server.readAll());
-            const auto m = ready.match(out);
-            if (m.hasMatch())
-                m_url = m.captured(1);
-        }
-        ASSERT_FALSE(m_url.isEmpty()) << out.toStdString();
+        QString log;
+        m_url = m_server.Start(&log);
+        ASSERT_FALSE(m_url.isEmpty()) << log.toStdString();
         m_forms.SetBaseURL(m_url);
         m_files.SetBaseURL(m_url);
     }
-    void TearDown() override
-    {
-        if (m_server.state() != QProcess::NotRunning) {
-            m_server.terminate();
-            m_server.waitForFinished(10000);
-        }
-    }
-    static QString Seed() { return qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/server"; }
+    static QString Seed() { return RefServerProcess::Seed(); }
 
-    QTemporaryDir m_data;
-    QProcess m_server;
+    RefServerProcess m_server;
     QString m_url;
     THttpClient m_forms;
     THttpClient m_files;
