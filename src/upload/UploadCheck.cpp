@@ -43,7 +43,8 @@ bool CheckTabs(const TJobDefine& job, Interaction& ui, TUploadCheck& out)
         ui.Status(UploadLabelTabs, QStringLiteral("탭 : %1 / %2").arg(tab + 1).arg(count));
         ui.Progress(UploadBarTabs, tab + 1, count);
         TArticleTree tree;
-        if (!LoadArticleTree(job, tab, tree, ui))
+        TTreeLoadInteraction treeUi(ui);
+        if (!LoadArticleTree(job, tab, tree, treeUi))
             return false;
         if (job.TabsLink[size_t(tab)].isEmpty())
             continue;

@@ -6,13 +6,6 @@ namespace {
 
 const char HexDigits[] = "0123456789ABCDEF";
 
-QString StatusOf(const HttpResult& r)
-{
-    if (r.ok || r.status > 0)
-        return QStringLiteral("HTTP %1").arg(r.status);
-    return r.error;
-}
-
 // Sends until a transfer goes through; false when the operator stopped the wait.
 template <typename Send>
 bool SendUntilThrough(const TServerWait& wait, Send send, HttpResult& result)
@@ -27,6 +20,13 @@ bool SendUntilThrough(const TServerWait& wait, Send send, HttpResult& result)
 }
 
 } // namespace
+
+QString TransferStatusText(const HttpResult& r)
+{
+    if (r.ok || r.status > 0)
+        return QStringLiteral("HTTP %1").arg(r.status);
+    return r.error;
+}
 
 QString EscapeForUpload(const QString& text)
 {
@@ -92,7 +92,7 @@ TPostResult PostForm(TUploadTransport& transport, const TServerWait& wait, const
     TPostResult out;
     HttpResult r;
     const bool through = SendUntilThrough(wait, [&] { return transport.SendForm(path, fields); }, r);
-    out.status = StatusOf(r);
+    out.status = TransferStatusText(r);
     if (!through) {
         out.stopped = true;
         return out;
@@ -119,7 +119,7 @@ TPostResult PostFile(TUploadTransport& transport, const TServerWait& wait, const
     HttpResult r;
     const bool through =
         SendUntilThrough(wait, [&] { return transport.SendFile(path, fields, fileName, fileBytes); }, r);
-    out.status = StatusOf(r);
+    out.status = TransferStatusText(r);
     if (!through) {
         out.stopped = true;
         return out;

@@ -37,6 +37,9 @@ bool IsFileReplyAccepted(const QString& reply);
 // The message-pane line of a refused file: "이미지 전송 오류입니다.... 오류 코드 = " + the reply.
 QString FileReplyErrorReport(const QString& reply);
 
+// What the status label shows after a transfer: "HTTP nnn", or why no reply came.
+QString TransferStatusText(const HttpResult& result);
+
 // Sends one request; the real one is an THttpClient, tests put a scripted one in its place.
 class TUploadTransport {
 public:

@@ -33,8 +33,14 @@ const QString TextPhaseError = QStringLiteral("오류 발생으로 작업을 중
 class Run {
 public:
     Run(const TUploadSettings& s, TUploadTransport& t, const TServerWait& w, Interaction& ui, const TUpdateNoteAsk& ask)
-        : s(s), job(*s.job), codes(*s.codes), transport(t), wait(w), ui(ui), askNote(ask)
+        : s(s), job(*s.job), codes(*s.codes), transport(t), ui(ui), askNote(ask)
     {
+        // The status label shows why the run waits.
+        if (w)
+            wait = [this, w](const HttpResult& failed) {
+                this->ui.Status(UploadLabelHttp, TransferStatusText(failed));
+                return w(failed);
+            };
     }
 
     TUploadRunResult Go()
@@ -58,8 +64,8 @@ private:
     const TJobDefine& job;
     const TVUX_codes& codes;
     TUploadTransport& transport;
-    const TServerWait& wait;
     Interaction& ui;
+    TServerWait wait;
     const TUpdateNoteAsk& askNote;
     QStringList note;
     bool inTextPhase = false;
@@ -169,7 +175,8 @@ private:
             return Fail(error);
 
         TArticleTree tree;
-        if (!LoadArticleTree(job, tab, tree, ui))
+        TTreeLoadInteraction treeUi(ui);
+        if (!LoadArticleTree(job, tab, tree, treeUi))
             return false;
         std::vector<int> numbers;
         if (!LoadContentNumbers(PageInfoFileName(job, tab), tree.count(), numbers, &error))

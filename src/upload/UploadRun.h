@@ -6,6 +6,7 @@
 
 #include "upload/UploadProtocol.h"
 #include "upload/UploadRecords.h"
+#include "shell/Interaction.h"
 
 #include <QList>
 #include <QPair>
@@ -14,7 +15,6 @@
 #include <array>
 #include <functional>
 
-class Interaction;
 
 // Progress bars and labels the run reports through Interaction::Progress / Status.
 enum UploadProgressBar { UploadBarTabs = 0, UploadBarItems = 1 };
@@ -26,6 +26,30 @@ inline const QString UploadDoneReport = QStringLiteral("-전송 작업이 완료
 // The message pane's lines for one report: a text beginning with "-" gets a separator line of
 // 40 "-" in front and loses its "-".
 QStringList MessagePaneLines(const QString& report);
+
+// The tree loader reports on bar 0 and labels 0 and 1; in the upload those belong to the tabs,
+// so its progress goes to the item bar and label instead (its second label is dropped).
+class TTreeLoadInteraction : public Interaction {
+public:
+    explicit TTreeLoadInteraction(Interaction& ui) : m_ui(ui) {}
+    void ShowInfo(const QString& text) override { m_ui.ShowInfo(text); }
+    bool AskYesNo(const QString& text) override { return m_ui.AskYesNo(text); }
+    void Report(const QString& line) override { m_ui.Report(line); }
+    void Progress(int bar, qint64 position, qint64 maximum) override
+    {
+        if (bar == 0)
+            m_ui.Progress(UploadBarItems, position, maximum);
+    }
+    void Status(int slot, const QString& text) override
+    {
+        if (slot == 0)
+            m_ui.Status(UploadLabelItems, text);
+    }
+    bool StopRequested() override { return m_ui.StopRequested(); }
+
+private:
+    Interaction& m_ui;
+};
 
 // "1,234,567".
 QString WithThousands(qint64 value);
