@@ -105,6 +105,7 @@ TfrmUpload::TfrmUpload(QWidget* parent)
     PanelUploadTabs = new QWidget(this);
     PanelUploadTabs->setObjectName(QStringLiteral("PanelUploadTabs"));
     auto* tabs = new QHBoxLayout(PanelUploadTabs);
+    tabs->setContentsMargins(9, 2, 9, 2);
     CheckListBoxTabs = new QListWidget(PanelUploadTabs);
     CheckListBoxTabs->setObjectName(QStringLiteral("CheckListBoxTabs"));
     CheckBoxTabsAll = new QCheckBox(QStringLiteral("전체"), PanelUploadTabs);
@@ -112,9 +113,10 @@ TfrmUpload::TfrmUpload(QWidget* parent)
     SpeedButtonTabSetOK = Button(PanelUploadTabs, QStringLiteral("SpeedButtonTabSetOK"), QStringLiteral("OK"));
     tabs->addWidget(CheckListBoxTabs, 1);
     auto* tabSide = new QVBoxLayout;
+    tabSide->setSpacing(2);
     tabSide->addWidget(CheckBoxTabsAll);
-    tabSide->addStretch();
     tabSide->addWidget(SpeedButtonTabSetOK);
+    tabSide->addStretch();
     tabs->addLayout(tabSide);
     PanelUploadTabs->hide();
 

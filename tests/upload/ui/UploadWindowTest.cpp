@@ -174,6 +174,8 @@ TEST_F(UploadWindow, CheckTabChoiceUploadWithLogsAndThenAnUpdate)
         // No tab chosen keeps the choice open.
         w.ButtonSetUpTabs->click();
         EXPECT_TRUE(w.PanelUploadTabs->isVisible());
+        EXPECT_FALSE(w.PanelReady->isEnabled());
+        Shot(w, "frmUpload-tabs.png");
         w.CheckBoxTabsAll->click();
         EXPECT_EQ(w.LabelUpTabsCount->text(), "0");
         w.SpeedButtonTabSetOK->click();
@@ -250,6 +252,33 @@ TEST_F(UploadWindow, ServerDownWaitsUntilTheOperatorStops)
     EXPECT_TRUE(Has(w, "전송이 중지되었습니다."));
     EXPECT_TRUE(w.btnUpload->isEnabled()); // the server never opened the run
     EXPECT_EQ(w.btnCancel1->text(), "취소");
+}
+
+TEST_F(UploadWindow, CancelDuringTheWaitClosesTheWindowOnlyWhenTheRunHasEnded)
+{
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    qputenv("QUILO_SERVER_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(port));
+
+    BoxAnswerer boxes;
+    boxes.answers = {false, true}; // "전송을 취소합니까?": No, then Yes
+    TfrmUpload w;
+    w.show();
+    ASSERT_TRUE(WaitFor([&] { return w.PanelReady->isVisible(); }));
+    w.btnUpload->click();
+    ASSERT_TRUE(WaitFor([&] { return w.PanelDelay->isVisible(); }));
+    w.btnCancel1->click();
+    ASSERT_TRUE(WaitFor([&] { return boxes.texts.size() == 1; }));
+    QTest::qWait(200);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.isRunning());
+    QTest::keyClick(&w, Qt::Key_Escape); // Esc is the cancel button
+    ASSERT_TRUE(WaitFor([&] { return !w.isVisible(); }));
+    EXPECT_FALSE(w.isRunning());
+    EXPECT_EQ(boxes.texts, (QStringList{"전송을 취소합니까?", "전송을 취소합니까?"}));
+    EXPECT_TRUE(Has(w, "전송이 중지되었습니다."));
 }
 
 TEST_F(UploadWindow, StaleMetaFileBlocksTheUpload)
