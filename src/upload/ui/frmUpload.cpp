@@ -406,9 +406,12 @@ void TfrmUpload::btnUploadClick()
     m_cancelUpload = false;
     WidgetInteraction* ui = m_ui;
     auto outcome = std::make_shared<TUploadRunResult>();
-    m_worker = QThread::create([this, s, job, codesCopy, options, logFolder, ui, outcome] {
+    const QString baseUrl = ServerBaseURL(); // settings are read here, not on the worker
+    m_worker = QThread::create([this, s, job, codesCopy, options, logFolder, ui, outcome, baseUrl] {
         THttpClient forms;
         THttpClient files;
+        forms.SetBaseURL(baseUrl);
+        files.SetBaseURL(baseUrl);
         THttpUploadTransport wire(forms, files);
         TUploadLog log(logFolder);
         TLoggingTransport logged(wire, log);
