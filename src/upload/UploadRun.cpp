@@ -1,0 +1,430 @@
+#include "upload/UploadRun.h"
+
+#include "indexing/MetaFile.h"
+#include "server/VUX_codes.h"
+#include "shell/Interaction.h"
+#include "shell/TextFile.h"
+#include "tagging/ImageLinks.h"
+#include "tagging/PageInfo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+QStringList MessagePaneLines(const QString& report)
+{
+    if (report.startsWith(QLatin1Char('-')))
+        return {UploadSeparator, report.mid(1)};
+    return {report};
+}
+
+QString WithThousands(qint64 value)
+{
+    QString digits = QString::number(value < 0 ? -value : value);
+    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
+        digits.insert(i, QLatin1Char(','));
+    return value < 0 ? QLatin1Char('-') + digits : digits;
+}
+
+namespace {
+
+const QString TextPhaseError = QStringLiteral("오류 발생으로 작업을 중단합니다.\r\n");
+
+class Run {
+public:
+    Run(const TUploadSettings& s, TUploadTransport& t, const TServerWait& w, Interaction& ui, const TUpdateNoteAsk& ask)
+        : s(s), job(*s.job), codes(*s.codes), transport(t), ui(ui), askNote(ask)
+    {
+        // The status label shows why the run waits.
+        if (w)
+            wait = [this, w](const HttpResult& failed) {
+                this->ui.Status(UploadLabelHttp, TransferStatusText(failed));
+                return w(failed);
+            };
+    }
+
+    TUploadRunResult Go()
+    {
+        TUploadRunResult result;
+        if (!Start())
+            return result;
+        result.startSucceeded = true;
+        const bool done = !Cancelled() && Text() && !Cancelled() && TabLinks() && !Cancelled() && PageImages() &&
+                          !Cancelled() && InsertedImages() && !Cancelled() && SourceImages() && !Cancelled() &&
+                          Complete() && !Cancelled();
+        if (done) {
+            ui.Report(UploadDoneReport);
+            result.completed = true;
+        }
+        return result;
+    }
+
+private:
+    const TUploadSettings& s;
+    const TJobDefine& job;
+    const TVUX_codes& codes;
+    TUploadTransport& transport;
+    Interaction& ui;
+    TServerWait wait;
+    const TUpdateNoteAsk& askNote;
+    QStringList note;
+    bool inTextPhase = false;
+
+    bool Cancelled() { return ui.StopRequested(); }
+    bool Selected(int tab) const { return tab >= 0 && tab < MaxTabs && s.selected[size_t(tab)]; }
+
+    TFormFields Fields() const { return IdentityFields(s.loginId, s.loginPw); }
+    TFormFields ProductFields() const
+    {
+        TFormFields f = Fields();
+        f.Set(QStringLiteral("p_id"), job.pID);
+        f.Set(QStringLiteral("p_dcode"), job.pCode);
+        return f;
+    }
+
+    // The form post with its messages; the reply lines on success.
+    bool Post(const QString& path, const TFormFields& fields, QStringList* lines = nullptr)
+    {
+        const TPostResult r = PostForm(transport, wait, path, fields);
+        ui.Status(UploadLabelHttp, r.status);
+        if (r.ok) {
+            if (lines)
+                *lines = r.lines;
+            return true;
+        }
+        if (r.stopped)
+            return false;
+        if (r.emptyReply && inTextPhase)
+            ui.ShowInfo(TextPhaseError + QStringLiteral("서버의 응답이 비어 있습니다."));
+        else
+            ui.ShowInfo(r.message);
+        return false;
+    }
+
+    bool Start()
+    {
+        ui.Report(QStringLiteral("-시작 메시지를 전송합니다..."));
+        QStringList reply;
+        if (!Post(UploadStartPath, ProductFields(), &reply))
+            return false;
+        ui.Report(QStringLiteral("시작 메시지를 전송했습니다."));
+        const QString first = reply.value(0);
+        if (first == QLatin1String("INSERT")) {
+            ui.Report(QStringLiteral("-새로운 제품 데이터를 업로드합니다."));
+            ui.Report(QStringLiteral("-"));
+            return true;
+        }
+        if (first == QLatin1String("UPDATE")) {
+            ui.Report(QStringLiteral("-제품 데이터를 수정합니다."));
+            ui.Report(QStringLiteral("-"));
+            QStringList typed;
+            if (askNote && askNote(typed)) {
+                note = typed;
+                return true;
+            }
+            ui.Report(QStringLiteral("데이터 업로드를 취소했습니다."));
+            ui.Report(QStringLiteral("-"));
+            return false;
+        }
+        ui.Report(QStringLiteral("-업로드 방법이 INSERT 혹은 UPDATE가 아닙니다 ... ") + first);
+        ui.Report(QStringLiteral("-"));
+        return false;
+    }
+
+    bool Fail(const QString& error)
+    {
+        ui.ShowInfo(TextPhaseError + error);
+        return false;
+    }
+
+    bool Text()
+    {
+        ui.Report(QStringLiteral("-텍스트 정보를 전송합니다..."));
+        inTextPhase = true;
+        const bool ok = TextTabs();
+        inTextPhase = false;
+        if (ok)
+            ui.Report(QStringLiteral("텍스트 정보 전송이 완료되었습니다."));
+        return ok;
+    }
+
+    bool TextTabs()
+    {
+        for (int tab = 0; tab < job.TabsCount && tab < MaxTabs; ++tab) {
+            ui.Progress(UploadBarTabs, tab + 1, job.TabsCount);
+            ui.Status(UploadLabelTabs, QStringLiteral("탭 : %1 / %2").arg(tab + 1).arg(job.TabsCount));
+            if (!Selected(tab))
+                continue;
+            if (!TextTab(tab))
+                return false;
+            if (Cancelled())
+                return false;
+        }
+        return true;
+    }
+
+    bool TextTab(int tab)
+    {
+        const QString tabName = job.TabsName[size_t(tab)];
+        const QString tabId = job.TabsID[size_t(tab)];
+        TMetaData meta(codes.vux_DataBlockLength);
+        const QString metaPath = KeywordFileName(job, tab);
+        const bool hasMeta = !metaPath.isEmpty() && QFileInfo::exists(metaPath);
+        QString error;
+        if (hasMeta && !ReadMetaFile(metaPath, meta, &error))
+            return Fail(error);
+
+        TArticleTree tree;
+        TTreeLoadInteraction treeUi(ui);
+        if (!LoadArticleTree(job, tab, tree, treeUi))
+            return false;
+        std::vector<int> numbers;
+        if (!LoadContentNumbers(PageInfoFileName(job, tab), tree.count(), numbers, &error))
+            return Fail(error);
+        for (size_t n = numbers.size(); n < size_t(tree.count()); ++n)
+            numbers.push_back(int(n) + 1); // a short numbering must not index past its end
+        if (Cancelled())
+            return false;
+
+        TFormFields header = ProductFields();
+        header.Set(QStringLiteral("ar_id"), tabId);
+        header.Set(QStringLiteral("content_number"), QStringLiteral("1"));
+        header.Set(QStringLiteral("page_number"), QStringLiteral("1"));
+        header.Set(QStringLiteral("content_detail"), EscapeForUpload(TabHeaderTitle(job, tab)));
+        header.Set(QStringLiteral("coremeta"), QStringLiteral("has_child=1|parent_number=0"));
+        if (!Post(UploadRecordPath, header))
+            return false;
+        ui.Report(QStringLiteral("Header ") + job.pNAME + QLatin1Char(' ') + tabName);
+
+        TRecordContext c;
+        c.job = &job;
+        c.tab = tab;
+        c.codes = &codes;
+        c.tree = &tree;
+        c.contentNumbers = &numbers;
+        c.options = s.options;
+        c.tabId = tabId;
+        c.contentBaseUrl = s.contentBaseUrl;
+        c.defaultSubject1 = s.defaultSubject1;
+        c.defaultSubject2 = s.defaultSubject2;
+
+        const int count = tree.count();
+        for (int j = 1; j < count && !Cancelled(); ++j) {
+            ui.Progress(UploadBarItems, j, count);
+            ui.Status(UploadLabelItems, QStringLiteral("%1 / %2").arg(j).arg(count));
+            QString html;
+            if (!BuildArticleHtml(job, tab, tree, j, ui, html))
+                return false;
+            const QString core = hasMeta ? CoreRecordFromMeta(c, meta, j) : CoreRecordWithoutMeta(c, j);
+            TExMetaRecords ex;
+            QString image;
+            if (hasMeta) {
+                ex = ExMetaRecords(codes, meta, j);
+                if (!ex.error.isEmpty())
+                    return Fail(ex.error);
+                image = ImageMetaRecord(codes, meta, j);
+            }
+            TFormFields f = ProductFields();
+            f.Set(QStringLiteral("ar_id"), tabId);
+            f.Set(QStringLiteral("content_number"), QString::number(numbers[size_t(j)]));
+            f.Set(QStringLiteral("page_number"), QString::number(j));
+            f.Set(QStringLiteral("content_detail"), EscapeForUpload(ArticleTitle(tree, j)));
+            f.Set(QStringLiteral("page_detail"), EscapeForUpload(html));
+            f.Set(QStringLiteral("coremeta"), EscapeForUpload(core));
+            f.Set(QStringLiteral("exmeta"), EscapeForUpload(ex.exmeta));
+            f.Set(QStringLiteral("exaddmeta"), EscapeForUpload(ex.exaddmeta));
+            f.Set(QStringLiteral("imgmeta"), EscapeForUpload(image));
+            if (!Post(UploadRecordPath, f))
+                return false;
+            ui.Report(tabName + QStringLiteral(" - ") + QString::number(j) + QLatin1Char(' ') + tree.node(j).title);
+        }
+        return !Cancelled();
+    }
+
+    bool TabLinks()
+    {
+        if (s.linkedTabs.isEmpty())
+            return true;
+        ui.Report(QStringLiteral("-탭 연결 정보를 전송합니다..."));
+        for (const auto& [tab, linked] : s.linkedTabs) {
+            if (!Selected(tab))
+                continue;
+            ui.Report(QStringLiteral("탭 [") + job.TabsName[size_t(tab)] + QStringLiteral("] 연결 정보 전송."));
+            QString record, error;
+            if (!TabLinkRecordFromFile(job, tab, linked, record, &error)) {
+                ui.ShowInfo(error);
+                return false;
+            }
+            TFormFields f = Fields();
+            f.Set(QStringLiteral("tabLink"), record);
+            if (!Post(UploadTabLinkPath, f) || Cancelled())
+                return false;
+        }
+        ui.Report(QStringLiteral("탭 연결 정보를 전송했습니다."));
+        return true;
+    }
+
+    QStringList SourceImageNames() const
+    {
+        QStringList names;
+        for (const TUploadFile& f : s.sourceImages.files)
+            names << f.name;
+        return names;
+    }
+
+    bool PageImages()
+    {
+        if (job.srcImage != QLatin1String("Y"))
+            return true;
+        ui.Report(QStringLiteral("-원문 이미지 정보를 전송합니다..."));
+        const QStringList images = SourceImageNames();
+        for (int tab = 0; tab < job.TabsCount && tab < MaxTabs; ++tab) {
+            if (!Selected(tab))
+                continue;
+            const QString path = ImageLinkFileName(job, tab);
+            QStringList lines;
+            QString error;
+            if (!path.isEmpty() && QFileInfo::exists(path) && !ReadTextLines(path, lines, &error)) {
+                ui.ShowInfo(error);
+                return false;
+            }
+            if (lines.size() <= 1)
+                continue;
+            ui.Report(QStringLiteral("[") + job.TabsName[size_t(tab)] + QStringLiteral("] 원문 이미지 연결 정보 전송."));
+            ui.Report(QStringLiteral("원문이미지 정보를 정리합니다."));
+            const int nodes = int(lines.size() / 2);
+            for (const TPageImages& p : PageImageRequests(lines, images)) {
+                if (Cancelled())
+                    return false;
+                ui.Progress(UploadBarItems, p.node, nodes);
+                TFormFields f = Fields();
+                f.Set(QStringLiteral("arid"), s.sourceImageArid);
+                f.Set(QStringLiteral("pageNumber"), QString::number(p.node));
+                f.Set(QStringLiteral("wImage"), EscapeForUpload(p.list));
+                if (!Post(UploadPageImagePath, f))
+                    return false;
+            }
+        }
+        ui.Report(QStringLiteral("원문이미지 정보를 전송했습니다."));
+        return true;
+    }
+
+    // Sends the files; false when one was refused, could not be read or the wait was stopped.
+    bool SendFiles(const TUploadFileList& list, const std::function<QString(const TUploadFile&)>& folderValue)
+    {
+        ui.Report(QStringLiteral("이미지 개수: ") + QString::number(list.files.size()));
+        ui.Report(QStringLiteral("이미지 사이즈: ") + WithThousands(list.totalSize));
+        const int count = int(list.files.size());
+        for (int i = 0; i < count; ++i) {
+            if (Cancelled())
+                return false;
+            const TUploadFile& file = list.files[i];
+            ui.Report(QStringLiteral("(%1/%2) ").arg(i + 1).arg(count) + file.RelativeName());
+            ui.Progress(UploadBarItems, i + 1, count);
+            QFile in(file.path);
+            if (!in.open(QIODevice::ReadOnly)) {
+                ui.Report(file.path + QStringLiteral(": ") + in.errorString());
+                return false;
+            }
+            const QByteArray bytes = in.readAll();
+            TFormFields f = Fields();
+            f.Set(QStringLiteral("pID"), job.pID);
+            f.Set(QStringLiteral("imageFolder"), folderValue(file));
+            const TPostResult r = PostFile(transport, wait, UploadFilePath, f, file.name, bytes);
+            ui.Status(UploadLabelHttp, r.status);
+            if (!r.ok) {
+                if (!r.stopped)
+                    ui.Report(r.message);
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool InsertedImages()
+    {
+        if (job.insImage != QLatin1String("Y"))
+            return true;
+        ui.Report(QStringLiteral("-삽입 이미지를 전송합니다..."));
+        if (!s.sendImages) {
+            ui.Report(QStringLiteral("이미지 전송을 선택하지 않아 삽입 이미지를 전송하지 않습니다."));
+            return true;
+        }
+        if (!SendFiles(InsertedImageFiles(job.WorkFolder), InsertedImageFolderValue))
+            return false;
+        ui.Report(QStringLiteral("삽입 이미지를 모두 전송했습니다."));
+        return true;
+    }
+
+    bool SourceImages()
+    {
+        if (job.srcImage != QLatin1String("Y"))
+            return true;
+        ui.Report(QStringLiteral("-원문 이미지를 전송합니다..."));
+        if (!s.sendImages) {
+            ui.Report(QStringLiteral("이미지 전송을 선택하지 않아 원문 이미지를 전송하지 않습니다."));
+            return true;
+        }
+        if (!SendFiles(s.sourceImages, [](const TUploadFile&) { return QStringLiteral("img"); }))
+            return false;
+        ui.Report(QStringLiteral("원문 이미지를 모두 전송했습니다."));
+        return true;
+    }
+
+    bool Complete()
+    {
+        ui.Report(QStringLiteral("-완료 메시지를 전송합니다..."));
+        TFormFields f = ProductFields();
+        QString text;
+        for (const QString& line : note)
+            text += line + QStringLiteral("\r\n");
+        f.Set(QStringLiteral("p_update"), EscapeForUpload(text));
+        if (!Post(UploadCompletePath, f))
+            return false;
+        if (!Cancelled())
+            ui.Report(QStringLiteral("완료 메시지를 전송했습니다."));
+        return true;
+    }
+};
+
+} // namespace
+
+TUploadRunResult RunUpload(const TUploadSettings& settings, TUploadTransport& transport, const TServerWait& wait,
+                           Interaction& ui, const TUpdateNoteAsk& askNote)
+{
+    if (!settings.job || !settings.codes)
+        return {};
+    return Run(settings, transport, wait, ui, askNote).Go();
+}
+
+void TUploadLog::WriteRequest(const TFormFields& fields)
+{
+    ++m_counter;
+    QStringList lines;
+    for (const auto& [name, value] : fields.Items()) {
+        if (value.isEmpty())
+            continue; // not sent
+        // The log lies in the job folder for anyone to read; the password stays out of it.
+        lines << name + QLatin1Char('=') + (name == QLatin1String("pw") ? QStringLiteral("****") : value);
+    }
+    const QString path = m_folder + QLatin1Char('/') + QString::asprintf("%.3d_up.txt", m_counter);
+    if (!WriteFileAtomic(path, EncodeLines(lines, TextEncoding::Cp949), &m_error))
+        return;
+}
+
+void TUploadLog::WriteReply(const QString& replyText)
+{
+    if (replyText.isEmpty())
+        return;
+    const QString path = m_folder + QLatin1Char('/') + QString::asprintf("%.3d_dn.txt", m_counter);
+    WriteFileAtomic(path, EncodeLines(SplitLines(replyText), TextEncoding::Cp949), &m_error);
+}
+
+HttpResult TLoggingTransport::SendForm(const QString& path, const TFormFields& fields)
+{
+    m_log.WriteRequest(fields);
+    HttpResult r = m_inner.SendForm(path, fields);
+    if (r.ok)
+        m_log.WriteReply(r.text);
+    return r;
+}
