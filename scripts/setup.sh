@@ -7,7 +7,8 @@ PKGS=(cmake ninja-build g++ pkg-config ccache
       libsqlite3-dev libcpp-httplib-dev libssl-dev
       libgtest-dev libgmock-dev
       qt6-translations-l10n
-      xvfb xauth xdotool imagemagick fonts-noto-cjk curl time)
+      xvfb xauth xdotool imagemagick fonts-noto-cjk curl time
+      clang libclang-rt-dev)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

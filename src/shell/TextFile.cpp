@@ -127,7 +127,9 @@ QString DecodeText(const QByteArray& bytes, TextEncoding* detected, bool* valid)
         if (detected)
             *detected = TextEncoding::Utf8;
         const QByteArray body = bytes.mid(3);
-        QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        // Our mark is already cut off: a second one is the text's own first character.
+        QStringDecoder dec(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
         QString s = dec.decode(body);
         if (valid)
             *valid = !dec.hasError();

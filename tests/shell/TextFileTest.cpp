@@ -33,6 +33,18 @@ TEST(TextFile, DetectsEncodingsAndSplitsLines)
     }
 }
 
+// Found by fuzzing: the UTF-8 decoder took a U+FEFF right after our mark for a second mark and
+// dropped it, so such a file did not read back as it was written.
+TEST(TextFile, TextStartingWithZeroWidthNoBreakSpaceReadsBack)
+{
+    const QStringList lines{QStringLiteral("\uFEFF가"), QStringLiteral("\uFEFF")};
+    for (TextEncoding enc : {TextEncoding::Utf8, TextEncoding::Utf16LE}) {
+        TextEncoding detected{};
+        EXPECT_EQ(SplitLines(DecodeText(EncodeLines(lines, enc), &detected)), lines) << int(enc);
+        EXPECT_EQ(detected, enc);
+    }
+}
+
 TEST(TextFile, FinalLineBreakAddsNoEmptyLine)
 {
     EXPECT_EQ(SplitLines("a\r\nb\r\n"), (QStringList{"a", "b"}));
