@@ -73,11 +73,11 @@ for op in $OPS; do
         why=$(check_final "$op" "$MNT" "$base/ref")
       fi
     fi
-    msg=$(head -n 1 "$WORK/err" | cut -c1-100)
+    msg=$(grep -v '^-*$' "$WORK/err" | tail -n 1 | cut -c1-100)
     if [ -n "$why" ]; then
       failures=$((failures + 1)); echo "FAIL $op with $room bytes free: $why"
     else
-      echo "$op with $room bytes free: exit $rc${msg:+, first message: $msg}"
+      echo "$op with $room bytes free: exit $rc${msg:+, last message: $msg}"
     fi
     umount "$MNT"
   done

@@ -1,8 +1,12 @@
 #include "common/TestSupport.h"
 #include "shell/TextFile.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
 
 TEST(TextFile, DetectsEncodingsAndSplitsLines)
 {
@@ -43,6 +47,29 @@ TEST(TextFile, TextStartingWithZeroWidthNoBreakSpaceReadsBack)
         EXPECT_EQ(SplitLines(DecodeText(EncodeLines(lines, enc), &detected)), lines) << int(enc);
         EXPECT_EQ(detected, enc);
     }
+}
+
+// Found by filling the disk under a save: the buffered writer reported success and left an empty
+// file under the name. A file size limit makes the same write failure without a mount.
+TEST(TextFile, FailedWriteKeepsThePreviousFileWhole)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.txt");
+    ASSERT_TRUE(WriteBytes(path, "old"));
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    const bool ok = WriteFileAtomic(path, QByteArray(6000, 'x'), &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(ReadBytes(path), "old");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.txt"}) << "a temporary file was left";
 }
 
 TEST(TextFile, FinalLineBreakAddsNoEmptyLine)
