@@ -104,6 +104,10 @@ QByteArray EncodeCp949(const QString& text, bool* lossless)
     }
     ucnv_close(conv);
     out.truncate(U_SUCCESS(status) ? n : 0);
+    // ICU drops ignorable characters (U+FEFF, U+200B, ...) without an error: only a text that
+    // reads back the same was kept whole.
+    if (lossless && *lossless && DecodeCp949(out) != text)
+        *lossless = false;
     return out;
 }
 

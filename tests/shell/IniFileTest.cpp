@@ -41,4 +41,9 @@ TEST(IniFile, SavesCp949UnlessACharacterWouldBeLost)
     EXPECT_TRUE(ReadBytes(path).startsWith("\xFF\xFE"));
     EXPECT_EQ(IniRead(path, "vux", "PCODE"), QStringLiteral("\u4E02\U00020000"));
     EXPECT_EQ(IniRead(path, "VUX", "pNAME"), QStringLiteral("데모"));
+
+    // Characters the converter would skip without a word count as lost too.
+    const QString other = dir.filePath("b.ini");
+    ASSERT_TRUE(IniWrite(other, "VUX", "pNAME", QStringLiteral("데\u200B모")));
+    EXPECT_EQ(IniRead(other, "VUX", "pNAME"), QStringLiteral("데\u200B모"));
 }
