@@ -25,8 +25,13 @@ static void CheckColumns(const TVUX_codes& t)
     FUZZ_CHECK(next == t.vux_DataBlockLength, "columns outside every group");
     for (int i = 0; i < t.vux_DataBlockLength && i < 64; ++i) {
         const TVuxColumn& c = t.vux_Columns[i];
+        // Lookups go to the first group of a code; a later group repeating the code is not searched.
+        int loc = -1, ptr = -1, n = 0;
+        FUZZ_CHECK(t.GetGroupInfo(c.GroupCode.toUpper(), loc, ptr, n), "a column's group is not found");
         const int found = t.FindColumnPtr(c.GroupCode.toUpper(), c.ColumnCode);
-        FUZZ_CHECK(found >= 0 && t.vux_Columns[found].ColumnCode == c.ColumnCode, "a column is not found by its codes");
+        if (i >= ptr && i < ptr + n)
+            FUZZ_CHECK(found >= ptr && found <= i && t.vux_Columns[found].ColumnCode == c.ColumnCode,
+                       "a column is not found by its codes");
         QString gName;
         int from = -1, count = -1;
         t.GetMultiColumnInfo(i, gName, from, count);

@@ -2,6 +2,7 @@
 # Builds the fuzz targets with clang (address and undefined sanitizers) into build-fuzz/ and runs
 # each for SECONDS (default 60) under nice, from its seed corpus and dictionary.
 #   fuzz/run.sh [SECONDS] [TARGET...]
+# QUILO_FUZZ_RUNS=N stops each target after N inputs instead (SECONDS 0: no time limit).
 # The growing corpora stay in build-fuzz/corpus/, findings go to build-fuzz/findings/TARGET/.
 # Prints per target: inputs run, inputs per second, findings. Exit 1 when any target found one.
 set -uo pipefail
@@ -35,7 +36,9 @@ for t in "${TARGETS[@]}"; do
   touch "$BUILD/logs/.start-$t"
   dict=()
   [ -f "$ROOT/fuzz/dict/$t.dict" ] && dict=(-dict="$ROOT/fuzz/dict/$t.dict")
-  nice -n 19 "$BUILD/fuzz/fuzz_$t" "$corpus" "$ROOT/fuzz/corpus/$t" "${dict[@]}" \
+  runs=()
+  [ -n "${QUILO_FUZZ_RUNS:-}" ] && runs=(-runs="$QUILO_FUZZ_RUNS")
+  nice -n 19 "$BUILD/fuzz/fuzz_$t" "$corpus" "$ROOT/fuzz/corpus/$t" "${dict[@]}" "${runs[@]}" \
     -max_total_time="$SECONDS_EACH" -max_len="$(max_len "$t")" -timeout=20 -rss_limit_mb=4096 \
     -print_final_stats=1 -artifact_prefix="$findings/" >"$log" 2>&1
   rc=$?
