@@ -58,9 +58,13 @@ for mode in silent trickle; do
   read -r -t 10 port <&$fd || { echo "slow_server: the test server did not start"; exit 2; }
   for cmd in login products; do
     printf 'OLD\r\n' > "$QUILO_HOME/bookinfo.ini"; printf 'OLD\r\n' > "$QUILO_HOME/codetable.txt"
+    # Job control for the start only: a non-interactive shell starts background commands with
+    # SIGINT ignored, which is not how a terminal runs the program.
+    set -m
     "$QUILO" "$cmd" --id demo --pw demo --server "http://127.0.0.1:$port" >"$WORK/out" 2>"$WORK/err" &
     pid=$!
-    sleep 2
+    set +m
+    sleep 1
     kill -INT "$pid" 2>/dev/null
     ended=0
     for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || { ended=1; break; }; sleep 0.1; done
