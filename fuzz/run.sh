@@ -12,7 +12,8 @@ shift || true
 BUILD=${QUILO_FUZZ_BUILD:-$ROOT/build-fuzz}
 JOBS=${QUILO_FUZZ_JOBS:-2}
 
-command -v clang++ >/dev/null || bash "$ROOT/scripts/setup.sh"
+# clang and its fuzzer runtime come with the project's packages (installed only when missing).
+bash "$ROOT/scripts/setup.sh" || exit 2
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$ROOT} CCACHE_NOHASHDIR=1
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUILO_SANITIZE=ON -DQUILO_FUZZ=ON -DQUILO_TESTS=OFF >/dev/null || exit 2
