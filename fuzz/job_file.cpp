@@ -13,10 +13,17 @@ static void SameJob(const TJobDefine& a, const TJobDefine& b)
                    && a.insImage == b.insImage,
                "product fields change when saved and loaded");
     FUZZ_CHECK(a.TabsCount == b.TabsCount, "tab count changes when saved and loaded");
-    for (int i = 0; i < a.TabsCount; ++i)
+    for (int i = 0; i < a.TabsCount; ++i) {
+        if (a.TabsName[i] != b.TabsName[i] || a.TabsFile[i] != b.TabsFile[i] || a.TabsLink[i] != b.TabsLink[i]
+            || a.TabsID[i] != b.TabsID[i])
+            std::fprintf(stderr, "tab %d: [%s|%s|%s|%s] -> [%s|%s|%s|%s]\n", i, qPrintable(a.TabsName[i]),
+                         qPrintable(a.TabsFile[i]), qPrintable(a.TabsLink[i]), qPrintable(a.TabsID[i]),
+                         qPrintable(b.TabsName[i]), qPrintable(b.TabsFile[i]), qPrintable(b.TabsLink[i]),
+                         qPrintable(b.TabsID[i]));
         FUZZ_CHECK(a.TabsName[i] == b.TabsName[i] && a.TabsFile[i] == b.TabsFile[i] && a.TabsLink[i] == b.TabsLink[i]
                        && a.TabsID[i] == b.TabsID[i],
                    "a tab changes when saved and loaded");
+    }
 }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
