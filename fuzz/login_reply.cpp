@@ -1,6 +1,7 @@
-// The staff check and list replies of the login: the field splitting never yields an empty field
+// The reply decoding and the staff check and list replies of the login: the field splitting never yields an empty field
 // or loses a character that is not a separator, and a list's data lies between "OK" and its last line.
 #include "FuzzSupport.h"
+#include "server/HttpClient.h"
 #include "server/Login.h"
 #include "shell/Runtime.h"
 #include "shell/TextFile.h"
@@ -22,7 +23,12 @@ static QString WithoutSeparators(QString s, const QString& seps)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QString reply = QString::fromUtf8(FuzzBytes(data, size));
+    // The reply body as the client decodes it; the first line of the input stands for the
+    // Content-Type header (charset names are the server's to choose).
+    const QByteArray bytes = FuzzBytes(data, size);
+    const qsizetype nl = bytes.indexOf('\n');
+    const QString contentType = nl < 0 ? QString() : QString::fromLatin1(bytes.left(qMin<qsizetype>(nl, 80)));
+    const QString reply = DecodeReplyBody(nl < 0 ? bytes : bytes.mid(nl + 1), contentType);
     const QString seps = QStringLiteral("|");
     const QStringList fields = SplitFields(reply, seps);
     for (const QString& f : fields)
