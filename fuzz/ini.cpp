@@ -42,17 +42,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     SameContent(ini, again);
     FUZZ_CHECK(again.toLines() == lines, "writing back is not stable");
 
-    // A plain value set into the first section (or a new one) reads back unchanged.
+    // A value set into the first section (or a new one) reads back unchanged, whatever it holds
+    // but a line break: here the last line of the input.
+    const QStringList inputLines = SplitLines(DecodeText(FuzzBytes(data, size)));
+    const QString v = inputLines.isEmpty() ? QStringLiteral("값 1") : inputLines.last();
     const QStringList sections = ini.sections();
     const QString section = sections.isEmpty() ? QStringLiteral("JOB") : sections.first();
     if (!section.contains(']') && !section.trimmed().isEmpty() && section.trimmed() == section) {
-        ini.setValue(section, QStringLiteral("FuzzKey"), QStringLiteral("값 1"));
-        FUZZ_CHECK(ini.value(section, QStringLiteral("fuzzkey")) == QStringLiteral("값 1"),
-                   "a value set is not read back");
+        ini.setValue(section, QStringLiteral("FuzzKey"), v);
+        FUZZ_CHECK(ini.value(section, QStringLiteral("fuzzkey")) == v, "a value set is not read back");
         IniFile written;
         written.parse(AsWritten(ini.toLines()));
-        FUZZ_CHECK(written.value(section, QStringLiteral("FuzzKey")) == QStringLiteral("값 1"),
-                   "a value set is lost in the written file");
+        FUZZ_CHECK(written.value(section, QStringLiteral("FuzzKey")) == v, "a value set is lost in the written file");
     }
     return 0;
 }

@@ -30,6 +30,23 @@ TEST(IniFile, WritesInPlaceAndKeepsOtherLines)
     EXPECT_EQ(ini.toLines(), (QStringList{"; keep me", "[A]", "x=10", "w=new", "", "[C]", "k=v"}));
 }
 
+// Found by fuzzing the job file: a value with quotes around it or blanks at its ends was written
+// as it is and read back without them.
+TEST(IniFile, EveryValueReadsBackAsSet)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.ini");
+    const QStringList values{"plain", QStringLiteral("\"a b\""), "'q'", " lead", "trail ", "\"", "a \"b\"", ""};
+    IniFile ini;
+    for (int i = 0; i < values.size(); ++i)
+        ini.setValue("TABS", QString("k%1").arg(i), values[i]);
+    ASSERT_TRUE(ini.save(path));
+    const IniFile back(path);
+    for (int i = 0; i < values.size(); ++i)
+        EXPECT_EQ(back.value("TABS", QString("k%1").arg(i)), values[i]) << values[i].toStdString();
+    EXPECT_TRUE(ReadBytes(path).contains("k0=plain\r\n"));
+}
+
 TEST(IniFile, SavesCp949UnlessACharacterWouldBeLost)
 {
     QTemporaryDir dir;
