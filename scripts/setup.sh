@@ -9,7 +9,7 @@ PKGS=(cmake ninja-build g++ pkg-config ccache
       qt6-translations-l10n
       xvfb xauth xdotool imagemagick fonts-noto-cjk curl time
       dpkg-dev file help2man lintian desktop-file-utils appstream librsvg2-bin
-      libreoffice-calc-nogui)
+      libreoffice-calc-nogui clang libclang-rt-dev)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

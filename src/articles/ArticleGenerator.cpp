@@ -295,7 +295,7 @@ bool TArticleGenerator::AnalyseFile(const QString& srcFolder, const QString& fil
         ui.Status(LabelLines, QStringLiteral("%1 / %1").arg(count));
         ui.Progress(BarFile, count, count);
         if (iChanged > 0) {
-            const QString backup = BackupByRename(file, QStringLiteral(".org"));
+            const QString backup = BackupByLink(file, QStringLiteral(".org"));
             if (backup.isEmpty()) {
                 const QString msg = QStringLiteral("원본 파일을 보관할 수 없습니다.\r\n[") + file + ']';
                 Log(msg);
@@ -304,9 +304,8 @@ bool TArticleGenerator::AnalyseFile(const QString& srcFolder, const QString& fil
             }
             QString why;
             if (!WriteTextLines(file, SourceLines, TextEncoding::Utf16LE, &why)) {
-                // The source must stay where the job expects it: put the original back.
-                QFile::remove(file);
-                QFile::rename(backup, file);
+                // The atomic write left the original in place; its backup is not needed.
+                QFile::remove(backup);
                 const QString msg = QStringLiteral("파일을 저장할 수 없습니다.\r\n[") + file + "]\r\n" + why;
                 Log(msg);
                 ui.ShowInfo(msg);

@@ -15,11 +15,18 @@ bool IsJobFolder(const QString& folder)
 
 QString NormalizeJobPath(const QString& path)
 {
-    QString p = TrimBlanks(path);
+    QString p = path;
     p.replace('\\', '/');
-    while (p.size() > 1 && p.endsWith('/'))
-        p.chop(1);
-    return p;
+    // Trimming and dropping final delimiters until neither changes anything, so that a path
+    // read back from the job file is the one that was written ("본문 \\" is "본문" both times).
+    for (;;) {
+        QString q = TrimBlanks(p);
+        while (q.size() > 1 && q.endsWith('/'))
+            q.chop(1);
+        if (q == p)
+            return p;
+        p = q;
+    }
 }
 
 static QString JobFilePath(const TJobDefine& define)

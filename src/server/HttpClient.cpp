@@ -384,7 +384,9 @@ HttpResult THttpClient::Run(const QString& method, const QString& path, const QB
     m_abortRequested = false;
 
     if (sink == Sink::File) {
-        if (result.ok && !file.commit()) {
+        // The buffered rest must reach the disk before the rename: commit alone did not report
+        // a full disk and left an empty file under the name.
+        if (result.ok && (!file.flush() || file.error() != QFileDevice::NoError || !file.commit())) {
             result.ok = false;
             result.error = QStringLiteral("cannot write ") + filePath + ": " + file.errorString();
         }

@@ -20,6 +20,13 @@ QString Unquote(QString v)
     return v;
 }
 
+// The text written after "=": a value that reading would change (blanks at its ends, quotes
+// around it) goes inside a pair of quotes, which reading removes again.
+QString Written(const QString& value)
+{
+    return Unquote(value) == value ? value : '"' + value + '"';
+}
+
 } // namespace
 
 IniFile::Section* IniFile::find(const QString& name)
@@ -133,11 +140,11 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
     for (auto& l : s->lines) {
         if (!l.key.isEmpty() && SameName(l.key, key)) {
             l.value = value;
-            l.raw = l.key + '=' + value;
+            l.raw = l.key + '=' + Written(value);
             return;
         }
     }
-    Line line{key + '=' + value, key, value};
+    Line line{key + '=' + Written(value), key, value};
     // A new key goes after the last key of the section, before trailing blank lines.
     auto pos = s->lines.end();
     while (pos != s->lines.begin() && TrimBlanks((pos - 1)->raw).isEmpty())

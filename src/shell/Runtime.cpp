@@ -9,6 +9,7 @@
 #include <QSysInfo>
 #include <QUrl>
 #include <cstdio>
+#include <unistd.h>
 
 QString TrimBlanks(const QString& s)
 {
@@ -91,6 +92,27 @@ QString BackupByRename(const QString& file, const QString& suffix)
         if (QFileInfo::exists(name))
             continue;
         return QFile::rename(file, name) ? name : QString();
+    }
+    return {};
+}
+
+QString BackupByLink(const QString& file, const QString& suffix)
+{
+    if (!QFileInfo(file).isFile())
+        return {};
+    for (int n = 1; n <= 999; ++n) {
+        const QString name = file + '.' + QStringLiteral("%1").arg(n, 3, 10, QChar('0')) + suffix;
+        if (QFileInfo::exists(name))
+            continue;
+        if (::link(QFile::encodeName(file).constData(), QFile::encodeName(name).constData()) == 0)
+            return name;
+        // A copy goes under a temporary name first: a half copy must not pass for the backup.
+        const QString part = name + QStringLiteral(".part");
+        QFile::remove(part);
+        if (QFile::copy(file, part) && QFile::rename(part, name))
+            return name;
+        QFile::remove(part);
+        return {};
     }
     return {};
 }

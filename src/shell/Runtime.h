@@ -33,6 +33,11 @@ QString ElapsedText(const QDateTime& start, const QDateTime& now = QDateTime::cu
 // or an empty text when the rename failed.
 QString BackupByRename(const QString& file, const QString& suffix);
 
+// The same numbered backup for a file about to be rewritten atomically: the backup is a hard
+// link (a copy where links are not possible) and `file` stays in place, so its name holds a
+// whole version even when the program dies before the new one is complete.
+QString BackupByLink(const QString& file, const QString& suffix);
+
 // Removes a folder tree: into the desktop's trash when it can take it, else into the trash folder
 // of the data folder, else for good; false when it is still there.
 bool DeleteDirectory(const QString& dirPath);

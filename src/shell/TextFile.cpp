@@ -2,8 +2,12 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
 
@@ -100,6 +104,10 @@ QByteArray EncodeCp949(const QString& text, bool* lossless)
     }
     ucnv_close(conv);
     out.truncate(U_SUCCESS(status) ? n : 0);
+    // ICU drops ignorable characters (U+FEFF, U+200B, ...) without an error: only a text that
+    // reads back the same was kept whole.
+    if (lossless && *lossless && DecodeCp949(out) != text)
+        *lossless = false;
     return out;
 }
 
@@ -127,7 +135,9 @@ QString DecodeText(const QByteArray& bytes, TextEncoding* detected, bool* valid)
         if (detected)
             *detected = TextEncoding::Utf8;
         const QByteArray body = bytes.mid(3);
-        QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        // Our mark is already cut off: a second one is the text's own first character.
+        QStringDecoder dec(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
         QString s = dec.decode(body);
         if (valid)
             *valid = !dec.hasError();
@@ -246,24 +256,57 @@ QByteArray EncodeLines(const QStringList& lines, TextEncoding encoding)
     return out;
 }
 
+// Written beside the target and renamed over it. Every write, the sync and the close are checked:
+// on a full disk the buffered QSaveFile reported success and left an empty file under the name.
 bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) {
+    QString target = path;
+    const QFileInfo info(path);
+    if (info.isSymLink())
+        target = info.symLinkTarget();
+    const QByteArray name = QFile::encodeName(target);
+    QByteArray temp = name + ".XXXXXX";
+    auto fail = [&](int err) {
         if (error)
-            *error = f.errorString();
+            *error = QString::fromLocal8Bit(std::strerror(err));
         return false;
+    };
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return fail(errno);
+    struct stat st;
+    if (::stat(name.constData(), &st) == 0) {
+        ::fchmod(fd, st.st_mode & 07777);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
     }
-    if (f.write(bytes) != bytes.size()) {
-        if (error)
-            *error = f.errorString();
-        f.cancelWriting();
-        return false;
+    const char* p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int err = n < 0 ? errno : ENOSPC;
+            ::close(fd);
+            ::unlink(temp.constData());
+            return fail(err);
+        }
+        p += n;
+        left -= n;
     }
-    if (!f.commit()) {
-        if (error)
-            *error = f.errorString();
-        return false;
+    if (::fsync(fd) != 0) {
+        const int err = errno;
+        ::close(fd);
+        ::unlink(temp.constData());
+        return fail(err);
+    }
+    if (::close(fd) != 0 || ::rename(temp.constData(), name.constData()) != 0) {
+        const int err = errno;
+        ::unlink(temp.constData());
+        return fail(err);
     }
     return true;
 }

@@ -1,9 +1,9 @@
 #include "tagging/JpegImage.h"
+#include "shell/TextFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <csetjmp>
 #include <cstdio>
@@ -181,11 +181,11 @@ bool KeepFullSize(const QString& path, const QString& backup, const QByteArray& 
 {
     if (::link(QFile::encodeName(path).constData(), QFile::encodeName(backup).constData()) == 0)
         return true;
-    QSaveFile f(backup);
-    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit())
+    QString why;
+    if (WriteFileAtomic(backup, bytes, &why))
         return true;
     SetError(error, QStringLiteral("원본 파일을 보관할 수 없습니다: %1 (%2)")
-                        .arg(QDir::toNativeSeparators(backup), f.errorString()));
+                        .arg(QDir::toNativeSeparators(backup), why));
     return false;
 }
 
@@ -338,10 +338,10 @@ TShrinkResult ShrinkJpegFile(const QString& path, int width)
     if (!QFileInfo::exists(backup) && !KeepFullSize(path, backup, bytes, &r.message))
         return r;
     // Written beside the image and renamed over it, so a failed write leaves the old picture.
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(jpeg) != jpeg.size() || !out.commit()) {
+    QString why;
+    if (!WriteFileAtomic(path, jpeg, &why)) {
         r.message = QStringLiteral("이미지를 저장할 수 없습니다: %1 (%2)")
-                        .arg(QDir::toNativeSeparators(path), out.errorString());
+                        .arg(QDir::toNativeSeparators(path), why);
         return r;
     }
     r.status = TShrinkStatus::Shrunk;

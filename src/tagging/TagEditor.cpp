@@ -76,11 +76,13 @@ TArticleSave SaveArticleWithBackup(const QString& path, const QStringList& lines
     result.path = path;
     QDir().mkpath(QFileInfo(path).absolutePath());
     // No file there yet (a new group folder) is no failure: there is simply nothing to keep.
-    result.backup = BackupByRename(path, QStringLiteral(".bak"));
+    result.backup = BackupByLink(path, QStringLiteral(".bak"));
     const bool ok = writer ? writer(path, lines, &result.error)
                            : WriteTextLines(path, lines, TextEncoding::Utf16LE, &result.error);
     if (!ok) {
-        if (!result.backup.isEmpty() && !QFileInfo::exists(path) && QFile::rename(result.backup, path))
+        // The article on disk stays the last saved one; a backup of it is then only clutter.
+        if (!result.backup.isEmpty()
+            && (QFileInfo::exists(path) ? QFile::remove(result.backup) : QFile::rename(result.backup, path)))
             result.backup.clear();
         if (result.error.isEmpty())
             result.error = path + QStringLiteral(": 파일을 저장할 수 없습니다.");

@@ -153,7 +153,7 @@ TMergeOutcome MergeTextFiles(const QString& folder, const QStringList& files,
     TMergeOutcome out;
     ui.ClearStop();
     if (QFileInfo::exists(outputPath)) {
-        out.backup = BackupByRename(outputPath, QStringLiteral(".bak"));
+        out.backup = BackupByLink(outputPath, QStringLiteral(".bak"));
         if (out.backup.isEmpty()) {
             ui.ShowInfo(QStringLiteral("이전 결과 파일을 다른 이름으로 옮길 수 없어 작업을 중단했습니다.\r\n")
                         + outputPath);
@@ -162,9 +162,11 @@ TMergeOutcome MergeTextFiles(const QString& folder, const QStringList& files,
         ui.Report(QStringLiteral("-원본을 다른 이름으로 저장했습니다."));
         ui.Report(out.backup);
     }
-    // Puts the previous result back under its name when nothing new takes its place.
+    // The previous result keeps its name until the new one replaces it; when nothing does, its
+    // backup is dropped (or put back, should the name have lost it).
     auto restore = [&] {
-        if (!out.backup.isEmpty() && !QFileInfo::exists(outputPath) && QFile::rename(out.backup, outputPath)) {
+        if (!out.backup.isEmpty()
+            && (QFileInfo::exists(outputPath) ? QFile::remove(out.backup) : QFile::rename(out.backup, outputPath))) {
             ui.Report(QStringLiteral("-이전 결과 파일을 되살렸습니다: ") + outputPath);
             out.backup.clear();
         }

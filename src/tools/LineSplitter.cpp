@@ -208,7 +208,7 @@ LineSplitResult RunLineSplit(const QString& path, const LineSplitOptions& option
         lines.clear();
 
         if (addedLines > 0) {
-            const QString backup = BackupByRename(path, QStringLiteral(".org"));
+            const QString backup = BackupByLink(path, QStringLiteral(".org"));
             if (backup.isEmpty()) {
                 ui.ShowInfo(QStringLiteral("원본 파일을 보관할 수 없습니다.\r\n[") + path + ']');
                 result.outcome = SplitOutcome::Failed;
@@ -216,9 +216,8 @@ LineSplitResult RunLineSplit(const QString& path, const LineSplitOptions& option
             }
             QString why;
             if (!WriteTextLines(path, output, TextEncoding::Utf16LE, &why)) {
-                // Put the untouched file back so the source stays where the job expects it.
-                QFile::remove(path);
-                QFile::rename(backup, path);
+                // The atomic write left the original in place; its backup is not needed.
+                QFile::remove(backup);
                 ui.ShowInfo(QStringLiteral("파일을 저장할 수 없습니다.\r\n[") + path + "]\r\n" + why);
                 result.outcome = SplitOutcome::Failed;
                 return result;

@@ -45,6 +45,27 @@ TEST(JobFile, LoadsAFileWrittenOnWindows)
     EXPECT_EQ(TabSourceFolder(job, 0), dir.path() + QStringLiteral("/src/본문"));
 }
 
+// Found by fuzzing: a blank before the final delimiter stayed after the delimiter was dropped,
+// so the job saved and loaded again named another source folder.
+TEST(JobFile, SourceFoldersReadBackAsWritten)
+{
+    const struct {
+        const char* raw;
+        const char* normal;
+    } cases[] = {{"본문 \\", "본문"}, {"src\\본문\\ \\", "src/본문"}, {" a/b/ ", "a/b"}, {"\\", "/"}, {"", ""}};
+    for (const auto& c : cases) {
+        const QString once = NormalizeJobPath(QString::fromUtf8(c.raw));
+        EXPECT_EQ(once, QString::fromUtf8(c.normal)) << c.raw;
+        EXPECT_EQ(NormalizeJobPath(once), once) << c.raw;
+    }
+    QTemporaryDir dir;
+    WriteBytes(dir.filePath("vuxinfo.ini"), WindowsJobFile(QStringLiteral("[VUX]\npNAME=x\n[TABS]\n본문=src\\본문 \\\n")));
+    TJobDefine job = Job(dir.path());
+    ASSERT_TRUE(SaveJobFile(job));
+    EXPECT_EQ(Job(dir.path()).TabsFile[0], job.TabsFile[0]);
+    EXPECT_EQ(job.TabsFile[0], QStringLiteral("src/본문"));
+}
+
 TEST(JobFile, MissingFileAndTooManyTabs)
 {
     QTemporaryDir dir;

@@ -30,6 +30,23 @@ TEST(IniFile, WritesInPlaceAndKeepsOtherLines)
     EXPECT_EQ(ini.toLines(), (QStringList{"; keep me", "[A]", "x=10", "w=new", "", "[C]", "k=v"}));
 }
 
+// Found by fuzzing the job file: a value with quotes around it or blanks at its ends was written
+// as it is and read back without them.
+TEST(IniFile, EveryValueReadsBackAsSet)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.ini");
+    const QStringList values{"plain", QStringLiteral("\"a b\""), "'q'", " lead", "trail ", "\"", "a \"b\"", ""};
+    IniFile ini;
+    for (int i = 0; i < values.size(); ++i)
+        ini.setValue("TABS", QString("k%1").arg(i), values[i]);
+    ASSERT_TRUE(ini.save(path));
+    const IniFile back(path);
+    for (int i = 0; i < values.size(); ++i)
+        EXPECT_EQ(back.value("TABS", QString("k%1").arg(i)), values[i]) << values[i].toStdString();
+    EXPECT_TRUE(ReadBytes(path).contains("k0=plain\r\n"));
+}
+
 TEST(IniFile, SavesCp949UnlessACharacterWouldBeLost)
 {
     QTemporaryDir dir;
@@ -41,4 +58,9 @@ TEST(IniFile, SavesCp949UnlessACharacterWouldBeLost)
     EXPECT_TRUE(ReadBytes(path).startsWith("\xFF\xFE"));
     EXPECT_EQ(IniRead(path, "vux", "PCODE"), QStringLiteral("\u4E02\U00020000"));
     EXPECT_EQ(IniRead(path, "VUX", "pNAME"), QStringLiteral("데모"));
+
+    // Characters the converter would skip without a word count as lost too.
+    const QString other = dir.filePath("b.ini");
+    ASSERT_TRUE(IniWrite(other, "VUX", "pNAME", QStringLiteral("데\u200B모")));
+    EXPECT_EQ(IniRead(other, "VUX", "pNAME"), QStringLiteral("데\u200B모"));
 }

@@ -1,5 +1,6 @@
 #include "common/TestSupport.h"
 #include "shell/Runtime.h"
+#include "shell/TextFile.h"
 #include "shell/Settings.h"
 
 #include <QTemporaryDir>
@@ -77,6 +78,25 @@ TEST(Runtime, BackupByRenameTakesFirstFreeNumber)
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_EQ(ReadBytes(file + ".003.org"), "now");
     EXPECT_EQ(BackupByRename(dir.filePath("missing.txt"), ".org"), QString());
+}
+
+// A program killed between backup and rewrite must not leave the name empty: the file stays in
+// place beside its backup, and the atomic rewrite then leaves the backup untouched.
+TEST(Runtime, BackupByLinkKeepsTheFileInPlace)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("x.txt");
+    WriteBytes(file, "old");
+    WriteBytes(file + ".001.bak", "1");
+    const QString backup = BackupByLink(file, ".bak");
+    EXPECT_EQ(backup, file + ".002.bak");
+    EXPECT_EQ(ReadBytes(file), "old");
+    EXPECT_EQ(ReadBytes(backup), "old");
+    ASSERT_TRUE(WriteFileAtomic(file, "new"));
+    EXPECT_EQ(ReadBytes(backup), "old");
+    EXPECT_EQ(ReadBytes(file + ".001.bak"), "1");
+    EXPECT_EQ(BackupByLink(dir.filePath("missing.txt"), ".bak"), QString());
+    EXPECT_EQ(BackupByLink(dir.path(), ".bak"), QString());
 }
 
 TEST(Runtime, DeletedFoldersGoToATrashNeverToTheCurrentFolder)

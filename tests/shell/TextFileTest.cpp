@@ -1,8 +1,12 @@
 #include "common/TestSupport.h"
 #include "shell/TextFile.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
 
 TEST(TextFile, DetectsEncodingsAndSplitsLines)
 {
@@ -31,6 +35,41 @@ TEST(TextFile, DetectsEncodingsAndSplitsLines)
         EXPECT_TRUE(valid) << c.name;
         EXPECT_EQ(SplitLines(decoded), expected) << c.name;
     }
+}
+
+// Found by fuzzing: the UTF-8 decoder took a U+FEFF right after our mark for a second mark and
+// dropped it, so such a file did not read back as it was written.
+TEST(TextFile, TextStartingWithZeroWidthNoBreakSpaceReadsBack)
+{
+    const QStringList lines{QStringLiteral("\uFEFF가"), QStringLiteral("\uFEFF")};
+    for (TextEncoding enc : {TextEncoding::Utf8, TextEncoding::Utf16LE}) {
+        TextEncoding detected{};
+        EXPECT_EQ(SplitLines(DecodeText(EncodeLines(lines, enc), &detected)), lines) << int(enc);
+        EXPECT_EQ(detected, enc);
+    }
+}
+
+// Found by filling the disk under a save: the buffered writer reported success and left an empty
+// file under the name. A file size limit makes the same write failure without a mount.
+TEST(TextFile, FailedWriteKeepsThePreviousFileWhole)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.txt");
+    ASSERT_TRUE(WriteBytes(path, "old"));
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    const bool ok = WriteFileAtomic(path, QByteArray(6000, 'x'), &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(ReadBytes(path), "old");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.txt"}) << "a temporary file was left";
 }
 
 TEST(TextFile, FinalLineBreakAddsNoEmptyLine)
@@ -75,8 +114,12 @@ TEST(TextFile, Cp949RoundTripAndLossDetection)
     const QByteArray bytes = EncodeCp949(QStringLiteral("데모 도서"), &lossless);
     EXPECT_TRUE(lossless);
     EXPECT_EQ(DecodeCp949(bytes), QStringLiteral("데모 도서"));
-    EncodeCp949(QStringLiteral("\U0001F600"), &lossless);
-    EXPECT_FALSE(lossless);
+    // Found by fuzzing: ICU skips ignorable characters silently, which counted as lossless, so an
+    // INI file saved in 949 lost them.
+    for (const QString& lost : {QStringLiteral("\U0001F600"), QStringLiteral("a\uFEFFb"), QStringLiteral("\u200B")}) {
+        EncodeCp949(lost, &lossless);
+        EXPECT_FALSE(lossless) << lost.toStdString();
+    }
     bool known = false;
     EXPECT_EQ(DecodeCharset(bytes, "euc-kr", &known), QStringLiteral("데모 도서"));
     EXPECT_TRUE(known);

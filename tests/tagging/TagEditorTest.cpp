@@ -178,6 +178,25 @@ TEST(TagEditorSave, FailedWriteLeavesTheLastSavedFile)
     EXPECT_EQ(ReadBytes(path + ".001.bak"), "older");
 }
 
+// Found by killing saves: the article used to be renamed away before the new text was written,
+// so a crash in between left no article under its name.
+TEST(TagEditorSave, ArticleKeepsItsNameWhileTheNewTextIsWritten)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("0001/1.txt");
+    const QByteArray before = Utf16File({"<p>원래</p>"});
+    ASSERT_TRUE(WriteBytes(path, before));
+    QByteArray seenDuringWrite;
+    TArticleSave r = SaveArticleWithBackup(path, {"새 글"}, [&](const QString& p, const QStringList& lines, QString* error) {
+        seenDuringWrite = ReadBytes(p);
+        return WriteTextLines(p, lines, TextEncoding::Utf16LE, error);
+    });
+    EXPECT_TRUE(r.written);
+    EXPECT_EQ(seenDuringWrite, before);
+    EXPECT_EQ(ReadBytes(path + ".001.bak"), before);
+    EXPECT_EQ(ReadBytes(path), Utf16File({"새 글"}));
+}
+
 TEST(TagEditorSave, EditorTextKeepsEveryCharacter)
 {
     // Paragraph ends of the document are line breaks; no-break and full-width spaces stay.
