@@ -1,4 +1,5 @@
 #include "common/TestSupport.h"
+#include "common/WindowTestSupport.h"
 #include "server/VUX_codes.h"
 #include "shell/TextFile.h"
 #include "shell/myLIB.h"
@@ -26,54 +27,6 @@
 #include <functional>
 
 namespace {
-
-// Answers the message boxes as they come up (Yes, or the scripted answers) and keeps their texts.
-class BoxAnswerer : public QObject {
-public:
-    QStringList texts;
-    std::deque<bool> answers;
-
-    BoxAnswerer()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] { Poll(); });
-        m_timer.start(20);
-    }
-
-private:
-    void Poll()
-    {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(w);
-            if (!box || !box->isVisible() || box->property("answered").toBool())
-                continue;
-            box->setProperty("answered", true);
-            texts << box->text();
-            QAbstractButton* button = box->button(QMessageBox::Ok);
-            if (!button) {
-                bool yes = true;
-                if (!answers.empty()) {
-                    yes = answers.front();
-                    answers.pop_front();
-                }
-                button = box->button(yes ? QMessageBox::Yes : QMessageBox::No);
-            }
-            QTimer::singleShot(0, button, &QAbstractButton::click);
-        }
-    }
-    QTimer m_timer;
-};
-
-bool WaitFor(const std::function<bool()>& done, int ms = 30000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 // Pictures of the window for a person to look at, only when asked for.
 void Shot(QWidget& w, const QString& name)
