@@ -578,7 +578,9 @@ bool TWorkbookReader::ReadSheet(const QString& name, TSheetRows& rows, QString* 
                 if (n == u"row") {
                     const QStringView r = x.attributes().value("r");
                     bool okRow = false;
-                    const int number = r.isEmpty() ? row + 1 : r.toInt(&okRow);
+                    // A row without a number follows the one before; past the last row of a
+                    // sheet it stays there (refused with its first cell) instead of counting on.
+                    const int number = r.isEmpty() ? std::min(row, WorkbookMaxRows) + 1 : r.toInt(&okRow);
                     if (!r.isEmpty() && !okRow)
                         damaged = true;
                     row = number;

@@ -191,6 +191,8 @@ TEST(Workbook, DamagedOrHostileFilesAreRefusedWithAReason)
     MakeWorkbook(dir.filePath("corner.xls"), R"(<row r="1048576"><c r="XFD1048576"><v>1</v></c></row>)");
     MakeWorkbook(dir.filePath("badref.xls"), R"(<row r="1"><c r="A0"><v>1</v></c></row>)");
     MakeWorkbook(dir.filePath("badxml.xls"), R"(<row r="1"><c r="A1"><v>1</v></row>)");
+    // Found by fuzzing: a row after the largest row number counted past the int range.
+    MakeWorkbook(dir.filePath("lastrow.xls"), R"(<row r="2147483647"/><row><c t="str"><v>x</v></c></row>)");
 
     TWorkbookLimits small;
     small.maxEntryBytes = 1 << 20;
@@ -207,6 +209,7 @@ TEST(Workbook, DamagedOrHostileFilesAreRefusedWithAReason)
         {"corner.xls", {}, "시트(S)의 사용 범위가 너무 큽니다."},
         {"badref.xls", {}, "엑셀 파일이 아니거나 손상되었습니다."},
         {"badxml.xls", {}, "엑셀 파일이 아니거나 손상되었습니다."},
+        {"lastrow.xls", {}, "엑셀 파일이 아니거나 손상되었습니다."},
     };
     for (const auto& c : cases) {
         QString error;
