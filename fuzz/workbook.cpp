@@ -7,6 +7,8 @@
 
 #include <QFile>
 
+#include <zlib.h>
+
 static QString g_path;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -14,6 +16,58 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     SilenceQt();
     g_path = FuzzScratchDir() + QStringLiteral("/색인_본문.xlsx");
     return 0;
+}
+
+static quint32 Le(const char* p, int n)
+{
+    quint32 v = 0;
+    for (int i = n - 1; i >= 0; --i)
+        v = (v << 8) | uchar(p[i]);
+    return v;
+}
+
+static void Put32(char* p, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = char(v >> (8 * i));
+}
+
+// A mutated stored part would almost never match its checksum, and the reader refuses it before
+// the sheet's range is built; so the checksums and sizes of stored parts are made to fit first.
+// Deflated parts keep theirs and still reach the refusal of a damaged part.
+static void FitStoredChecksums(QByteArray& zip)
+{
+    char* b = zip.data();
+    const quint64 n = quint64(zip.size());
+    if (n < 22)
+        return;
+    qint64 end = -1;
+    for (qint64 i = qint64(n) - 22; i >= 0 && i >= qint64(n) - 22 - 65535; --i)
+        if (Le(b + i, 4) == 0x06054b50) {
+            end = i;
+            break;
+        }
+    if (end < 0)
+        return;
+    const quint32 count = Le(b + end + 10, 2);
+    quint64 pos = Le(b + end + 16, 4);
+    for (quint32 k = 0; k < count; ++k) {
+        if (pos + 46 > n || Le(b + pos, 4) != 0x02014b50)
+            return;
+        const quint64 packed = Le(b + pos + 20, 4);
+        const quint64 offset = Le(b + pos + 42, 4);
+        if (Le(b + pos + 10, 2) == 0 && offset + 30 <= n && Le(b + offset, 4) == 0x04034b50) {
+            const quint64 data = offset + 30 + Le(b + offset + 26, 2) + Le(b + offset + 28, 2);
+            if (data + packed <= n) {
+                const quint32 crc = quint32(crc32(0L, reinterpret_cast<const Bytef*>(b + data), uInt(packed)));
+                Put32(b + pos + 16, crc);
+                Put32(b + pos + 24, quint32(packed));
+                Put32(b + offset + 14, crc);
+                Put32(b + offset + 22, quint32(packed));
+            }
+        }
+        pos += 46 + Le(b + pos + 28, 2) + Le(b + pos + 30, 2) + Le(b + pos + 32, 2);
+    }
 }
 
 static void CheckRange(const TSheetRows& rows, const TWorkbookLimits& limits)
@@ -38,11 +92,13 @@ static void CheckRange(const TSheetRows& rows, const TWorkbookLimits& limits)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    FitStoredChecksums(bytes);
     {
         QFile f(g_path);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return 0;
-        f.write(reinterpret_cast<const char*>(data), qint64(size));
+        f.write(bytes);
     }
     TWorkbookLimits tight;
     tight.maxEntryBytes = qint64(1) << 20;
