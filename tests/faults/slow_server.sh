@@ -1,7 +1,10 @@
 #!/bin/bash
 # A server that accepts the connection and then never answers, or answers one byte a second:
-# the login and the product list stay stoppable with Ctrl+C (SIGINT), end promptly, and leave the
-# files they replace ("bookinfo.ini", "codetable.txt") whole. Needs python3 for the server;
+# every command that waits on the server stays stoppable with Ctrl+C (SIGINT), ends promptly, and
+# leaves the files it would replace whole: the login and the product list ("bookinfo.ini",
+# "codetable.txt"), the keyword definitions fetch ("keywords.txt"), and the index commands that
+# fetch the missing column file "VuxMetaInfo.txt" first (categories, extract, meta init: their
+# category file, workbook and .kwd, and no half column file). Needs python3 for the server;
 # skips with a message (exit 77) without it.
 #   slow_server.sh [--bin DIR]
 set -uo pipefail
@@ -51,34 +54,77 @@ while time.time() < end:
     threading.Thread(target=serve, args=(c,), daemon=True).start()
 PY
 
+# The demo job with an old version of every file the index commands would replace, and a code
+# table in the data folder (as `quilo login` leaves it) for the commands that need one.
+JOB=$WORK/job
+cp -r "$SRC/examples/demo/job" "$JOB"
+for f in keywords.txt 본문_category.txt 색인_본문.xls 본문.kwd; do printf 'OLD %s\r\n' "$f" > "$JOB/$f"; done
+mkdir -p "$WORK/old"; cp "$JOB"/keywords.txt "$JOB"/본문_category.txt "$JOB"/색인_본문.xls "$JOB"/본문.kwd "$WORK/old/"
+code_table() {
+  { printf '\xff\xfe'; grep -v '^#' "$SRC/examples/demo/server/codetable.tsv" | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE; } \
+    > "$QUILO_HOME/codetable.txt"
+}
+
+# Starts the command with Ctrl+C deliverable, presses it after a second, and checks the end.
+# Sets `why` to what went wrong, empty when the command stopped cleanly.
+stop_with_ctrl_c() {
+  why=""
+  # Job control for the start only: a non-interactive shell starts background commands with
+  # SIGINT ignored, which is not how a terminal runs the program.
+  set -m
+  "$QUILO" "$@" >"$WORK/out" 2>"$WORK/err" &
+  pid=$!
+  set +m
+  sleep 1
+  # Ended on its own already: it never waited on the server, so nothing was tested.
+  kill -0 "$pid" 2>/dev/null || why="ended before Ctrl+C: $(tail -n 2 "$WORK/err" | tr '\n' ' ')"
+  kill -INT "$pid" 2>/dev/null
+  ended=0
+  for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || { ended=1; break; }; sleep 0.1; done
+  if [ $ended = 0 ]; then
+    kill -9 "$pid" 2>/dev/null
+    why="still running 5 s after Ctrl+C"
+  fi
+  wait "$pid" 2>/dev/null; rc=$?
+  [ -z "$why" ] && [ $rc -eq 0 ] && why="reported success"
+  [ -z "$why" ] && [ -s "$WORK/out" ] && why="printed a result"
+  return 0
+}
+
 failures=0
+fail() { echo "FAIL $1"; failures=$((failures + 1)); }
 for mode in silent trickle; do
   exec {fd}< <(python3 "$WORK/server.py" "$mode")
   SERVER=$!
   read -r -t 10 port <&$fd || { echo "slow_server: the test server did not start"; exit 2; }
+  url=http://127.0.0.1:$port
   for cmd in login products; do
     printf 'OLD\r\n' > "$QUILO_HOME/bookinfo.ini"; printf 'OLD\r\n' > "$QUILO_HOME/codetable.txt"
-    # Job control for the start only: a non-interactive shell starts background commands with
-    # SIGINT ignored, which is not how a terminal runs the program.
-    set -m
-    "$QUILO" "$cmd" --id demo --pw demo --server "http://127.0.0.1:$port" >"$WORK/out" 2>"$WORK/err" &
-    pid=$!
-    set +m
-    sleep 1
-    kill -INT "$pid" 2>/dev/null
-    ended=0
-    for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || { ended=1; break; }; sleep 0.1; done
-    if [ $ended = 0 ]; then
-      kill -9 "$pid" 2>/dev/null
-      echo "FAIL $cmd against a $mode server: still running 5 s after Ctrl+C"; failures=$((failures + 1))
-    fi
-    wait "$pid" 2>/dev/null; rc=$?
-    if [ $rc -eq 0 ]; then echo "FAIL $cmd against a $mode server: reported success"; failures=$((failures + 1)); fi
+    stop_with_ctrl_c "$cmd" --id demo --pw demo --server "$url"
+    [ -n "$why" ] && fail "$cmd against a $mode server: $why"
     for f in bookinfo.ini codetable.txt; do
-      [ "$(cat "$QUILO_HOME/$f" 2>/dev/null)" = $'OLD\r' ] || { echo "FAIL $cmd against a $mode server: $f changed"; failures=$((failures + 1)); }
+      [ "$(cat "$QUILO_HOME/$f" 2>/dev/null)" = $'OLD\r' ] || fail "$cmd against a $mode server: $f changed"
     done
-    [ -s "$WORK/out" ] && { echo "FAIL $cmd against a $mode server: printed a result"; failures=$((failures + 1)); }
     echo "$cmd against a $mode server: stopped, exit $rc"
+  done
+
+  # The keyword definitions: the column file and code table are there, the request is the fetch.
+  code_table; cp "$SRC/examples/demo/server/VuxMetaInfo.txt" "$QUILO_HOME/"
+  stop_with_ctrl_c keywords fetch "$JOB" --id demo --pw demo --server "$url"
+  [ -n "$why" ] && fail "keywords fetch against a $mode server: $why"
+  cmp -s "$JOB/keywords.txt" "$WORK/old/keywords.txt" || fail "keywords fetch against a $mode server: keywords.txt changed"
+  echo "keywords fetch against a $mode server: stopped, exit $rc"
+
+  # The index commands ask the server only for a missing column file.
+  for c in "categories|본문_category.txt" "extract|색인_본문.xls" "meta init|본문.kwd"; do
+    name=${c%|*}; target=${c#*|}
+    rm -f "$QUILO_HOME/VuxMetaInfo.txt"
+    # shellcheck disable=SC2086
+    stop_with_ctrl_c $name "$JOB" --server "$url"
+    [ -n "$why" ] && fail "$name against a $mode server: $why"
+    cmp -s "$JOB/$target" "$WORK/old/$target" || fail "$name against a $mode server: $target changed"
+    [ -e "$QUILO_HOME/VuxMetaInfo.txt" ] && fail "$name against a $mode server: a VuxMetaInfo.txt was left"
+    echo "$name against a $mode server: stopped, exit $rc"
   done
   kill "$SERVER" 2>/dev/null; wait "$SERVER" 2>/dev/null; SERVER=""
   exec {fd}<&-
