@@ -113,7 +113,14 @@ public:
     QList<Request> requests; // every attempt as it arrived
     QByteArray startReply = "INSERT\r\n";
 
-    bool Up() { return m_server.listen(QHostAddress::LocalHost, m_port) && (m_port = m_server.serverPort()); }
+    // Listens again on the same port after Down().
+    bool Up()
+    {
+        if (!m_server.listen(QHostAddress::LocalHost, m_port))
+            return false;
+        m_port = m_server.serverPort();
+        return true;
+    }
     // Nobody listens any more and every open connection drops.
     void Down()
     {
@@ -174,7 +181,7 @@ private:
         if (fault == Fault::Cut)
             out.truncate(r.head.size() + r.body.size() / 2);
         QPointer<QTcpSocket> peer(client);
-        auto* up = new QTcpSocket;
+        auto* up = new QTcpSocket(&m_server);
         auto reply = std::make_shared<QByteArray>();
         QObject::connect(up, &QTcpSocket::connected, up, [up, out, fault, peer] {
             up->write(out);
@@ -389,6 +396,40 @@ QString Dump(const QMap<QString, qint64>& sizes)
     return out.join(" ");
 }
 
+// The last run holds the first `kept` records once each, whole; no record of another run is
+// left; a completed run also holds every file at its full size and the links.
+void ExpectStored(const QString& dataDir, const DemoJob& d, const QList<ExpectedRecord>& expected, bool completed,
+                  int kept)
+{
+    const Stored s = ReadStored(dataDir + "/quilo.db");
+    ASSERT_FALSE(s.runs.isEmpty());
+    const qint64 run = s.runs.last().first;
+    EXPECT_EQ(s.runs.last().second, completed ? "completed" : "open");
+    QStringList keys;
+    for (const StoredRecord& got : s.records) {
+        SCOPED_TRACE(got.key.toStdString());
+        EXPECT_EQ(got.run, run) << "a record outside the last run";
+        EXPECT_FALSE(keys.contains(got.key)) << "stored twice";
+        keys << got.key;
+        const auto want = std::find_if(expected.begin(), expected.end(),
+                                       [&](const ExpectedRecord& e) { return e.key == got.key; });
+        ASSERT_NE(want, expected.end());
+        EXPECT_TEXT(got.title, want->title);
+        EXPECT_TEXT(got.html, want->html);
+    }
+    QStringList first;
+    for (int i = 0; i < kept; ++i)
+        first << expected[i].key;
+    keys.sort();
+    first.sort();
+    EXPECT_TEXT(keys.join(" "), first.join(" "));
+    if (completed) {
+        EXPECT_TEXT(Dump(s.files), Dump(d.fileSizes));
+        EXPECT_EQ(s.tabLinks, 1);
+        EXPECT_EQ(s.imageLinks, 1);
+    }
+}
+
 struct FaultCase {
     const char* name;
     QList<FaultRule> rules;
@@ -488,32 +529,14 @@ TEST(UploadFaults, ServerEndsWithEveryRecordOnceAndWhole)
                 EXPECT_TRUE(proxy.requests[i].body == proxy.requests[third].body) << "request " << i;
         }
 
-        const Stored s = ReadStored(server.DataDir() + "/quilo.db");
-        ASSERT_FALSE(s.runs.isEmpty());
-        const qint64 run = s.runs.last().first;
-        EXPECT_EQ(s.runs.last().second, c.completed ? "completed" : "open");
-        QStringList keys;
-        for (const StoredRecord& got : s.records) {
-            SCOPED_TRACE(got.key.toStdString());
-            EXPECT_EQ(got.run, run) << "a record outside the last run";
-            EXPECT_FALSE(keys.contains(got.key)) << "stored twice";
-            keys << got.key;
-            const auto want = std::find_if(expected.begin(), expected.end(),
-                                           [&](const ExpectedRecord& e) { return e.key == got.key; });
-            ASSERT_NE(want, expected.end());
-            EXPECT_TEXT(got.title, want->title);
-            EXPECT_TEXT(got.html, want->html);
-        }
-        QStringList kept;
-        for (int i = 0; i < c.recordsKept; ++i)
-            kept << expected[i].key;
-        keys.sort();
-        kept.sort();
-        EXPECT_TEXT(keys.join(" "), kept.join(" "));
-        if (c.completed) {
-            EXPECT_TEXT(Dump(s.files), Dump(d.fileSizes));
-            EXPECT_EQ(s.tabLinks, 1);
-            EXPECT_EQ(s.imageLinks, 1);
+        ExpectStored(server.DataDir(), d, expected, c.completed, c.recordsKept);
+        if (!c.completed) {
+            // The operator starts the upload again: the new run's copy replaces what the stopped
+            // one left.
+            proxy.rules.clear();
+            RecordingInteraction again;
+            EXPECT_TRUE(RunUpload(d.settings, wire, {}, again, {}).completed) << again.infos.join("\n").toStdString();
+            ExpectStored(server.DataDir(), d, expected, true, 6);
         }
     }
 }
