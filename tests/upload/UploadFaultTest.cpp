@@ -1,7 +1,8 @@
 // The upload under network faults, and its requests as they go over the wire. A proxy in the
-// test's own thread sits between the run and a quilo-server child and refuses, cuts, loses, fails,
-// refuses with "ERROR" or delays chosen requests; afterwards the server's database must hold each
-// record once and whole. The same proxy without a server behind it captures the raw requests.
+// test's own thread sits between the run and a quilo-server child; it refuses connections, cuts
+// requests, loses replies, answers 500 or "ERROR", or answers late; afterwards the server's
+// database must hold each record once and whole. Without a server behind it, the same proxy
+// captures the raw requests.
 #include "upload/UploadRun.h"
 
 #include "common/TestSupport.h"
