@@ -11,8 +11,8 @@ public:
     static QString Seed() { return qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/server"; }
     static QString Binary() { return qEnvironmentVariable("QUILO_BINARY_DIR") + "/refserver/quilo-server"; }
     static bool Built() { return QFile::exists(Binary()); }
-    // Where the child keeps its database ("quilo.db") and the files it received.
-    QString DataDir() const { return m_data.path(); }
+    // The server's data folder, for its administration commands.
+    QString DataPath() const { return m_data.path(); }
 
     // The base URL once the server listens; empty (with `log`) when it did not come up.
     QString Start(QString* log = nullptr)

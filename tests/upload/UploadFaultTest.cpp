@@ -530,14 +530,14 @@ TEST(UploadFaults, ServerEndsWithEveryRecordOnceAndWhole)
                 EXPECT_TRUE(proxy.requests[i].body == proxy.requests[third].body) << "request " << i;
         }
 
-        ExpectStored(server.DataDir(), d, expected, c.completed, c.recordsKept);
+        ExpectStored(server.DataPath(), d, expected, c.completed, c.recordsKept);
         if (!c.completed) {
             // The operator starts the upload again: the new run's copy replaces what the stopped
             // one left.
             proxy.rules.clear();
             RecordingInteraction again;
             EXPECT_TRUE(RunUpload(d.settings, wire, {}, again, {}).completed) << again.infos.join("\n").toStdString();
-            ExpectStored(server.DataDir(), d, expected, true, 6);
+            ExpectStored(server.DataPath(), d, expected, true, 6);
         }
     }
 }
