@@ -48,10 +48,9 @@ for _ in $(seq 100); do
 done
 [ -n "$URL" ] || { cat "$WORK/server.log"; echo "the server did not start"; exit 1; }
 
-if [ "${QUILO_BENCH_CLIENT:-}" != bench ] && "$BUILD/quilo" --help 2>&1 | grep -qE '^ *upload( |$)'; then
-  export QUILO_SERVER_URL="$URL"
-  "$BUILD/quilo" login --id demo --pw demo >/dev/null 2>"$WORK/login.err" || { cat "$WORK/login.err"; exit 1; }
-  CLIENT=("$BUILD/quilo" upload "$WORK/job")
+if [ "${QUILO_BENCH_CLIENT:-}" != bench ] && "$BUILD/quilo" --help 2>&1 | grep -qE '^ *(quilo )?upload( |$)'; then
+  export QUILO_ID=demo QUILO_PW=demo
+  CLIENT=("$BUILD/quilo" upload "$WORK/job" --server "$URL")
 else
   CLIENT=("$BENCH" upload "$WORK/job" "$URL")
 fi
@@ -60,7 +59,7 @@ cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$SERVER/stat"; }
 server_before=$(cpu_ticks)
 /usr/bin/time -v -o "$WORK/upload.time" "${CLIENT[@]}" >"$WORK/upload.out" 2>"$WORK/upload.err" || {
   tail -5 "$WORK/upload.out" "$WORK/upload.err"; exit 1; }
-cat "$WORK/upload.out"
+tail -2 "$WORK/upload.out"
 server_cpu=$(awk -v a="$server_before" -v b="$(cpu_ticks)" -v hz="$(getconf CLK_TCK)" 'BEGIN { print (b - a) / hz }')
 
 # What the server holds for the last run, counted in its own database.
