@@ -537,7 +537,10 @@ std::optional<Run> Store::StartRun(const std::string& productId, const std::stri
                      "state='open' AND staff_id<>?2 AND COALESCE(touched_at, started_at) >= "
                      "datetime('now','localtime',?3) ORDER BY id DESC LIMIT 1")
                         .c_str());
-    other.Bind(1, productId).Bind(2, staffId).Bind(3, "-" + std::to_string(activeMinutes) + " minutes");
+    // Built by appending: GCC 12 at -O2 takes "-" + std::string for an overlapping copy (-Wrestrict).
+    std::string window = "-";
+    window += std::to_string(activeMinutes) + " minutes";
+    other.Bind(1, productId).Bind(2, staffId).Bind(3, window);
     if (other.Step()) {
       if (busy) {
         *busy = ReadRun(other);
