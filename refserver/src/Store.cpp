@@ -537,7 +537,10 @@ std::optional<Run> Store::StartRun(const std::string& productId, const std::stri
                      "state='open' AND staff_id<>?2 AND COALESCE(touched_at, started_at) >= "
                      "datetime('now','localtime',?3) ORDER BY id DESC LIMIT 1")
                         .c_str());
-    other.Bind(1, productId).Bind(2, staffId).Bind(3, "-" + std::to_string(activeMinutes) + " minutes");
+    // Built by appending: GCC 12 at -O2 takes "-" + std::string for an overlapping copy (-Wrestrict).
+    std::string window = "-";
+    window += std::to_string(activeMinutes) + " minutes";
+    other.Bind(1, productId).Bind(2, staffId).Bind(3, window);
     if (other.Step()) {
       if (busy) {
         *busy = ReadRun(other);
@@ -549,8 +552,15 @@ std::optional<Run> Store::StartRun(const std::string& productId, const std::stri
   Stmt done(db_, "SELECT COUNT(*) FROM runs WHERE product_id=?1 AND state='completed'");
   done.Bind(1, productId).Step();
   std::string mode = done.Int(0) > 0 ? "UPDATE" : "INSERT";
-  // A run that was never completed (the same staff member's, or one left idle) is left as it is;
-  // the new run takes over.
+  // A run that was never completed (the same staff member's, or one left idle) is abandoned and
+  // the new run takes over. What it had sent never replaced the completed content; kept, it would
+  // stand beside that content as a second copy of the same articles for good.
+  for (const char* table : {"records", "tab_links", "image_links"})
+    Stmt(db_, (std::string("DELETE FROM ") + table +
+               " WHERE run_id IN (SELECT id FROM runs WHERE product_id=?1 AND state='open')")
+                  .c_str())
+        .Bind(1, productId)
+        .Run();
   Stmt(db_, "UPDATE runs SET state='abandoned' WHERE product_id=?1 AND state='open'").Bind(1, productId).Run();
   Stmt(db_, (std::string("INSERT INTO runs(product_id, staff_id, mode, state, started_at, touched_at) VALUES(?1, ?2, "
                          "?3, 'open', ") + kNow + ", " + kNow + ")")
@@ -803,6 +813,49 @@ int64_t Store::CountRecords(const std::string& productId) {
   Stmt q(db_, "SELECT COUNT(*) FROM records WHERE product_id=?1");
   q.Bind(1, productId).Step();
   return q.Int(0);
+}
+
+std::vector<RecordRow> Store::ProductRecords(const std::string& productId) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, (std::string("SELECT ") + kRecordCols +
+               " FROM records WHERE product_id=?1 ORDER BY ar_id, is_header DESC, page_number, content_number, run_id")
+                  .c_str());
+  q.Bind(1, productId);
+  std::vector<RecordRow> out;
+  while (q.Step()) out.push_back(ReadRecord(q, true));
+  return out;
+}
+
+std::vector<std::pair<int64_t, TabLink>> Store::ProductTabLinks(const std::string& productId) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_,
+         "SELECT run_id, product_id, tran_ar_id, tran_content, tran_page, ori_ar_id, ori_content, ori_page FROM "
+         "tab_links WHERE product_id=?1 ORDER BY tran_ar_id, CAST(tran_page AS INTEGER), run_id");
+  q.Bind(1, productId);
+  std::vector<std::pair<int64_t, TabLink>> out;
+  while (q.Step())
+    out.emplace_back(q.Int(0), TabLink{q.Text(1), q.Text(2), q.Text(3), q.Text(4), q.Text(5), q.Text(6), q.Text(7)});
+  return out;
+}
+
+std::vector<Store::ImageLinkRow> Store::ProductImageLinks(const std::string& productId) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_,
+         "SELECT run_id, ar_id, page_number, images FROM image_links WHERE product_id=?1 ORDER BY ar_id, "
+         "page_number, run_id");
+  q.Bind(1, productId);
+  std::vector<ImageLinkRow> out;
+  while (q.Step()) out.push_back({q.Int(0), q.Text(1), q.Int(2), q.Text(3)});
+  return out;
+}
+
+std::vector<std::pair<int64_t, FileRow>> Store::ProductFiles(const std::string& productId) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, "SELECT run_id, folder, name, size FROM files WHERE product_id=?1 ORDER BY folder, name");
+  q.Bind(1, productId);
+  std::vector<std::pair<int64_t, FileRow>> out;
+  while (q.Step()) out.emplace_back(q.Int(0), FileRow{q.Text(1), q.Text(2), q.Int(3)});
+  return out;
 }
 
 }  // namespace qs

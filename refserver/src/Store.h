@@ -130,6 +130,18 @@ class Store {
   std::vector<FileRow> RunFiles(int64_t runId);
   int64_t CountRecords(const std::string& productId);
 
+  // What the product holds now, whichever run brought it (the administration readback).
+  std::vector<RecordRow> ProductRecords(const std::string& productId);  // with the HTML
+  std::vector<std::pair<int64_t, TabLink>> ProductTabLinks(const std::string& productId);  // run, link
+  struct ImageLinkRow {
+    int64_t runId = 0;
+    std::string arId;
+    int64_t page = 0;
+    std::string images;
+  };
+  std::vector<ImageLinkRow> ProductImageLinks(const std::string& productId);
+  std::vector<std::pair<int64_t, FileRow>> ProductFiles(const std::string& productId);  // run, file
+
  private:
   void Exec(const char* sql);
   std::optional<RunSummary> Summary(const char* where, const std::string& key);

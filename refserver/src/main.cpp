@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "Readback.h"
 #include "Seed.h"
 #include "Server.h"
 #include "Store.h"
@@ -41,7 +42,14 @@ const char* kUsage =
     "  keywords-load PRODUCT FILE     replace a product's keyword definitions\n"
     "  updater-load FILE              replace the updater served as Tupdate.exe\n"
     "  seed-load DIR                  load a seed folder\n"
-    "  list                           show the products\n";
+    "  list                           show the products\n"
+    "  product-show PRODUCT           the product's last run (ID, mode, state, staff, started,\n"
+    "                                 completed, note) and everything it holds, one TAB-separated\n"
+    "                                 line each: record AR_ID CONTENT PAGE HEADER RUN TITLE and the\n"
+    "                                 length:SHA-256 of html, coremeta, exmeta, exaddmeta, imgmeta;\n"
+    "                                 tablink TRAN_AR CONTENT PAGE ORI_AR CONTENT PAGE RUN;\n"
+    "                                 imagelink ARID PAGE RUN IMAGES; file FOLDER NAME SIZE RUN\n"
+    "                                 disk=SIZE|missing; then the counts\n";
 
 std::atomic<qs::QuiloServer*> g_server{nullptr};
 
@@ -134,6 +142,9 @@ int Admin(const std::string& dataDir, const std::vector<std::string>& a) {
     for (const auto& p : store->Products())
       printf("%s\t%s\t%s\t%s\ttabs %s (%s)\tlinks %s\n", p.id.c_str(), p.code.c_str(), p.name.c_str(),
              p.serviceId.c_str(), p.tabs.c_str(), p.tabIds.c_str(), p.tabLinks.c_str());
+  } else if (cmd == "product-show") {
+    need(1, 1);
+    for (const auto& line : qs::ProductShowLines(*store, a[1], dataDir)) printf("%s\n", line.c_str());
   } else {
     return Usage("unknown administration command " + cmd);
   }

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "Codec.h"
+#include "Readback.h"
 #include "Seed.h"
 #include "Server.h"
 #include "Store.h"
@@ -321,6 +322,49 @@ TEST_F(ServerTest, UploadRunStoresEveryPartAndTheSecondRunIsAnUpdate) {
   EXPECT_EQ(second->run.note, "오탈자 수정\r\n");
   EXPECT_EQ(store_->CountRecords("9001"), 2);  // new 101 article + the old 102 article
   EXPECT_EQ(Lines(Start())[0], "UPDATE");
+}
+
+// The readback shows what the product holds: a record resent within a run and a second run that
+// replaces the first leave one line per record, all from the newest run.
+TEST_F(ServerTest, ProductReadbackHoldsOneCopyOfEachRecord) {
+  auto show = [&] { return ProductShowLines(*store_, "9001", dir_.string()); };
+  auto kinds = [](const std::vector<std::string>& lines, const std::string& kind) {
+    std::vector<std::string> out;
+    for (const auto& l : lines)
+      if (l.rfind(kind + "\t", 0) == 0) out.push_back(l);
+    return out;
+  };
+  EXPECT_EQ(show()[1], "run\tnone");
+  for (int round = 0; round < 2; ++round) {
+    Start();
+    for (int resend = 0; resend < 2; ++resend) {
+      EXPECT_EQ(Article("101", 1, 1, "첫\t기사", "<p>a</p>"), "OK\r\n");
+      EXPECT_EQ(Article("101", 2, 2, "둘째", round ? "<p>new</p>" : "<p>b</p>"), "OK\r\n");
+      EXPECT_EQ(File("img/", "a.jpg", "12345")->body, "OK");
+    }
+    EXPECT_EQ(UploadBody("/ASP/vx__InsertProductComplete.asp",
+                         {{"p_id", "9001"}, {"p_dcode", "DEMO01"}, {"p_update", round ? "고침\r\n" : ""}}),
+              "OK\r\n");
+  }
+  const auto lines = show();
+  EXPECT_EQ(lines[0], "product\t9001\tDEMO01\t데모 도서");
+  ASSERT_EQ(lines[1].rfind("run\t", 0), 0u);
+  EXPECT_NE(lines[1].find("\tUPDATE\tcompleted\tdemo\t"), std::string::npos);
+  EXPECT_NE(lines[1].find("\t고침\\r\\n"), std::string::npos);
+  const auto records = kinds(lines, "record");
+  ASSERT_EQ(records.size(), 2u);
+  const std::string run = lines[1].substr(4, lines[1].find('\t', 4) - 4);
+  EXPECT_EQ(records[0].rfind("record\t101\t1\t1\t0\t" + run + "\t첫\\t기사\thtml=8:", 0), 0u);
+  EXPECT_NE(records[1].find("\thtml=10:"), std::string::npos);
+  EXPECT_EQ(kinds(lines, "file"), (std::vector<std::string>{"file\timg\ta.jpg\t5\t" + run + "\tdisk=5"}));
+  EXPECT_EQ(lines.back(), "counts\theaders=0\tarticles=2\ttablinks=0\timagelinks=0\tfiles=1\tbytes=5");
+  EXPECT_THROW(ProductShowLines(*store_, "nope", dir_.string()), StoreError);
+
+  // An update stopped half-way and started again: what the stopped run sent goes with it.
+  Start();
+  EXPECT_EQ(Article("101", 1, 1, "멈춘 기사", "<p>c</p>"), "OK\r\n");
+  EXPECT_EQ(Lines(Start())[0], "UPDATE");
+  EXPECT_EQ(kinds(show(), "record"), records);
 }
 
 TEST_F(ServerTest, BadRecordsAreRefusedAndNothingIsStored) {

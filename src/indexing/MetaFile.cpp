@@ -72,9 +72,11 @@ bool ReadMetaFile(const QString& path, TMetaData& data, QString* error)
 
 bool SaveMetaFile(const QString& path, const TMetaData& data, QString* backup, QString* error)
 {
+    // The backup is a second name of the old file, not the old file moved away: the file's own
+    // name keeps a whole version until the new one replaces it, even if the program dies between.
     QString moved;
     if (QFileInfo::exists(path)) {
-        moved = BackupByRename(path, QStringLiteral(".bak"));
+        moved = BackupByLink(path, QStringLiteral(".bak"));
         if (moved.isEmpty()) {
             if (error)
                 *error = path + QStringLiteral(": 백업 파일을 만들 수 없습니다.");
@@ -86,8 +88,9 @@ bool SaveMetaFile(const QString& path, const TMetaData& data, QString* backup, Q
     for (const QString& l : data.Lines())
         lines << MetaLineValue(l);
     if (!WriteTextLines(path, lines, TextEncoding::Utf16LE, error)) {
-        if (!moved.isEmpty() && !QFileInfo::exists(path))
-            QFile::rename(moved, path);
+        // The old file is still in place, so its backup is only clutter.
+        if (!moved.isEmpty() && QFileInfo::exists(path))
+            QFile::remove(moved);
         return false;
     }
     if (backup)

@@ -75,7 +75,8 @@ bool WriteLinkFile(const QString& path, const QStringList& lines, QString* error
         bool valid = true;
         const bool read = ReadTextLines(path, old, nullptr, &valid);
         if (!read || !valid || old.size() > lines.size()) {
-            backup = BackupByRename(path, QStringLiteral(".bak"));
+            // Linked, not moved: the file's name keeps a whole version until the new one is in.
+            backup = BackupByLink(path, QStringLiteral(".bak"));
             if (backup.isEmpty()) {
                 if (error)
                     *error = path + QStringLiteral(": 이전 파일을 보관할 수 없습니다.");
@@ -85,8 +86,8 @@ bool WriteLinkFile(const QString& path, const QStringList& lines, QString* error
     }
     if (WriteTextLines(path, lines, TextEncoding::Utf16LE, error))
         return true;
-    if (!backup.isEmpty() && !QFileInfo::exists(path))
-        QFile::rename(backup, path);
+    if (!backup.isEmpty() && QFileInfo::exists(path))
+        QFile::remove(backup);
     return false;
 }
 

@@ -118,6 +118,16 @@ TEST(CommandOutput, StdoutHoldsOnlyTheResult)
         {"image-links", {job, "--tab", QStringLiteral("본문"), "--set", "1=0001.jpg,0002.jpg"},
          [](const QString& o) { return o.contains("\nunused:\n0003.jpg\n") && o.startsWith("0\t"); }, false},
         {"restore-image", {job + "/img/lighthouse.jpg"}, [](const QString& o) { return AllLinesMatch(o, "^\\d+x\\d+$"); }, true},
+        // 번역 has "(page" articles too: without its page file the check would name it.
+        {"pages", {job, "--tab", QStringLiteral("번역"), "--by-title"},
+         [](const QString& o) { return AllLinesMatch(o, "^\\d+\t(Main|page)\t\\d+\t"); }, true},
+        {"check", QStringList{job} + login, [](const QString& o) { return o == "OK\n"; }, false},
+        {"upload", QStringList{job, "--arid", "101", "--wait", "1"} + login,
+         [](const QString& o) {
+             return o.startsWith(QStringLiteral("파일을 검사합니다...\n")) &&
+                    o.endsWith(QString(40, '-') + QStringLiteral("\n전송 작업이 완료되었습니다.\n전송이 완료되었습니다.\n"));
+         },
+         false},
     };
 
     QSet<QString> tested;

@@ -3,12 +3,13 @@
 #   run_OP DIR       the save itself; replaces the shell with the program (exec), so that the
 #                    caller's $! is the program and kill -9 hits it
 #   files_OP         the files the save rewrites, relative to DIR, each "path|backup suffix"
-#                    (a suffix starting with "." is numbered: path.NNN.suffix)
+#                    (a suffix starting with "." is numbered: path.NNN.suffix; none: no backup)
 #   extra_OP DIR REF optional further checks after an interrupted save
 # A new save (category, page or meta file) is one more set of these and its name in OPS.
-# Needs QUILO (the quilo binary), DRIVER (fault_driver) and SRC (the repository).
+# Needs QUILO (the quilo binary), DRIVER (fault_driver), SRC (the repository) and WORK (the
+# script's scratch folder); the index saves also need quilo-server beside quilo.
 
-OPS_ALL="generate split merge article shrink"
+OPS_ALL="generate split merge article shrink category page meta metainit"
 TEMP_PATTERN='*.[A-Za-z0-9][A-Za-z0-9][A-Za-z0-9][A-Za-z0-9][A-Za-z0-9][A-Za-z0-9]'
 
 tab1="본문"
@@ -76,6 +77,68 @@ prepare_shrink() { mkdir -p "$1/img"; cp "$SRC/examples/demo/job/img/lighthouse.
 run_shrink() { exec "$QUILO" shrink "$1/img/a.jpg" 120; }
 files_shrink() { echo "img/a.jpg|원본"; }
 
+# ---- the index work saves: a demo job taken down the road once, then copied per run ----------
+
+# Builds $WORK/road once: the demo job generated, keyword definitions fetched from a quilo-server
+# child with the demo seed (which also leaves the code table in QUILO_HOME), default categories,
+# the extraction workbooks and the meta files. road/job is the job after `meta init`;
+# road/edited the same job after one more meta edit, with the keyword flag back on "Y" (as a
+# later extraction leaves it), so that a new initialisation changes every file it writes.
+demo_road() {
+  local road=$WORK/road server_pid port="" i quiet=/dev/null
+  [ -e "$road/done" ] && return 0
+  rm -rf "$road"; mkdir -p "$road/data"
+  cp -r "$SRC/examples/demo/job" "$road/job"
+  "$BIN/refserver/quilo-server" --data "$road/data" --port 0 --seed "$SRC/examples/demo/server" >"$road/server.out" 2>&1 &
+  server_pid=$!
+  for i in $(seq 1 100); do
+    port=$(sed -n 's|.*http://127\.0\.0\.1:\([0-9]*\).*|\1|p' "$road/server.out" | head -n 1)
+    [ -n "$port" ] && break
+    sleep 0.1
+  done
+  local url=http://127.0.0.1:$port ok=1
+  if [ -z "$port" ]; then
+    echo "road: quilo-server did not start: $(head -c 300 "$road/server.out")"; ok=0
+  fi
+  [ $ok = 1 ] && { "$QUILO" generate "$road/job" --after ". " >$quiet 2>"$road/err" || ok=0; }
+  [ $ok = 1 ] && { "$QUILO" login --id demo --pw demo --server "$url" >$quiet 2>"$road/err" || ok=0; }
+  [ $ok = 1 ] && { "$QUILO" keywords fetch "$road/job" --id demo --pw demo --server "$url" >$quiet 2>"$road/err" || ok=0; }
+  kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null
+  [ $ok = 1 ] && { "$QUILO" categories "$road/job" --tab "$tab1" --tab 번역 >$quiet 2>"$road/err" || ok=0; }
+  [ $ok = 1 ] && { "$QUILO" extract "$road/job" >$quiet 2>"$road/err" || ok=0; }
+  [ $ok = 1 ] && { "$QUILO" meta init "$road/job" >$quiet 2>"$road/err" || ok=0; }
+  if [ $ok = 1 ]; then
+    # A page file of "Main" lines, longer than the tree: saving over it keeps a backup.
+    local nodes; nodes=$("$QUILO" pages "$road/job" --tab "$tab1" 2>/dev/null | wc -l)
+    { printf '\xff\xfe'; for i in $(seq 1 $((nodes + 3))); do printf 'Main\r\n'; done | iconv -f UTF-8 -t UTF-16LE; } \
+      > "$road/job/${tab1}_pageinfo.txt"
+    cp -r "$road/job" "$road/edited"
+    "$QUILO" meta set "$road/edited" --tab "$tab1" --article 1 mt_lang=영어 >$quiet 2>"$road/err" || ok=0
+    LC_ALL=C sed -i 's/^updated=N/updated=Y/' "$road/edited/vuxinfo.ini"
+  fi
+  if [ $ok = 0 ]; then echo "road: preparing the demo job failed: $(tail -n 3 "$road/err" | tr '\n' ' ')"; return 1; fi
+  touch "$road/done"
+}
+
+# Keyword tabs of the demo job, as the meta files name them.
+meta_files() { (cd "$WORK/road/job" && ls -- *.kwd) | sed "s|^|job/|; s/\$/|$1/"; }
+
+prepare_category() { demo_road && cp -r "$WORK/road/job" "$1/job"; }
+run_category() { exec "$QUILO" categories "$1/job" --tab "$tab1" --set "1=기타/역사"; }
+files_category() { echo "job/${tab1}_category.txt|"; }
+
+prepare_page() { demo_road && cp -r "$WORK/road/job" "$1/job"; }
+run_page() { exec "$QUILO" pages "$1/job" --tab "$tab1" --by-title; }
+files_page() { echo "job/${tab1}_pageinfo.txt|"; }
+
+prepare_meta() { demo_road && cp -r "$WORK/road/job" "$1/job"; }
+run_meta() { exec "$QUILO" meta set "$1/job" --tab "$tab1" --article 1 mt_lang=한국어; }
+files_meta() { echo "job/$tab1.kwd|.bak"; }
+
+prepare_metainit() { demo_road && cp -r "$WORK/road/edited" "$1/job"; }
+run_metainit() { exec "$QUILO" meta init "$1/job"; }
+files_metainit() { meta_files .bak; echo "job/vuxinfo.ini|"; }
+
 # ---- checks -------------------------------------------------------------------------------
 
 # Every rewritten file is its old or its new complete version, and once it is the new one the
@@ -89,6 +152,7 @@ check_files() {
     if [ ! -e "$cur" ]; then echo "$op: $rel is gone"; return 1; fi
     if cmp -s "$cur" "$old/$rel"; then continue; fi
     if ! cmp -s "$cur" "$ref/$rel" && ! cmp -s "$cur" "${ref%/ref}/mid/$rel" 2>/dev/null; then echo "$op: $rel is neither the old nor the new version"; return 1; fi
+    [ -z "$suffix" ] && continue
     found=0
     if [[ $suffix == .* ]]; then
       for b in "$cur".[0-9][0-9][0-9]"$suffix"; do cmp -s "$b" "$old/$rel" && found=1; done

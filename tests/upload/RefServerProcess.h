@@ -11,6 +11,8 @@ public:
     static QString Seed() { return qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/server"; }
     static QString Binary() { return qEnvironmentVariable("QUILO_BINARY_DIR") + "/refserver/quilo-server"; }
     static bool Built() { return QFile::exists(Binary()); }
+    // The server's data folder, for its administration commands.
+    QString DataPath() const { return m_data.path(); }
 
     // The base URL once the server listens; empty (with `log`) when it did not come up.
     QString Start(QString* log = nullptr)

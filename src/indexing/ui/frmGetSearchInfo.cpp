@@ -10,6 +10,7 @@
 #include "shell/ui/WindowRegistry.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QFileInfo>
@@ -26,6 +27,34 @@
 
 static WindowRegistrar reg(QStringLiteral("frmGetSearchInfo"), WindowKind::Modal,
                            [](QWidget* parent) -> QWidget* { return new TfrmGetSearchInfo(parent); });
+
+namespace {
+
+// Passes the fetch's messages on, except once the operator has stopped it: the "no server"
+// message would then only report his own stop back to him.
+class QuietOnceStopped : public Interaction {
+public:
+    QuietOnceStopped(Interaction& inner, const bool& stopped)
+        : m_inner(inner)
+        , m_stopped(stopped)
+    {
+    }
+    void ShowInfo(const QString& text) override
+    {
+        if (!m_stopped)
+            m_inner.ShowInfo(text);
+    }
+    bool AskYesNo(const QString& text) override { return !m_stopped && m_inner.AskYesNo(text); }
+    void Report(const QString& line) override { m_inner.Report(line); }
+    void Progress(int bar, qint64 position, qint64 maximum) override { m_inner.Progress(bar, position, maximum); }
+    void Status(int slot, const QString& text) override { m_inner.Status(slot, text); }
+
+private:
+    Interaction& m_inner;
+    const bool& m_stopped;
+};
+
+} // namespace
 
 static QTableWidget* MakeGrid(QWidget* parent, const char* name, const QString& second)
 {
@@ -164,6 +193,26 @@ TfrmGetSearchInfo::TfrmGetSearchInfo(QWidget* parent)
 
 TfrmGetSearchInfo::~TfrmGetSearchInfo() = default;
 
+void TfrmGetSearchInfo::reject()
+{
+    if (m_busy) {
+        m_cancelPending = true;
+        m_http->Abort();
+        return;
+    }
+    QDialog::reject();
+}
+
+void TfrmGetSearchInfo::closeEvent(QCloseEvent* event)
+{
+    if (m_busy) {
+        event->ignore();
+        reject();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
 void TfrmGetSearchInfo::setInteraction(Interaction* ui)
 {
     m_ui = ui ? ui : m_ownUi;
@@ -236,10 +285,19 @@ bool TfrmGetSearchInfo::Download()
     static const TVUX_codes noCodes;
     btnReload->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_busy = true;
+    m_cancelPending = false;
+    QuietOnceStopped ui(*m_ui, m_cancelPending);
     const KeywordFetchResult r = FetchKeywordDefinitions(myLIB.Jobs, myLIB.LoginID, myLIB.LoginPW,
-                                                         codes ? *codes : noCodes, m_post, *m_ui);
+                                                         codes ? *codes : noCodes, m_post, ui);
+    m_busy = false;
     QApplication::restoreOverrideCursor();
     btnReload->setEnabled(true);
+    if (m_cancelPending) {
+        m_cancelPending = false;
+        QDialog::reject();
+        return false;
+    }
     if (r.status == KeywordFetch::NotLoggedIn) {
         reject();
         return false;

@@ -28,7 +28,15 @@ public:
 
     bool isInit = false;
     bool started() const { return m_started; }
+    // A request to the server is waiting.
+    bool busy() const { return m_busy; }
 
+public slots:
+    // Esc, the close button and the window's close box: while a request waits it is stopped
+    // first, and the window closes once the fetch has returned.
+    void reject() override;
+
+public:
     QWidget* PanelTop = nullptr;
     QLabel* LabelGoodsName = nullptr;
     QLabel* LabelPID = nullptr;
@@ -49,6 +57,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -66,4 +75,6 @@ private:
     THttpClient* m_http = nullptr;
     FormPostFn m_post;
     bool m_started = false;
+    bool m_busy = false;
+    bool m_cancelPending = false;
 };

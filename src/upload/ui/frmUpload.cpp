@@ -229,7 +229,15 @@ TfrmUpload::~TfrmUpload()
 {
     m_cancelUpload = true;
     m_waitCounter = 0;
+    AbortRequests();
     StopAndWaitWorker();
+}
+
+void TfrmUpload::AbortRequests()
+{
+    QMutexLocker lock(&m_requestsLock);
+    for (THttpClient* client : std::as_const(m_requests))
+        client->Abort();
 }
 
 void TfrmUpload::showEvent(QShowEvent* event)
@@ -412,6 +420,24 @@ void TfrmUpload::btnUploadClick()
         THttpClient files;
         forms.SetBaseURL(baseUrl);
         files.SetBaseURL(baseUrl);
+        // Known to the window for as long as they live, so that a cancel can abort their wait.
+        struct Registered {
+            TfrmUpload* w;
+            Registered(TfrmUpload* window, THttpClient* a, THttpClient* b)
+                : w(window)
+            {
+                QMutexLocker lock(&w->m_requestsLock);
+                w->m_requests = {a, b};
+            }
+            ~Registered()
+            {
+                QMutexLocker lock(&w->m_requestsLock);
+                w->m_requests.clear();
+            }
+        } registered(this, &forms, &files);
+        // A cancel that came before the clients were known finds them here.
+        if (m_cancelUpload.load())
+            AbortRequests();
         THttpUploadTransport wire(forms, files);
         TUploadLog log(logFolder);
         TLoggingTransport logged(wire, log);
@@ -503,9 +529,11 @@ void TfrmUpload::btnCancel1Click()
         return;
     m_cancelUpload = true;
     if (m_worker) {
-        // The run stops at its next check; the window goes when it has.
+        // The run stops at its next check, or at once when a request waits; the window goes
+        // when it has.
         m_closeAfterRun = true;
         m_ui->RequestStop();
+        AbortRequests();
         return;
     }
     TWorkerDialog::reject();

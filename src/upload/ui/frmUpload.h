@@ -7,10 +7,13 @@
 #include "upload/UploadCheck.h"
 
 #include <QDateTime>
+#include <QList>
+#include <QMutex>
 #include <atomic>
 #include <functional>
 
 class QCheckBox;
+class THttpClient;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -83,6 +86,9 @@ private:
     // On the worker thread: the 60-second wait with its panel; false when the operator stopped it.
     bool WaitForServer();
     void DelayTimerTimer();
+    // Stops the request the run is waiting on: a silent server would otherwise hold the run (and
+    // the window, which closes only after it) for good.
+    void AbortRequests();
 
     TJobDefine m_job;
     TUploadCheck m_check;
@@ -94,4 +100,7 @@ private:
     std::atomic<int> m_waitCounter{0};
     std::atomic<bool> m_cancelSending{false};
     std::atomic<bool> m_cancelUpload{false};
+    // The run's clients while it lives on the worker thread.
+    QMutex m_requestsLock;
+    QList<THttpClient*> m_requests;
 };

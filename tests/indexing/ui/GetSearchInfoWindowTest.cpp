@@ -1,3 +1,4 @@
+#include "common/SilentServer.h"
 #include "common/TestSupport.h"
 #include "indexing/KeywordDefinitions.h"
 #include "indexing/ui/frmGetSearchInfo.h"
@@ -17,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <functional>
 
 namespace {
 
@@ -160,6 +163,47 @@ TEST_F(GetSearchInfoWindow, FetchesAtStartAndShowsEachTab)
     EXPECT_TRUE(w->isVisible());
     w->Button1->click();
     EXPECT_FALSE(w->PanelError->isVisible());
+}
+
+// The fetch waits on the server without a time-out: the close button, Esc and the close box stop
+// it, the window closes without a message about the server, and keywords.txt stays as it was.
+TEST_F(GetSearchInfoWindow, StopsAFetchTheServerNeverAnswers)
+{
+    SilentServer silent;
+    qputenv("QUILO_SERVER_URL", silent.BaseURL().toUtf8());
+    ASSERT_TRUE(WriteTextLines(File(), kDefinitions));
+    const QByteArray before = ReadBytes(File());
+    const struct {
+        const char* name;
+        std::function<void(TfrmGetSearchInfo&)> stop;
+    } cases[] = {
+        {"close button", [](TfrmGetSearchInfo& w) { w.btnCancel->click(); }},
+        {"Esc", [](TfrmGetSearchInfo& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
+        {"close box", [](TfrmGetSearchInfo& w) { w.close(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.infos.clear();
+        ui.questions.clear();
+        TfrmGetSearchInfo w; // the real client, against the silent server
+        w.setInteraction(&ui);
+        w.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.started() && !w.Timer1->isActive(); }, 20000));
+        StopWhileWaiting stop(silent, [&] {
+            EXPECT_TRUE(w.busy());
+            c.stop(w);
+        });
+        w.btnReload->click(); // "replace the file?" Yes; returns once the fetch has ended
+        EXPECT_TRUE(stop.stopped);
+        EXPECT_FALSE(stop.late) << "the request went on after the stop";
+        EXPECT_FALSE(w.busy());
+        EXPECT_FALSE(w.isVisible());
+        EXPECT_EQ(w.result(), QDialog::Rejected);
+        EXPECT_EQ(ui.questions, QStringList{MsgKeywordsExists});
+        EXPECT_TRUE(ui.infos.isEmpty()) << ui.infos.join('/').toStdString();
+        EXPECT_EQ(ReadBytes(File()), before);
+    }
+    qunsetenv("QUILO_SERVER_URL");
 }
 
 TEST_F(GetSearchInfoWindow, StartsFromTheFileAndReportsItsFaults)

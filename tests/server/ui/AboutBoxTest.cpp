@@ -1,3 +1,4 @@
+#include "common/SilentServer.h"
 #include "common/TestSupport.h"
 #include "server/FakeServer.h"
 #include "server/ui/AboutBox.h"
@@ -13,6 +14,8 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -71,6 +74,32 @@ TEST(AboutBox, SilentWithoutServer)
     QTest::qWait(200);
     EXPECT_FALSE(box.findChild<QWidget*>("PanelUpdate")->isVisible());
     EXPECT_TRUE(box.isVisible());
+    qunsetenv("QUILO_SERVER_URL");
+}
+
+// The version check has no time-out: OK, Esc and the close box end it and the box closes.
+TEST(AboutBox, ClosesWhileTheServerIsSilent)
+{
+    SilentServer silent;
+    qputenv("QUILO_SERVER_URL", silent.BaseURL().toUtf8());
+    const struct {
+        const char* name;
+        std::function<void(TAboutBox&)> stop;
+    } cases[] = {
+        {"OK", [](TAboutBox& b) { b.findChild<QPushButton*>("OKButton")->click(); }},
+        {"Esc", [](TAboutBox& b) { QTest::keyClick(&b, Qt::Key_Escape); }},
+        {"close box", [](TAboutBox& b) { b.close(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TAboutBox box;
+        StopWhileWaiting stop(silent, [&] { c.stop(box); });
+        box.show();
+        QTRY_VERIFY_WITH_TIMEOUT(stop.stopped && !box.isVisible(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(silent.Open(), 0, 10000);
+        EXPECT_FALSE(stop.late) << "the request went on after the box closed";
+        EXPECT_FALSE(box.findChild<QWidget*>("PanelUpdate")->isVisible());
+    }
     qunsetenv("QUILO_SERVER_URL");
 }
 

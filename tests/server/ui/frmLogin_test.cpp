@@ -1,3 +1,4 @@
+#include "common/SilentServer.h"
 #include "common/TestSupport.h"
 #include "controls/ui/EditPlus.h"
 #include "jobs/JobDefine.h"
@@ -22,6 +23,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -121,26 +125,60 @@ TEST_F(LoginWindowTest, RefusalsKeepTheDialogOpen)
     EXPECT_EQ(dlg.result(), TfrmLogin::ResultCancel);
 }
 
-TEST_F(LoginWindowTest, CancelWhileTheServerIsSilent)
+// The login and the column file download wait on the server without a time-out: the window's
+// cancel, Esc and close box stop the wait, the dialog closes, and the files stay as they were.
+TEST_F(LoginWindowTest, StoppedWhileTheServerIsSilent)
 {
-    server.Clear();
-    FakeReply silent;
-    silent.mode = FakeReply::Silent;
-    server.On("/ASP/vx__use_staff.asp", silent);
-    TfrmLogin dlg;
-    dlg.show();
-    dlg.eID->setText("kim");
-    dlg.ePw->setText("pw");
-    BoxCloser boxes;
-    QTimer::singleShot(100, &dlg, [&] {
-        EXPECT_TRUE(dlg.Busy());
-        EXPECT_FALSE(dlg.btnLogin->isEnabled());
-        dlg.btnExit->click();
-    });
-    dlg.btnLogin->click();
-    EXPECT_TRUE(boxes.texts.isEmpty());
-    EXPECT_FALSE(dlg.isVisible());
-    EXPECT_EQ(dlg.result(), TfrmLogin::ResultCancel);
+    SilentServer silent;
+    qputenv("QUILO_SERVER_URL", silent.BaseURL().toUtf8());
+    const QString metaInfo = MetaInfoFileName();
+    const struct {
+        const char* name;
+        bool login; // else the column file download
+        std::function<void(QDialog&)> stop;
+    } cases[] = {
+        {"login, cancel button", true, [](QDialog& d) { static_cast<TfrmLogin&>(d).btnExit->click(); }},
+        {"login, Esc", true, [](QDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+        {"login, close box", true, [](QDialog& d) { d.close(); }},
+        {"column file, Esc", false, [](QDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+        {"column file, close box", false, [](QDialog& d) { d.close(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(BookInfoFileName(), "OLD\r\n");
+        WriteBytes(CodeTableFileName(), "OLD\r\n");
+        QFile::remove(metaInfo);
+        BoxCloser boxes;
+        std::unique_ptr<QDialog> dlg;
+        if (c.login) {
+            auto* login = new TfrmLogin;
+            dlg.reset(login);
+            login->show();
+            login->eID->setText("kim");
+            login->ePw->setText("pw");
+            StopWhileWaiting stop(silent, [&] { c.stop(*dlg); });
+            login->btnLogin->click(); // returns once the request has ended
+            EXPECT_TRUE(stop.stopped);
+            EXPECT_FALSE(stop.late) << "the request went on after the stop";
+            EXPECT_EQ(dlg->result(), TfrmLogin::ResultCancel);
+        } else {
+            dlg.reset(new TfrmGetMetaInfo(metaInfo));
+            StopWhileWaiting stop(silent, [&] { c.stop(*dlg); });
+            EXPECT_EQ(dlg->exec(), QDialog::Rejected);
+            EXPECT_TRUE(stop.stopped);
+            EXPECT_FALSE(stop.late) << "the request went on after the stop";
+            EXPECT_FALSE(QFile::exists(metaInfo));
+        }
+        EXPECT_FALSE(dlg->isVisible());
+        EXPECT_FALSE(myLIB.IsLoggedIn());
+        EXPECT_EQ(ReadBytes(BookInfoFileName()), QByteArray("OLD\r\n"));
+        EXPECT_EQ(ReadBytes(CodeTableFileName()), QByteArray("OLD\r\n"));
+        if (c.login) {
+            EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('/').toStdString();
+        }
+    }
+    QFile::remove(BookInfoFileName());
+    QFile::remove(CodeTableFileName());
 }
 
 TEST_F(LoginWindowTest, RegisteredRunners)

@@ -1,3 +1,4 @@
+#include "common/SilentServer.h"
 #include "common/TestSupport.h"
 #include "common/WindowTestSupport.h"
 #include "server/VUX_codes.h"
@@ -232,6 +233,35 @@ TEST_F(UploadWindow, CancelDuringTheWaitClosesTheWindowOnlyWhenTheRunHasEnded)
     EXPECT_FALSE(w.isRunning());
     EXPECT_EQ(boxes.texts, (QStringList{"전송을 취소합니까?", "전송을 취소합니까?"}));
     EXPECT_TRUE(Has(w, "전송이 중지되었습니다."));
+}
+
+// A server that takes the start message and never answers: the cancel button and Esc (answered
+// Yes) end the waiting request, and the window closes once the run has stopped.
+TEST_F(UploadWindow, CancelEndsARequestTheServerNeverAnswers)
+{
+    SilentServer silent;
+    qputenv("QUILO_SERVER_URL", silent.BaseURL().toUtf8());
+    const struct {
+        const char* name;
+        std::function<void(TfrmUpload&)> stop;
+    } cases[] = {
+        {"cancel button", [](TfrmUpload& w) { w.btnCancel1->click(); }},
+        {"Esc", [](TfrmUpload& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        BoxAnswerer boxes; // "전송을 취소합니까?": Yes
+        TfrmUpload w;
+        w.show();
+        ASSERT_TRUE(WaitFor([&] { return w.PanelReady->isVisible(); }));
+        StopWhileWaiting stop(silent, [&] { c.stop(w); });
+        w.btnUpload->click();
+        ASSERT_TRUE(WaitFor([&] { return stop.stopped && !w.isVisible(); }, 15000)) << w.eMsg->toPlainText().toStdString();
+        EXPECT_FALSE(stop.late) << "the request went on after the cancel";
+        EXPECT_FALSE(w.isRunning());
+        EXPECT_EQ(boxes.texts, QStringList{"전송을 취소합니까?"});
+        EXPECT_TRUE(Has(w, "전송이 중지되었습니다."));
+    }
 }
 
 TEST_F(UploadWindow, StaleMetaFileBlocksTheUpload)
