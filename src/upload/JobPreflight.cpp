@@ -2,6 +2,7 @@
 
 #include "articles/ArticleIndex.h"
 #include "shell/Interaction.h"
+#include "shell/Runtime.h"
 #include "shell/TextFile.h"
 #include "tagging/ImageLinks.h"
 #include "tagging/PageInfo.h"
@@ -286,7 +287,7 @@ QStringList ImageTagSources(const QStringList& lines)
 
 QString ImageSourceProblem(const QString& jobFolder, const QString& source)
 {
-    QString s = source.trimmed();
+    QString s = TrimBlanks(source);
     s.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (s.isEmpty())
         return QStringLiteral("이미지 태그에 src가 없습니다.");
