@@ -114,7 +114,8 @@ step check check "$JOB"
 [ "$(cat "$WORK/check.out")" = OK ] || fail "check did not say OK: $(cat "$WORK/check.out")"
 
 if [ -n "$KEEP" ]; then
-  cp -r "$JOB" "$KEEP/job" || fail "cannot copy the job to $KEEP"
+  # -a keeps the files' times: the check compares the meta result file with the article index.
+  cp -a "$JOB" "$KEEP/job" || fail "cannot copy the job to $KEEP"
   echo "prepared job kept in: $KEEP/job"
 fi
 
