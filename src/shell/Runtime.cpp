@@ -85,17 +85,6 @@ QString ElapsedText(const QDateTime& start, const QDateTime& now)
         .arg(secs % 60, 2, 10, QChar('0'));
 }
 
-QString BackupByRename(const QString& file, const QString& suffix)
-{
-    for (int n = 1; n <= 999; ++n) {
-        const QString name = file + '.' + QStringLiteral("%1").arg(n, 3, 10, QChar('0')) + suffix;
-        if (QFileInfo::exists(name))
-            continue;
-        return QFile::rename(file, name) ? name : QString();
-    }
-    return {};
-}
-
 QString BackupByLink(const QString& file, const QString& suffix)
 {
     if (!QFileInfo(file).isFile())

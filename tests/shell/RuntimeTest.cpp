@@ -67,19 +67,6 @@ TEST(Runtime, ElapsedTextDoesNotWrapHours)
     EXPECT_EQ(ElapsedText(start, start.addSecs(25 * 3600)), QStringLiteral("경과시간 25:00:00"));
 }
 
-TEST(Runtime, BackupByRenameTakesFirstFreeNumber)
-{
-    QTemporaryDir dir;
-    const QString file = dir.filePath("x.txt");
-    WriteBytes(file, "now");
-    WriteBytes(file + ".001.org", "1");
-    WriteBytes(file + ".002.org", "2");
-    EXPECT_EQ(BackupByRename(file, ".org"), file + ".003.org");
-    EXPECT_FALSE(QFile::exists(file));
-    EXPECT_EQ(ReadBytes(file + ".003.org"), "now");
-    EXPECT_EQ(BackupByRename(dir.filePath("missing.txt"), ".org"), QString());
-}
-
 // A program killed between backup and rewrite must not leave the name empty: the file stays in
 // place beside its backup, and the atomic rewrite then leaves the backup untouched.
 TEST(Runtime, BackupByLinkKeepsTheFileInPlace)
