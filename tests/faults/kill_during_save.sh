@@ -21,13 +21,7 @@ while [ $# -gt 0 ]; do
 done
 . "$SRC/tests/faults/lib.sh"
 OPS=${OPS:-$OPS_ALL}
-QUILO=$BIN/quilo
-DRIVER=${DRIVER_DIR:-$BIN/tests}/fault_driver
-[ -x "$DRIVER" ] || DRIVER=$BIN/fault_driver
-for b in "$QUILO" "$DRIVER"; do
-  [ -x "$b" ] || { echo "missing $b: build the targets quilo and fault_driver first" >&2; exit 2; }
-done
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+find_binaries
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/quilo-kill.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT

@@ -9,6 +9,18 @@
 # Needs QUILO (the quilo binary), DRIVER (fault_driver), SRC (the repository) and WORK (the
 # script's scratch folder); the index saves also need quilo-server beside quilo.
 
+# QUILO and DRIVER of the build in $BIN (the driver from $DRIVER_DIR when given); exits 2 when
+# one is not built.
+find_binaries() {
+  QUILO=$BIN/quilo
+  DRIVER=${DRIVER_DIR:-$BIN/tests}/fault_driver
+  [ -x "$DRIVER" ] || DRIVER=$BIN/fault_driver
+  for b in "$QUILO" "$DRIVER"; do
+    [ -x "$b" ] || { echo "missing $b: build the targets quilo and fault_driver first" >&2; exit 2; }
+  done
+  export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+}
+
 OPS_ALL="generate split merge article shrink category page meta metainit"
 TEMP_PATTERN='*.[A-Za-z0-9][A-Za-z0-9][A-Za-z0-9][A-Za-z0-9][A-Za-z0-9][A-Za-z0-9]'
 
