@@ -1,24 +1,32 @@
 #!/bin/bash
-# The whole road of the demo product on the command line: a fresh copy of examples/demo/job is
-# prepared step by step against a quilo-server child with the demo seed, checked and uploaded
-# twice (a new product, then an update); the server's readback must hold exactly what the job
-# sent, once, and the request logs must hold no password.
+# The whole road of a product on the command line: a fresh copy of a job folder (the demo job by
+# default) is prepared step by step against a quilo-server child with its seed, checked and
+# uploaded twice (a new product, then an update in which every linked tab is left without
+# connections); the server's readback must hold exactly what the job sent, once, and the request
+# logs must hold no password. The demo job gets what real books have and the demo lacks: a part
+# heading followed at once by its first section, and an inserted image two folders below img/.
 #
-#   bash scripts/whole-road.sh [--bin DIR] [--keep DIR]
+#   bash scripts/whole-road.sh [--bin DIR] [--keep DIR] [--job DIR --seed DIR]
 #
 # --bin DIR   the build folder with quilo and refserver/quilo-server ($QUILO_BIN, default build/)
 # --keep DIR  also leave the prepared job (after `check`, before the upload) in DIR/job and print
 #             its path, to open it in the desktop program
+# --job DIR   the job folder to copy (default examples/demo/job); its product must be in the seed
+# --seed DIR  the server seed (default examples/demo/server), with the login demo/demo
 # Exit status 0 when every step and every comparison passed, 1 otherwise, 2 for wrong usage.
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BIN=${QUILO_BIN:-$ROOT/build}
 KEEP=""
+SRC_JOB=$ROOT/examples/demo/job
+SEED=$ROOT/examples/demo/server
 while [ $# -gt 0 ]; do
   case $1 in
     --bin) [ $# -ge 2 ] || { echo "--bin needs a folder" >&2; exit 2; }; BIN=$2; shift 2 ;;
     --keep) [ $# -ge 2 ] || { echo "--keep needs a folder" >&2; exit 2; }; KEEP=$2; shift 2 ;;
-    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --job) [ $# -ge 2 ] || { echo "--job needs a folder" >&2; exit 2; }; SRC_JOB=$2; shift 2 ;;
+    --seed) [ $# -ge 2 ] || { echo "--seed needs a folder" >&2; exit 2; }; SEED=$2; shift 2 ;;
+    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
@@ -51,15 +59,43 @@ export QUILO_HOME=$WORK/home HOME=$WORK/home XDG_DATA_HOME=$WORK/home/.local/sha
 export XDG_CONFIG_HOME=$WORK/home/.config XDG_CACHE_HOME=$WORK/home/.cache
 mkdir -p "$QUILO_HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
 JOB=$WORK/job
-cp -r "$ROOT/examples/demo/job" "$JOB"
+cp -r "$SRC_JOB" "$JOB" || { echo "cannot copy the job $SRC_JOB" >&2; exit 2; }
 
 fail() {
   echo "FAILED: $*" >&2
   exit 1
 }
 
+# The job file, code page 949: "KEY=value" of one section.
+ini() { iconv -f CP949 -t UTF-8 "$JOB/vuxinfo.ini" | tr -d '\r' | awk -v sec="[$1]" '
+  /^\[/ { on = (toupper($0) == toupper(sec)); next }
+  on && index($0, "=") { print substr($0, 1, index($0, "=") - 1) "\t" substr($0, index($0, "=") + 1) }'; }
+PRODUCT=$(ini VUX | awk -F'\t' '$1 == "pID" { print $2 }')
+PNAME=$(ini VUX | awk -F'\t' '$1 == "pNAME" { print $2 }')
+SRCIMAGE=$(ini VUX | awk -F'\t' '$1 == "srcImage" { print $2 }')
+mapfile -t TABS < <(ini TABS | cut -f1)
+declare -A ARID FOLDER
+while IFS=$'\t' read -r t v; do ARID[$t]=$v; done < <(ini TABSID)
+while IFS=$'\t' read -r t v; do FOLDER[$t]=$v; done < <(ini TABS)
+mapfile -t LINKS < <(ini LINK)
+[ -n "$PRODUCT" ] && [ ${#TABS[@]} -gt 0 ] || fail "no product or tabs in $SRC_JOB/vuxinfo.ini"
+
+# UTF-16LE with byte-order mark and CR LF, as the program writes job files.
+write_utf16() { { printf '\xff\xfe'; sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE; } >"$1"; }
+if [ "$SRC_JOB" -ef "$ROOT/examples/demo/job" ]; then
+  mkdir -p "$JOB/img/maps/old"
+  cp "$JOB/img/maps/island_map.jpg" "$JOB/img/maps/old/harbour.jpg"
+  write_utf16 "$JOB/${FOLDER[본문]}/04_제3부.txt" <<'TEXT'
+<h1>제3부 포구의 기록</h1>
+<h2>제5장 안개목 포구</h2>
+안개목 포구에는 아침마다 물새섬으로 가는 배가 떠났다.
+<img src="img/maps/old/harbour.jpg" width="320" height="240">
+【그림】 옛 안개목 포구
+TEXT
+fi
+
 # --port 0: the server picks a free port and names it.
-"$SERVER_BIN" --data "$WORK/server" --port 0 --seed "$ROOT/examples/demo/server" >"$WORK/server.log" 2>&1 &
+"$SERVER_BIN" --data "$WORK/server" --port 0 --seed "$SEED" >"$WORK/server.log" 2>&1 &
 SERVER_PID=$!
 URL=""
 for _ in $(seq 100); do
@@ -89,25 +125,30 @@ utf16() { iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r'; }
 step login login
 step generate generate "$JOB" --after ". "
 step connect connect "$JOB" --auto
-step pages-본문 pages "$JOB" --tab 본문 --by-title
-step pages-번역 pages "$JOB" --tab 번역 --by-title
-step tree-본문 tree "$JOB" --tab 본문
-step tree-번역 tree "$JOB" --tab 번역
-
-# Source images: every article of 본문 gets a range of the page scans, in order.
-mapfile -t SCANS < <(cd "$JOB/images" && ls -1 | grep -i '\.jpg$' | LC_ALL=C sort)
-NODES=$(wc -l <"$WORK/tree-본문.out")
-ARTICLES=$((NODES - 1))
-SETS=()
-for ((k = 1; k <= ARTICLES; k++)); do
-  first=$(((k - 1) * ${#SCANS[@]} / ARTICLES))
-  last=$((k * ${#SCANS[@]} / ARTICLES - 1))
-  [ "$last" -lt "$first" ] && last=$first
-  SETS+=(--set "$k=${SCANS[$first]},${SCANS[$last]}")
+TABARGS=()
+for tab in "${TABS[@]}"; do
+  step "pages-$tab" pages "$JOB" --tab "$tab" --by-title
+  step "tree-$tab" tree "$JOB" --tab "$tab"
+  TABARGS+=(--tab "$tab")
 done
-step image-links image-links "$JOB" --tab 본문 "${SETS[@]}"
+
+# Source images: every article of the first tab gets a range of the page scans, in order.
+SCANS=()
+[ "$SRCIMAGE" = Y ] && [ -d "$JOB/images" ] && mapfile -t SCANS < <(cd "$JOB/images" && ls -1 | grep -i '\.jpg$' | LC_ALL=C sort)
+if [ ${#SCANS[@]} -gt 0 ]; then
+  NODES=$(wc -l <"$WORK/tree-${TABS[0]}.out")
+  ARTICLES=$((NODES - 1))
+  SETS=()
+  for ((k = 1; k <= ARTICLES; k++)); do
+    first=$(((k - 1) * ${#SCANS[@]} / ARTICLES))
+    last=$((k * ${#SCANS[@]} / ARTICLES - 1))
+    [ "$last" -lt "$first" ] && last=$first
+    SETS+=(--set "$k=${SCANS[$first]},${SCANS[$last]}")
+  done
+  step image-links image-links "$JOB" --tab "${TABS[0]}" "${SETS[@]}"
+fi
 step keywords keywords fetch "$JOB"
-step categories categories "$JOB" --tab 본문 --tab 번역 --set "1=기타/역사"
+step categories categories "$JOB" "${TABARGS[@]}" --set "1=기타/역사"
 step extract extract "$JOB"
 step meta meta init "$JOB"
 step check check "$JOB"
@@ -119,16 +160,16 @@ if [ -n "$KEEP" ]; then
   echo "prepared job kept in: $KEEP/job"
 fi
 
-show() { "$SERVER_BIN" admin --data "$WORK/server" product-show 9001 >"$WORK/$1.show" || fail "product-show"; }
+show() { "$SERVER_BIN" admin --data "$WORK/server" product-show "$PRODUCT" >"$WORK/$1.show" || fail "product-show"; }
 
 # What the job says the server must hold, in the readback's own line format.
 expected() {
   local tab arid
-  for tab in 본문 번역; do
-    arid=$([ "$tab" = 본문 ] && echo 101 || echo 102)
+  for tab in "${TABS[@]}"; do
+    arid=${ARID[$tab]}
     # Tab header, then per node: content number (page file), page number, title (a page node
     # carries its parent's title).
-    printf 'record\t%s\t1\t1\t1\t데모 도서 %s\n' "$arid" "$tab"
+    printf 'record\t%s\t1\t1\t1\t%s %s\n' "$arid" "$PNAME" "$tab"
     paste <(cut -f2,3 "$WORK/pages-$tab.out") <(cut -f2,5- "$WORK/tree-$tab.out") |
       awk -F'\t' -v arid="$arid" '
         { kind[NR-1] = $1; content[NR-1] = $2; depth[NR-1] = $3; title[NR-1] = $4 }
@@ -147,9 +188,15 @@ imagelinks() { grep '^imagelink' "$WORK/$1.show" | cut -f2,3,5 | sort; }
 files() { grep '^file' "$WORK/$1.show" | cut -f2-4,6 | sort; }
 
 expected_tablinks() {
-  utf16 "$JOB/번역_connect.txt" | awk -v OFS='\t' '$0 != "-" { print "102", NR, NR - 1, "101", $0 + 1, $0 }' | sort
+  local tab linked
+  for pair in "${LINKS[@]}"; do
+    IFS=$'\t' read -r tab linked <<<"$pair"
+    utf16 "$JOB/${tab}_connect.txt" |
+      awk -v OFS='\t' -v from="${ARID[$tab]}" -v to="${ARID[$linked]}" '$0 != "-" { print from, NR, NR - 1, to, $0 + 1, $0 }'
+  done | sort
 }
 expected_imagelinks() {
+  [ ${#SCANS[@]} -gt 0 ] || return 0
   awk -F'\t' 'NR > 1 && $1 != "unused:" && $2 != "-" && $3 != "-" && $1 ~ /^[0-9]+$/ { print $1 "\t" $2 "\t" $3 }' \
     "$WORK/image-links.out" | while IFS=$'\t' read -r node from to; do
     list=""
@@ -158,14 +205,15 @@ expected_imagelinks() {
       [[ "$s" > "$to" ]] && break
       list+="${list:+|}images/$s"
     done
-    printf '101\t%s\t%s\n' "$node" "$list"
+    printf '%s\t%s\t%s\n' "${ARID[${TABS[0]}]}" "$node" "$list"
   done | sort
 }
 expected_files() {
   (
     cd "$JOB" || exit 1
-    for f in images/*.jpg images/*.JPG img/*.jpg img/*.JPG img/*/*.jpg img/*/*.JPG; do
-      [ -f "$f" ] || continue
+    # Page scans when the product has them, inserted images at any depth; hidden entries stay out.
+    { [ "$SRCIMAGE" = Y ] && [ -d images ] && find images -maxdepth 1 -type f -iname '*.jpg' ! -name '.*'
+      [ -d img ] && find img -name '.*' -prune -o -type f -iname '*.jpg' -print; } | while IFS= read -r f; do
       case $f in
         images/*) folder=img ;;
         *) folder=$(dirname "$f") ;;
@@ -205,7 +253,7 @@ verify() { # SHOW-NAME
 run_line() { grep '^run' "$WORK/$1.show" | cut -f3,4; }
 
 # First upload: a new product, every tab, images and logs on.
-step upload1 upload "$JOB" --arid 101 --log --wait 5
+step upload1 upload "$JOB" --arid "${ARID[${TABS[0]}]}" --log --wait 5
 tail -n 1 "$WORK/upload1.out" | grep -qx '전송이 완료되었습니다.' || fail "first upload did not complete"
 grep -qx '새로운 제품 데이터를 업로드합니다.' "$WORK/upload1.out" || fail "first upload was not a new product"
 show first
@@ -220,7 +268,7 @@ LEAKS=$(grep -rn -- "$QUILO_PW" "$JOB/log" | tr -d '\r' | grep -v ":id=$QUILO_ID
 [ -z "$LEAKS" ] || fail "the password is in the logs: $LEAKS"
 
 # An update without a note stops before anything is sent.
-if "$QUILO" upload "$JOB" --arid 101 --wait 5 >"$WORK/upload2.out" 2>"$WORK/upload2.err"; then
+if "$QUILO" upload "$JOB" --arid "${ARID[${TABS[0]}]}" --wait 5 >"$WORK/upload2.out" 2>"$WORK/upload2.err"; then
   fail "an update without --note completed"
 fi
 grep -qx '데이터 업로드를 취소했습니다.' "$WORK/upload2.out" || fail "the update without a note was not cancelled"
@@ -228,8 +276,16 @@ echo "ok: quilo upload without --note stopped at the update"
 show cancelled
 [ "$(records cancelled)" = "$(records first)" ] || fail "the cancelled update changed the records"
 
+# The update leaves every linked tab without connections: the server must take the empty tab
+# link record as "nothing to link" and drop the first run's links.
+for pair in "${LINKS[@]}"; do
+  tab=${pair%%$'\t'*}
+  utf16 "$JOB/${tab}_connect.txt" | sed 's/.*/-/' | write_utf16 "$JOB/${tab}_connect.txt.new" &&
+    mv "$JOB/${tab}_connect.txt.new" "$JOB/${tab}_connect.txt" || fail "cannot clear ${tab}_connect.txt"
+done
+
 # The update with a note replaces everything, once.
-step upload3 upload "$JOB" --arid 101 --log --wait 5 --note "두 번째 업로드"
+step upload3 upload "$JOB" --arid "${ARID[${TABS[0]}]}" --log --wait 5 --note "두 번째 업로드"
 tail -n 1 "$WORK/upload3.out" | grep -qx '전송이 완료되었습니다.' || fail "the update did not complete"
 show second
 [ "$(run_line second)" = $'UPDATE\tcompleted' ] || fail "second run: $(run_line second)"
@@ -241,10 +297,10 @@ verify second
 count() { grep -c "^$1" "$WORK/second.show"; }
 echo
 echo "whole road passed"
-for tab in 본문 번역; do
+for tab in "${TABS[@]}"; do
   echo "  $tab: $(($(wc -l <"$WORK/tree-$tab.out") - 1)) articles + header on the server"
 done
-echo "  tab links: $(count tablink), image links: $(count imagelink), files: $(count file) ($(grep '^counts' "$WORK/second.show" | cut -f7))"
+echo "  tab links: first run $(grep -c '^tablink' "$WORK/first.show"), update $(count tablink), image links: $(count imagelink), files: $(count file) ($(grep '^counts' "$WORK/second.show" | cut -f7))"
 echo "  first run INSERT, second run UPDATE with note; records replaced, none held twice"
 echo "  request logs: $LOGS, no password in them"
 [ -n "$KEEP" ] && echo "  prepared job: $KEEP/job"
