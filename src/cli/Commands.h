@@ -40,6 +40,9 @@ struct TJobDefine;
 // Loads the job of the folder named on the command line; tells why on stderr when it is no job folder.
 bool OpenJobFolder(const QString& folderArg, TJobDefine& job);
 
+// Loads the job of JOBDIR and finds the tab named `tabName`; -1 after telling why.
+int OpenArticleJobTab(const QString& folderArg, const QString& tabName, TJobDefine& job);
+
 // The rule of every command: stdout carries its result and nothing else, so scripts can read and
 // compare it; messages, message-pane lines, progress and file names go to stderr; the exit status
 // says whether it worked. Both write UTF-8 with LF line ends.

@@ -7,7 +7,6 @@
 #include "shell/Interaction.h"
 #include "tagging/ImageLinks.h"
 
-int OpenArticleJobTab(const QString& folderArg, const QString& tabName, TJobDefine& job);
 
 namespace {
 

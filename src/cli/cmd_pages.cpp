@@ -6,7 +6,6 @@
 #include "shell/Interaction.h"
 #include "tagging/PageInfo.h"
 
-int OpenArticleJobTab(const QString& folderArg, const QString& tabName, TJobDefine& job);
 
 static int RunPages(const QStringList& args)
 {

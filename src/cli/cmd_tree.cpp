@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-// Loads the job of JOBDIR and finds tab NAME; prints the reason and returns -1 otherwise.
 int OpenArticleJobTab(const QString& folderArg, const QString& tabName, TJobDefine& job)
 {
     if (!OpenJobFolder(folderArg, job))

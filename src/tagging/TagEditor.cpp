@@ -124,7 +124,9 @@ bool WordChar(QChar c)
     return c.isLetterOrNumber() || c == u'_' || c.isMark();
 }
 
-bool WholeWordAt(const QString& text, qsizetype at, qsizetype length)
+} // namespace
+
+bool IsWholeWordAt(const QString& text, qsizetype at, qsizetype length)
 {
     if (at > 0 && WordChar(text[at - 1]))
         return false;
@@ -132,15 +134,13 @@ bool WholeWordAt(const QString& text, qsizetype at, qsizetype length)
     return end >= text.size() || !WordChar(text[end]);
 }
 
-} // namespace
-
 qsizetype FindInText(const QString& text, const QString& what, qsizetype selStart, qsizetype selEnd,
                      const TFindOptions& options)
 {
     if (what.isEmpty())
         return -1;
     const Qt::CaseSensitivity cs = options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    auto accepted = [&](qsizetype at) { return !options.wholeWord || WholeWordAt(text, at, what.size()); };
+    auto accepted = [&](qsizetype at) { return !options.wholeWord || IsWholeWordAt(text, at, what.size()); };
     if (options.down) {
         for (qsizetype at = text.indexOf(what, qMax<qsizetype>(selEnd, 0), cs); at >= 0;
              at = text.indexOf(what, at + 1, cs))

@@ -64,6 +64,9 @@ struct TFindOptions {
     bool down = true;
 };
 
+// No letter, digit or underscore right before `at` or right after the span: a whole word.
+bool IsWholeWordAt(const QString& text, qsizetype at, qsizetype length);
+
 // Down: the first match at or after `selEnd`. Up: the last match that begins before `selStart`.
 // -1 when there is none (or nothing to look for).
 qsizetype FindInText(const QString& text, const QString& what, qsizetype selStart, qsizetype selEnd,
