@@ -32,6 +32,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("VUX - Quilo Maker"));
     QApplication::setApplicationVersion(QStringLiteral(QUILO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quilo-maker"));
+    QApplication::setWindowIcon(ProgramIcon());
 
     // The operators read Korean: the toolkit's own buttons and dialogs ("예", "아니요") too.
     QTranslator qtKorean;

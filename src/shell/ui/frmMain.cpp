@@ -165,12 +165,20 @@ QLabel* MakePanel(const QString& name, const QString& text, QWidget* parent)
 
 } // namespace
 
+QIcon ProgramIcon()
+{
+    QIcon builtIn;
+    for (const char* size : {"48", "64", "128", "256"})
+        builtIn.addFile(QStringLiteral(":/icons/quilo-maker-%1.png").arg(QLatin1StringView(size)));
+    return QIcon::fromTheme(QStringLiteral("quilo-maker"), builtIn);
+}
+
 TfrmMain::TfrmMain(QWidget* parent)
     : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("VUX - Quilo Maker"));
-    setWindowIcon(StepIcon(QStringLiteral("Q"), QColor(0x2f, 0x6d, 0xb5)));
+    setWindowIcon(ProgramIcon());
     resize(1024, 730);
 
     ChooseFolder = [](QWidget* parent, const QString& caption, const QString& start) {

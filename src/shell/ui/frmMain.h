@@ -3,6 +3,7 @@
 // step. It only coordinates; the steps are windows registered by name (WindowRegistry.h).
 
 #include <QList>
+#include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
@@ -24,6 +25,10 @@ inline const QString NotReadyMessage = QStringLiteral("이 기능은 아직 준�
 // the "프로그램을 종료합니까?" question, but child windows with unsaved work are still asked (one
 // that keeps its work keeps the program running).
 void TerminateProgram(QWidget* from);
+
+// The program's icon: the one the package installs into the icon theme, else the same pictures
+// built into the program (a run from the build folder).
+QIcon ProgramIcon();
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT

@@ -175,6 +175,14 @@ TEST_F(MainWindowTest, ActionsMenusAndToolBarInOrder)
     EXPECT_EQ(jobMenu, QStringList({"새 작업 시작", "기존 작업 열기", "작업 정보 보기 / 변경"}));
 }
 
+TEST_F(MainWindowTest, WindowIconIsTheProgramsOwnWithoutAnIconTheme)
+{
+    // No icon theme holds the program here: the pictures built into it are used.
+    const QList<QSize> sizes = win->windowIcon().availableSizes();
+    EXPECT_TRUE(sizes.contains(QSize(48, 48)) && sizes.contains(QSize(256, 256)));
+    EXPECT_EQ(win->windowIcon().pixmap(48).toImage(), QImage(":/icons/quilo-maker-48.png").convertToFormat(QImage::Format_ARGB32_Premultiplied));
+}
+
 TEST_F(MainWindowTest, ShowJobInfoEnablesByJobImagesAndLinks)
 {
     struct Case {
