@@ -6,8 +6,8 @@
 #include <QHash>
 #include <QTemporaryFile>
 #include <QXmlStreamReader>
+#include <unzip.h>
 #include <xlsxwriter.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -135,114 +135,37 @@ namespace {
 
 const QString MsgNotWorkbook = QStringLiteral("엑셀 파일이 아니거나 손상되었습니다.");
 
-quint32 Le(const uchar* p, int n)
-{
-    quint32 v = 0;
-    for (int i = n - 1; i >= 0; --i)
-        v = (v << 8) | p[i];
-    return v;
-}
-
-quint64 Le64(const uchar* p)
-{
-    return quint64(Le(p, 4)) | (quint64(Le(p + 4, 4)) << 32);
-}
-
-// The zip container of a workbook, read with bounds on every size it claims. Stored and
-// deflated parts only (all a spreadsheet program writes); encrypted parts are refused.
+// The zip container of a workbook through minizip's unzip API, the copy libxlsxwriter links.
+// Stored and deflated parts only (all a spreadsheet program writes); encrypted parts are refused,
+// and every part is checked against its size and checksum as it is read.
 class ZipReader {
 public:
+    ZipReader() = default;
+    ZipReader(const ZipReader&) = delete;
+    ZipReader& operator=(const ZipReader&) = delete;
+    ~ZipReader()
+    {
+        if (m_zip)
+            unzClose(m_zip);
+    }
+
     bool open(const QString& path)
     {
-        m_file.setFileName(path);
-        if (!m_file.open(QIODevice::ReadOnly))
+        m_zip = unzOpen64(QFile::encodeName(path).constData());
+        if (!m_zip)
             return false;
-        const qint64 size = m_file.size();
-        if (size < 22)
+        unz_global_info64 info{};
+        if (unzGetGlobalInfo64(m_zip, &info) != UNZ_OK || info.number_entry > kMaxEntries)
             return false;
-        const qint64 tail = std::min<qint64>(size, 22 + 65535);
-        m_file.seek(size - tail);
-        const QByteArray end = m_file.read(tail);
-        if (end.size() != tail)
-            return false;
-        const auto* e = reinterpret_cast<const uchar*>(end.constData());
-        qint64 at = -1;
-        for (qint64 i = tail - 22; i >= 0; --i)
-            if (Le(e + i, 4) == 0x06054b50) {
-                at = i;
-                break;
-            }
-        if (at < 0)
-            return false;
-        quint64 count = Le(e + at + 10, 2);
-        quint64 cdSize = Le(e + at + 12, 4);
-        quint64 cdOffset = Le(e + at + 16, 4);
-        if (cdOffset == 0xFFFFFFFF || cdSize == 0xFFFFFFFF || count == 0xFFFF) {
-            // Zip64: the locator sits right before the end record.
-            const qint64 loc = size - tail + at - 20;
-            if (loc < 0 || !m_file.seek(loc))
+        for (int r = unzGoToFirstFile(m_zip); r == UNZ_OK; r = unzGoToNextFile(m_zip)) {
+            char name[1024];
+            unz_file_info64 fi{};
+            unz64_file_pos pos{};
+            if (unzGetCurrentFileInfo64(m_zip, &fi, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK
+                || unzGetFilePos64(m_zip, &pos) != UNZ_OK)
                 return false;
-            const QByteArray l = m_file.read(20);
-            if (l.size() != 20 || Le(reinterpret_cast<const uchar*>(l.constData()), 4) != 0x07064b50)
-                return false;
-            const quint64 rec = Le64(reinterpret_cast<const uchar*>(l.constData()) + 8);
-            if (rec > quint64(size) - 56 || !m_file.seek(qint64(rec)))
-                return false;
-            const QByteArray r = m_file.read(56);
-            const auto* z = reinterpret_cast<const uchar*>(r.constData());
-            if (r.size() != 56 || Le(z, 4) != 0x06064b50)
-                return false;
-            count = Le64(z + 32);
-            cdSize = Le64(z + 40);
-            cdOffset = Le64(z + 48);
-        }
-        if (cdOffset > quint64(size) || cdSize > quint64(size) - cdOffset || cdSize > (quint64(64) << 20))
-            return false;
-        m_file.seek(qint64(cdOffset));
-        const QByteArray cd = m_file.read(qint64(cdSize));
-        if (quint64(cd.size()) != cdSize)
-            return false;
-        const auto* c = reinterpret_cast<const uchar*>(cd.constData());
-        quint64 pos = 0;
-        for (quint64 n = 0; n < count; ++n) {
-            if (pos + 46 > cdSize || Le(c + pos, 4) != 0x02014b50)
-                return false;
-            Entry entry;
-            entry.flags = quint16(Le(c + pos + 8, 2));
-            entry.method = quint16(Le(c + pos + 10, 2));
-            entry.crc = Le(c + pos + 16, 4);
-            entry.packed = Le(c + pos + 20, 4);
-            entry.size = Le(c + pos + 24, 4);
-            const quint64 nameLen = Le(c + pos + 28, 2);
-            const quint64 extraLen = Le(c + pos + 30, 2);
-            const quint64 commentLen = Le(c + pos + 32, 2);
-            entry.offset = Le(c + pos + 42, 4);
-            if (pos + 46 + nameLen + extraLen + commentLen > cdSize)
-                return false;
-            const QString name = QString::fromUtf8(reinterpret_cast<const char*>(c + pos + 46), qsizetype(nameLen));
-            // Zip64 sizes and offset replace the fields that hold all ones, in this order.
-            quint64 x = pos + 46 + nameLen;
-            const quint64 xEnd = x + extraLen;
-            while (x + 4 <= xEnd) {
-                const quint32 id = Le(c + x, 2);
-                const quint32 len = Le(c + x + 2, 2);
-                if (x + 4 + len > xEnd)
-                    break;
-                if (id == 1) {
-                    quint64 f = x + 4;
-                    for (quint64* field : {&entry.size, &entry.packed, &entry.offset}) {
-                        if (*field != 0xFFFFFFFF)
-                            continue;
-                        if (f + 8 > x + 4 + len)
-                            break;
-                        *field = Le64(c + f);
-                        f += 8;
-                    }
-                }
-                x += 4 + len;
-            }
-            m_entries.insert(name, entry);
-            pos += 46 + nameLen + extraLen + commentLen;
+            if (fi.size_filename < sizeof name)
+                m_entries.insert(QString::fromUtf8(name, qsizetype(fi.size_filename)), pos);
         }
         return true;
     }
@@ -260,93 +183,54 @@ public:
         const auto it = m_entries.constFind(name);
         if (it == m_entries.constEnd())
             return damaged();
-        const Entry e = *it;
-        const quint64 size = quint64(m_file.size());
-        if ((e.flags & 1) || (e.method != 0 && e.method != 8) || e.offset > size - 30 || !m_file.seek(qint64(e.offset)))
+        unz64_file_pos pos = *it;
+        unz_file_info64 fi{};
+        if (unzGoToFilePos64(m_zip, &pos) != UNZ_OK
+            || unzGetCurrentFileInfo64(m_zip, &fi, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK
+            || (fi.flag & 1) || (fi.compression_method != 0 && fi.compression_method != Z_DEFLATED)
+            || unzOpenCurrentFile(m_zip) != UNZ_OK)
             return damaged();
-        const QByteArray local = m_file.read(30);
-        const auto* l = reinterpret_cast<const uchar*>(local.constData());
-        if (local.size() != 30 || Le(l, 4) != 0x04034b50)
-            return damaged();
-        const quint64 data = e.offset + 30 + Le(l + 26, 2) + Le(l + 28, 2);
-        if (data > size || e.packed > size - data || !m_file.seek(qint64(data)))
-            return damaged();
-
-        z_stream z{};
-        if (e.method == 8 && inflateInit2(&z, -MAX_WBITS) != Z_OK)
-            return damaged();
-        struct Ender {
-            z_stream* z;
-            bool on;
-            ~Ender()
+        struct Closer {
+            unzFile zip;
+            bool open = true;
+            int close()
             {
-                if (on)
-                    inflateEnd(z);
+                open = false;
+                return unzCloseCurrentFile(zip);
             }
-        } ender{&z, e.method == 8};
+            ~Closer()
+            {
+                if (open)
+                    unzCloseCurrentFile(zip);
+            }
+        } closer{m_zip};
 
-        quint64 left = e.packed;
+        QByteArray buffer(1 << 16, Qt::Uninitialized);
         quint64 total = 0;
-        uLong crc = crc32(0L, Z_NULL, 0);
-        QByteArray in(1 << 16, Qt::Uninitialized);
-        QByteArray out(1 << 16, Qt::Uninitialized);
-        const auto give = [&](const char* bytes, qint64 n) {
+        for (;;) {
+            const int n = unzReadCurrentFile(m_zip, buffer.data(), unsigned(buffer.size()));
+            if (n < 0)
+                return damaged();
+            if (n == 0)
+                break;
             total += quint64(n);
             if (total > quint64(limit)) {
                 SetError(error, QStringLiteral("엑셀 파일의 내용이 너무 큽니다. (%1)").arg(name));
                 return false;
             }
-            crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes), uInt(n));
-            return sink(QByteArray(bytes, n));
-        };
-        bool ended = false;
-        while (!ended) {
-            const qint64 want = qint64(std::min<quint64>(left, quint64(in.size())));
-            const qint64 got = want > 0 ? m_file.read(in.data(), want) : 0;
-            if (got < 0 || got != want)
-                return damaged();
-            left -= quint64(got);
-            if (e.method == 0) {
-                if (got > 0 && !give(in.constData(), got))
-                    return false;
-                ended = left == 0;
-                continue;
-            }
-            z.next_in = reinterpret_cast<Bytef*>(in.data());
-            z.avail_in = uInt(got);
-            do {
-                z.next_out = reinterpret_cast<Bytef*>(out.data());
-                z.avail_out = uInt(out.size());
-                const int r = inflate(&z, Z_NO_FLUSH);
-                if (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR)
-                    return damaged();
-                const qint64 n = out.size() - qint64(z.avail_out);
-                if (n > 0 && !give(out.constData(), n))
-                    return false;
-                if (r == Z_STREAM_END) {
-                    ended = true;
-                    break;
-                }
-                if (r == Z_BUF_ERROR && left == 0 && z.avail_in == 0)
-                    return damaged(); // the compressed data ends early
-            } while (z.avail_out == 0 || z.avail_in > 0);
+            if (!sink(QByteArray(buffer.constData(), n)))
+                return false;
         }
-        if (crc != e.crc || total != e.size)
+        // Closing checks the checksum of what was read against the one the container records.
+        if (closer.close() != UNZ_OK || total != fi.uncompressed_size)
             return damaged();
         return true;
     }
 
 private:
-    struct Entry {
-        quint16 flags = 0;
-        quint16 method = 0;
-        quint32 crc = 0;
-        quint64 packed = 0;
-        quint64 size = 0;
-        quint64 offset = 0;
-    };
-    QFile m_file;
-    QHash<QString, Entry> m_entries;
+    static constexpr quint64 kMaxEntries = 65535; // a workbook has a handful of parts
+    unzFile m_zip = nullptr;
+    QHash<QString, unz64_file_pos> m_entries;
 };
 
 // Feeds one part of the workbook through an XML reader as it inflates; `token` sees every token.

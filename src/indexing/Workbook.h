@@ -1,7 +1,7 @@
 #pragma once
 // Spreadsheet workbooks as the index steps use them: every cell is text. The writer produces
 // Office Open XML (whatever the file is called) through libxlsxwriter; the reader takes any
-// such workbook apart (its own zip reading over zlib, QXmlStreamReader), also one a spreadsheet
+// such workbook apart (minizip's unzip, QXmlStreamReader), also one a spreadsheet
 // program saved.
 
 #include <QList>
