@@ -85,9 +85,12 @@ std::string RunBlock(Store& store, const Product& p, const RunSummary& s, int li
          Stat(s.tabLinks, "탭 연결") + Stat(s.imageLinks, "원문 이미지 연결") + Stat(s.files, "파일") +
          Stat(s.fileBytes, "파일 바이트") + "</div>";
   if (!r.note.empty()) out += "<div class=\"note\">" + HtmlEscape(r.note) + "</div>";
-  int64_t kept = store.CountRecords(p.id);
-  if (kept != s.articles + s.headers)
-    out += "<p class=\"sub\">제품에 저장된 레코드는 모두 " + Num(kept) +
+  const int64_t published = store.CountPublishedRecords(p.id);
+  if (r.state != "completed")
+    out += "<p class=\"sub\">이 업로드는 완료되지 않아 아래 레코드는 게시되지 않습니다. 제품에 게시되는 레코드는 "
+           "완료된 업로드의 " + Num(published) + "건입니다.</p>";
+  else if (published != s.articles + s.headers)
+    out += "<p class=\"sub\">제품에 게시되는 레코드는 모두 " + Num(published) +
            "건입니다. 이번 업로드에 없던 탭의 레코드는 이전 업로드의 것이 그대로 남습니다.</p>";
   auto tabs = TabNames(p);
   auto records = store.RunRecords(r.id, limit + 1);

@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 
 #include <filesystem>
+#include <map>
 
 namespace qs {
 
@@ -60,21 +61,40 @@ std::vector<std::string> ProductShowLines(Store& store, const std::string& produ
   } else {
     out.push_back("run\tnone");
   }
-  int64_t headers = 0, articles = 0, bytes = 0;
+  // Rows of a run that has not completed (in progress, or stopped and not yet replaced) are not
+  // what the service publishes: they are shown apart, as "open-" lines, and left out of the counts.
+  std::map<int64_t, bool> completed;
+  auto kind = [&](const char* name, int64_t runId) {
+    auto it = completed.find(runId);
+    if (it == completed.end()) {
+      auto run = store.RunById(runId);
+      it = completed.emplace(runId, run && run->run.state == "completed").first;
+    }
+    return it->second ? std::string(name) : "open-" + std::string(name);
+  };
+  int64_t headers = 0, articles = 0, bytes = 0, tabLinks = 0, imageLinks = 0, openRows = 0;
   for (const auto& r : store.ProductRecords(productId)) {
-    ++(r.header ? headers : articles);
-    out.push_back(Join({"record", r.arId, std::to_string(r.contentNumber), std::to_string(r.pageNumber),
+    const std::string k = kind("record", r.runId);
+    if (k == "record")
+      ++(r.header ? headers : articles);
+    else
+      ++openRows;
+    out.push_back(Join({k, r.arId, std::to_string(r.contentNumber), std::to_string(r.pageNumber),
                         r.header ? "1" : "0", std::to_string(r.runId), Escaped(r.title), "html=" + Digest(r.html),
                         "coremeta=" + Digest(r.coremeta), "exmeta=" + Digest(r.exmeta),
                         "exaddmeta=" + Digest(r.exaddmeta), "imgmeta=" + Digest(r.imgmeta)}));
   }
-  const auto links = store.ProductTabLinks(productId);
-  for (const auto& [run, l] : links)
-    out.push_back(Join({"tablink", l.tranArId, l.tranContent, l.tranPage, l.oriArId, l.oriContent, l.oriPage,
+  for (const auto& [run, l] : store.ProductTabLinks(productId)) {
+    const std::string k = kind("tablink", run);
+    ++(k == "tablink" ? tabLinks : openRows);
+    out.push_back(Join({k, l.tranArId, l.tranContent, l.tranPage, l.oriArId, l.oriContent, l.oriPage,
                         std::to_string(run)}));
-  const auto images = store.ProductImageLinks(productId);
-  for (const auto& i : images)
-    out.push_back(Join({"imagelink", i.arId, std::to_string(i.page), std::to_string(i.runId), Escaped(i.images)}));
+  }
+  for (const auto& i : store.ProductImageLinks(productId)) {
+    const std::string k = kind("imagelink", i.runId);
+    ++(k == "imagelink" ? imageLinks : openRows);
+    out.push_back(Join({k, i.arId, std::to_string(i.page), std::to_string(i.runId), Escaped(i.images)}));
+  }
   const auto files = store.ProductFiles(productId);
   for (const auto& [run, f] : files) {
     std::error_code ec;
@@ -85,8 +105,9 @@ std::vector<std::string> ProductShowLines(Store& store, const std::string& produ
     bytes += f.size;
   }
   out.push_back(Join({"counts", "headers=" + std::to_string(headers), "articles=" + std::to_string(articles),
-                      "tablinks=" + std::to_string(links.size()), "imagelinks=" + std::to_string(images.size()),
-                      "files=" + std::to_string(files.size()), "bytes=" + std::to_string(bytes)}));
+                      "tablinks=" + std::to_string(tabLinks), "imagelinks=" + std::to_string(imageLinks),
+                      "files=" + std::to_string(files.size()), "bytes=" + std::to_string(bytes),
+                      "open=" + std::to_string(openRows)}));
   return out;
 }
 

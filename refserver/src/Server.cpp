@@ -571,7 +571,6 @@ struct QuiloServer::Impl {
     if (std::find(tabIds.begin(), tabIds.end(), r.arId) == tabIds.end()) return Error("unknown tab (ar_id)");
     if (!ParseInt(FieldValue(f, "content_number"), r.contentNumber)) return Error("content_number is not a number");
     if (!ParseInt(FieldValue(f, "page_number"), r.pageNumber)) return Error("page_number is not a number");
-    r.header = !HasField(f, "page_detail");
     r.title = FieldValue(f, "content_detail");
     r.html = FieldValue(f, "page_detail");
     r.coremeta = FieldValue(f, "coremeta");
@@ -617,7 +616,9 @@ struct QuiloServer::Impl {
     auto s = UploadLogin(f);
     if (!s) return Error(kLoginFailed);
     std::string record = FieldValue(f, "tabLink");
-    if (record.empty()) return Error("tabLink is empty");
+    // A linked tab none of whose articles is connected: nothing to link. Its earlier links go when
+    // the run that sent the tab's records completes.
+    if (record.empty()) return Text("OK\r\n");
     static const char* names[] = {"p_id", "tran_ar_id", "tran_content_number", "tran_page_number",
                                   "ori_ar_id", "ori_content_number", "ori_page_number"};
     std::vector<TabLink> links;
@@ -659,8 +660,7 @@ struct QuiloServer::Impl {
     if (!IsSafeId(arid)) return Error("arid is missing or not an ID");
     if (!ParseInt(FieldValue(f, "pageNumber"), page)) return Error("pageNumber is not a number");
     std::string images = FieldValue(f, "wImage");
-    if (images.empty()) return Error("wImage is empty");
-    for (const auto& item : SplitBy(images, '|')) {
+    for (const auto& item : images.empty() ? std::vector<std::string>{} : SplitBy(images, '|')) {
       auto slash = item.rfind('/');
       std::string folder = slash == std::string::npos ? "" : item.substr(0, slash);
       std::string name = slash == std::string::npos ? item : item.substr(slash + 1);
@@ -670,7 +670,8 @@ struct QuiloServer::Impl {
     auto run = store.OpenRunOfStaff(s->id);
     if (!run) return Error("no upload started (vx__InsertProductStart.asp first)");
     store.TouchRun(run->id);
-    store.AddImageLink(run->id, arid, page, images);
+    // A range of pages with no scan in it: nothing to link.
+    if (!images.empty()) store.AddImageLink(run->id, arid, page, images);
     return Text("OK\r\n");
   }
 
@@ -794,26 +795,35 @@ struct QuiloServer::Impl {
     fs::path dir = filesRoot / target.productId / fs::path(target.folder);
     fs::path path = dir / fs::path(target.name);
     bool placed = false;
+    fs::path kept;  // the file it replaces, linked aside until the row holds
+    std::error_code ec;
     try {
       if (!file->Finish()) return Error("the file could not be stored");
       fs::create_directories(dir);
       if (fs::is_directory(fs::symlink_status(path))) return Error("a folder of that name exists: " + target.name);
-      // The row and the file go in together: the row commits only once the file is in place.
+      // The row and the file go in together: the row commits only once the file is in place, and
+      // the previous file comes back when it does not.
       store.AddFile(target.runId, target.productId, target.folder, target.name, static_cast<int64_t>(file->size()),
                     [&] {
+                      if (fs::exists(fs::symlink_status(path))) {
+                        kept = tmpRoot / ("kept-" + RandomSuffix());
+                        fs::create_hard_link(path, kept);
+                      }
                       fs::rename(file->path(), path);
                       file->Placed();
                       placed = true;
                     });
-    } catch (const fs::filesystem_error& e) {
+    } catch (const std::exception& e) {
       fprintf(stderr, "quilo-server: %s\n", e.what());
-      return Error("the file could not be stored");
-    } catch (const StoreError& e) {
-      fprintf(stderr, "quilo-server: %s\n", e.what());
-      std::error_code ec;
-      if (placed) fs::remove(path, ec);
+      if (placed && !kept.empty())
+        fs::rename(kept, path, ec);
+      else if (placed)
+        fs::remove(path, ec);
+      else if (!kept.empty())
+        fs::remove(kept, ec);
       return Error("the file could not be stored");
     }
+    if (!kept.empty()) fs::remove(kept, ec);
     return Text("OK");
   }
 

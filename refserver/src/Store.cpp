@@ -606,8 +606,25 @@ std::optional<Run> Store::OpenRunOfStaff(const std::string& staffId) {
   return ReadRun(q);
 }
 
-void Store::AddRecord(int64_t runId, const RecordIn& r) {
+bool Store::AddRecord(int64_t runId, const RecordIn& r) {
   std::lock_guard lock(mutex_);
+  Transaction t(db_);
+  bool header = false;
+  // The tab header is the first record of its tab in the run; its numbers, its core record and an
+  // empty html field can all be an article's too, so only its place tells it apart. The same
+  // request sent again after a broken connection is still the header.
+  {
+    Stmt q(db_,
+           "SELECT is_header, content_number, page_number, title, html, coremeta, exmeta, exaddmeta, imgmeta "
+           "FROM records WHERE run_id=?1 AND ar_id=?2 ORDER BY is_header DESC LIMIT 1");
+    q.Bind(1, runId).Bind(2, r.arId);
+    if (!q.Step())
+      header = true;
+    else
+      header = q.Int(0) != 0 && q.Int(1) == r.contentNumber && q.Int(2) == r.pageNumber && q.Text(3) == r.title &&
+                 q.Text(4) == r.html && q.Text(5) == r.coremeta && q.Text(6) == r.exmeta &&
+                 q.Text(7) == r.exaddmeta && q.Text(8) == r.imgmeta;
+  }
   // A request sent again after a broken connection replaces what the first one stored.
   Stmt(db_, (std::string("INSERT INTO records(run_id, product_id, ar_id, content_number, page_number, is_header, "
                          "title, html, coremeta, exmeta, exaddmeta, imgmeta, received_at) SELECT ?1, product_id, ?2, "
@@ -621,7 +638,7 @@ void Store::AddRecord(int64_t runId, const RecordIn& r) {
       .Bind(2, r.arId)
       .Bind(3, r.contentNumber)
       .Bind(4, r.pageNumber)
-      .Bind(5, static_cast<int64_t>(r.header ? 1 : 0))
+      .Bind(5, static_cast<int64_t>(header ? 1 : 0))
       .Bind(6, r.title)
       .Bind(7, r.html)
       .Bind(8, r.coremeta)
@@ -629,6 +646,8 @@ void Store::AddRecord(int64_t runId, const RecordIn& r) {
       .Bind(10, r.exaddmeta)
       .Bind(11, r.imgmeta)
       .Run();
+  t.Commit();
+  return header;
 }
 
 void Store::AddTabLinks(int64_t runId, const std::vector<TabLink>& links) {
@@ -691,14 +710,18 @@ void Store::CompleteRun(int64_t runId, const std::string& note) {
        "(SELECT DISTINCT ar_id FROM records WHERE run_id=?1)")
       .Bind(1, runId)
       .Run();
+  // A tab sent again without links (none of its articles connected, no scan in a range) loses the
+  // earlier run's links with its records.
   Stmt(db_,
        "DELETE FROM tab_links WHERE product_id=(SELECT product_id FROM runs WHERE id=?1) AND run_id<?1 AND "
-       "tran_ar_id IN (SELECT DISTINCT tran_ar_id FROM tab_links WHERE run_id=?1)")
+       "(tran_ar_id IN (SELECT DISTINCT tran_ar_id FROM tab_links WHERE run_id=?1) OR "
+       "tran_ar_id IN (SELECT DISTINCT ar_id FROM records WHERE run_id=?1))")
       .Bind(1, runId)
       .Run();
   Stmt(db_,
        "DELETE FROM image_links WHERE product_id=(SELECT product_id FROM runs WHERE id=?1) AND run_id<?1 AND "
-       "ar_id IN (SELECT DISTINCT ar_id FROM image_links WHERE run_id=?1)")
+       "(ar_id IN (SELECT DISTINCT ar_id FROM image_links WHERE run_id=?1) OR "
+       "ar_id IN (SELECT DISTINCT ar_id FROM records WHERE run_id=?1))")
       .Bind(1, runId)
       .Run();
   Stmt(db_, (std::string("UPDATE runs SET state='completed', completed_at=") + kNow + ", note=?2 WHERE id=?1").c_str())
@@ -811,6 +834,15 @@ std::vector<FileRow> Store::RunFiles(int64_t runId) {
 int64_t Store::CountRecords(const std::string& productId) {
   std::lock_guard lock(mutex_);
   Stmt q(db_, "SELECT COUNT(*) FROM records WHERE product_id=?1");
+  q.Bind(1, productId).Step();
+  return q.Int(0);
+}
+
+int64_t Store::CountPublishedRecords(const std::string& productId) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_,
+         "SELECT COUNT(*) FROM records JOIN runs ON runs.id=records.run_id WHERE records.product_id=?1 AND "
+         "runs.state='completed'");
   q.Bind(1, productId).Step();
   return q.Int(0);
 }

@@ -48,7 +48,6 @@ struct Run {
 struct RecordIn {
   std::string arId;
   int64_t contentNumber = 0, pageNumber = 0;
-  bool header = false;
   std::string title, html, coremeta, exmeta, exaddmeta, imgmeta;
 };
 
@@ -112,7 +111,9 @@ class Store {
   void TouchRun(int64_t runId);
   std::optional<Run> OpenRunOfProduct(const std::string& productId);
   std::optional<Run> OpenRunOfStaff(const std::string& staffId);
-  void AddRecord(int64_t runId, const RecordIn& r);
+  // Stores a record of the run; the first record of a tab in the run (or that request again) is the
+  // tab's header. Returns whether it was taken as the header.
+  bool AddRecord(int64_t runId, const RecordIn& r);
   void AddTabLinks(int64_t runId, const std::vector<TabLink>& links);
   void AddImageLink(int64_t runId, const std::string& arId, int64_t page, const std::string& images);
   // The row is committed only when `place` (which puts the file where the row says) returns.
@@ -129,6 +130,8 @@ class Store {
   std::vector<std::pair<std::string, std::string>> RunImageLinks(int64_t runId);  // "arid/page", images
   std::vector<FileRow> RunFiles(int64_t runId);
   int64_t CountRecords(const std::string& productId);
+  // Only the records of completed runs: what the service publishes.
+  int64_t CountPublishedRecords(const std::string& productId);
 
   // What the product holds now, whichever run brought it (the administration readback).
   std::vector<RecordRow> ProductRecords(const std::string& productId);  // with the HTML

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sqlite3.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -96,6 +98,14 @@ class ServerTest : public ::testing::Test {
                                                      {"page_detail", html},
                                                      {"coremeta", coremeta}},
                       {"content_number", "page_number"});
+  }
+  // The tab header the program sends first for every tab of a run.
+  std::string Header(const std::string& arId) {
+    return UploadBody("/ASP/vx__InsertProduct.asp",
+                      {{"p_id", "9001"}, {"p_dcode", "DEMO01"}, {"ar_id", arId}, {"content_number", "1"},
+                       {"page_number", "1"}, {"content_detail", "데모 도서 " + arId},
+                       {"coremeta", "has_child=1|parent_number=0"}},
+                      {"content_number", "page_number", "coremeta"});
   }
   httplib::Result File(const std::string& folder, const std::string& name, const std::string& content,
                        const std::string& pw = "demo") {
@@ -264,6 +274,7 @@ TEST_F(ServerTest, UploadRunStoresEveryPartAndTheSecondRunIsAnUpdate) {
   EXPECT_EQ(Article("101", 2, 1, "가 나/1.jpg", "<p>첫 기사 😀 ＆ <img src=\"img/a.jpg\"></p>", core), "OK\r\n");
   // A record sent again (after a broken connection) replaces the first copy.
   EXPECT_EQ(Article("101", 2, 1, "가 나/1.jpg", "<p>첫 기사 😀 ＆ <img src=\"img/a.jpg\"></p>", core), "OK\r\n");
+  EXPECT_EQ(Header("102"), "OK\r\n");
   EXPECT_EQ(Article("102", 2, 1, "번역 기사", "<p>translated</p>"), "OK\r\n");
   EXPECT_EQ(UploadBody("/ASP/vx__insertTabLinkInfo.asp",
                        {{"tabLink", "p_id=9001^tran_ar_id=102^tran_content_number=1^tran_page_number=0^ori_ar_id=101^"
@@ -285,7 +296,7 @@ TEST_F(ServerTest, UploadRunStoresEveryPartAndTheSecondRunIsAnUpdate) {
   ASSERT_TRUE(last);
   EXPECT_EQ(last->run.mode, "INSERT");
   EXPECT_EQ(last->run.state, "completed");
-  EXPECT_EQ(last->headers, 1);
+  EXPECT_EQ(last->headers, 2);
   EXPECT_EQ(last->articles, 2);
   EXPECT_EQ(last->tabLinks, 2);
   EXPECT_EQ(last->imageLinks, 1);
@@ -312,15 +323,16 @@ TEST_F(ServerTest, UploadRunStoresEveryPartAndTheSecondRunIsAnUpdate) {
 
   // Second run: an update whose completion replaces tab 101 and keeps tab 102.
   EXPECT_EQ(Lines(Start())[0], "UPDATE");
+  EXPECT_EQ(Header("101"), "OK\r\n");
   EXPECT_EQ(Article("101", 2, 1, "고친 기사", "<p>new</p>"), "OK\r\n");
-  EXPECT_EQ(store_->CountRecords("9001"), 4);  // old content stays until the update completes
+  EXPECT_EQ(store_->CountRecords("9001"), 6);  // old content stays until the update completes
   EXPECT_EQ(UploadBody("/ASP/vx__InsertProductComplete.asp",
                        {{"p_id", "9001"}, {"p_dcode", "DEMO01"}, {"p_update", "오탈자 수정\r\n"}}),
             "OK\r\n");
   auto second = store_->LastRun("9001");
   EXPECT_EQ(second->run.mode, "UPDATE");
   EXPECT_EQ(second->run.note, "오탈자 수정\r\n");
-  EXPECT_EQ(store_->CountRecords("9001"), 2);  // new 101 article + the old 102 article
+  EXPECT_EQ(store_->CountRecords("9001"), 4);  // new 101 header and article + the old 102 ones
   EXPECT_EQ(Lines(Start())[0], "UPDATE");
 }
 
@@ -338,6 +350,7 @@ TEST_F(ServerTest, ProductReadbackHoldsOneCopyOfEachRecord) {
   for (int round = 0; round < 2; ++round) {
     Start();
     for (int resend = 0; resend < 2; ++resend) {
+      EXPECT_EQ(Header("101"), "OK\r\n");
       EXPECT_EQ(Article("101", 1, 1, "첫\t기사", "<p>a</p>"), "OK\r\n");
       EXPECT_EQ(Article("101", 2, 2, "둘째", round ? "<p>new</p>" : "<p>b</p>"), "OK\r\n");
       EXPECT_EQ(File("img/", "a.jpg", "12345")->body, "OK");
@@ -352,12 +365,13 @@ TEST_F(ServerTest, ProductReadbackHoldsOneCopyOfEachRecord) {
   EXPECT_NE(lines[1].find("\tUPDATE\tcompleted\tdemo\t"), std::string::npos);
   EXPECT_NE(lines[1].find("\t고침\\r\\n"), std::string::npos);
   const auto records = kinds(lines, "record");
-  ASSERT_EQ(records.size(), 2u);
+  ASSERT_EQ(records.size(), 3u);
   const std::string run = lines[1].substr(4, lines[1].find('\t', 4) - 4);
-  EXPECT_EQ(records[0].rfind("record\t101\t1\t1\t0\t" + run + "\t첫\\t기사\thtml=8:", 0), 0u);
-  EXPECT_NE(records[1].find("\thtml=10:"), std::string::npos);
+  EXPECT_EQ(records[0].rfind("record\t101\t1\t1\t1\t" + run + "\t데모 도서 101\thtml=0:-", 0), 0u);
+  EXPECT_EQ(records[1].rfind("record\t101\t1\t1\t0\t" + run + "\t첫\\t기사\thtml=8:", 0), 0u);
+  EXPECT_NE(records[2].find("\thtml=10:"), std::string::npos);
   EXPECT_EQ(kinds(lines, "file"), (std::vector<std::string>{"file\timg\ta.jpg\t5\t" + run + "\tdisk=5"}));
-  EXPECT_EQ(lines.back(), "counts\theaders=0\tarticles=2\ttablinks=0\timagelinks=0\tfiles=1\tbytes=5");
+  EXPECT_EQ(lines.back(), "counts\theaders=1\tarticles=2\ttablinks=0\timagelinks=0\tfiles=1\tbytes=5\topen=0");
   EXPECT_THROW(ProductShowLines(*store_, "nope", dir_.string()), StoreError);
 
   // An update stopped half-way and started again: what the stopped run sent goes with it.
@@ -466,6 +480,119 @@ TEST_F(ServerTest, SizesAndUnknownPaths) {
   EXPECT_EQ(unknown->status, 404);
   EXPECT_NE(unknown->body.find("ERROR"), std::string::npos);
   EXPECT_EQ(client_->Get("/ASP/ProgramUpdate/other.exe")->status, 404);
+}
+
+// Real books have part headings followed at once by their first section: articles with no html
+// at all. The tab header is the first record of its tab in the run, whatever its fields say.
+TEST_F(ServerTest, TheHeaderIsTheFirstRecordOfItsTabAndEmptyArticlesStayArticles) {
+  Start();
+  const std::string core = "has_child=1|parent_number=0";
+  auto record = [&](const std::string& arId, int content, int page, const std::string& title) {
+    return UploadBody("/ASP/vx__InsertProduct.asp",
+                      {{"p_id", "9001"}, {"p_dcode", "DEMO01"}, {"ar_id", arId}, {"content_number", std::to_string(content)},
+                       {"page_number", std::to_string(page)}, {"content_detail", title}, {"coremeta", core}},
+                      {"content_number", "page_number", "coremeta"});
+  };
+  EXPECT_EQ(record("101", 1, 1, "데모 도서 본문"), "OK\r\n");
+  EXPECT_EQ(record("101", 1, 1, "데모 도서 본문"), "OK\r\n");  // the header resent
+  // Article 1 of the tab, a part heading: the header's numbers and core record, no html.
+  EXPECT_EQ(record("101", 1, 1, "제1부"), "OK\r\n");
+  EXPECT_EQ(record("101", 2, 2, "제2부"), "OK\r\n");
+  EXPECT_EQ(record("101", 2, 2, "제2부"), "OK\r\n");  // an empty article resent
+  EXPECT_EQ(record("102", 1, 1, "데모 도서 번역"), "OK\r\n");
+  EXPECT_EQ(UploadBody("/ASP/vx__InsertProductComplete.asp", {{"p_id", "9001"}, {"p_dcode", "DEMO01"}}), "OK\r\n");
+
+  std::vector<std::string> got;
+  for (const auto& r : store_->ProductRecords("9001"))
+    got.push_back(r.arId + " " + std::to_string(r.contentNumber) + " " + (r.header ? "header " : "article ") + r.title +
+                  " html=" + std::to_string(r.html.size()));
+  EXPECT_EQ(got, (std::vector<std::string>{"101 1 header 데모 도서 본문 html=0", "101 1 article 제1부 html=0",
+                                           "101 2 article 제2부 html=0", "102 1 header 데모 도서 번역 html=0"}));
+}
+
+// A linked tab with nothing connected and a page range with no scan are sent as empty records:
+// nothing to link, not a refusal; an update that sends the tab again drops its earlier links.
+TEST_F(ServerTest, EmptyLinkRecordsAreNothingToLink) {
+  const std::string link = "p_id=9001^tran_ar_id=102^tran_content_number=2^tran_page_number=1^ori_ar_id=101^"
+                           "ori_content_number=2^ori_page_number=1";
+  for (int round = 0; round < 2; ++round) {
+    Start();
+    EXPECT_EQ(Header("101"), "OK\r\n");
+    EXPECT_EQ(Header("102"), "OK\r\n");
+    EXPECT_EQ(Article("102", 2, 1, "번역 기사", "<p>t</p>"), "OK\r\n");
+    EXPECT_EQ(UploadBody("/ASP/vx__insertTabLinkInfo.asp", {{"tabLink", round ? "" : link}}, {"tabLink"}), "OK\r\n");
+    EXPECT_EQ(UploadBody("/ASP/vx__insertwImageInfo.asp",
+                         {{"arid", "101"}, {"pageNumber", "1"}, {"wImage", round ? "" : "images/0001.jpg"}},
+                         {"pageNumber"}),
+              "OK\r\n");
+    // An empty field and a missing one are the same to the program's encoder.
+    auto missing = client_->Post("/ASP/vx__insertTabLinkInfo.asp", "id=demo&pw=demo", "application/x-www-form-urlencoded");
+    EXPECT_EQ(missing->body, "OK\r\n");
+    EXPECT_EQ(UploadBody("/ASP/vx__InsertProductComplete.asp", {{"p_id", "9001"}, {"p_dcode", "DEMO01"}}), "OK\r\n");
+    auto last = store_->LastRun("9001");
+    EXPECT_EQ(last->run.state, "completed");
+    EXPECT_EQ(store_->ProductTabLinks("9001").size(), round ? 0u : 1u);
+    EXPECT_EQ(store_->ProductImageLinks("9001").size(), round ? 0u : 1u);
+  }
+  // Still no link without a login.
+  auto anonymous = client_->Post("/ASP/vx__insertTabLinkInfo.asp", "id=demo&pw=wrong", "application/x-www-form-urlencoded");
+  EXPECT_EQ(anonymous->body.rfind("ERROR", 0), 0u);
+}
+
+// What a stopped run sent is not what the service publishes: the readback shows it apart and the
+// pages say so.
+TEST_F(ServerTest, AStoppedRunIsShownApartFromThePublishedContent) {
+  Start();
+  Header("101");
+  Article("101", 2, 1, "게시된 기사", "<p>a</p>");
+  UploadBody("/ASP/vx__InsertProductComplete.asp", {{"p_id", "9001"}, {"p_dcode", "DEMO01"}});
+  Start();  // an update that stops after one article
+  Header("101");
+  Article("101", 2, 1, "멈춘 기사", "<p>b</p>");
+
+  std::vector<std::string> rows;
+  for (const auto& l : ProductShowLines(*store_, "9001", dir_.string())) {
+    const auto f = SplitBy(l, '\t');
+    if (f[0] == "record" || f[0] == "open-record") rows.push_back(f[0] + " " + f[6]);
+    if (f[0] == "counts") {
+      EXPECT_EQ(l, "counts\theaders=1\tarticles=1\ttablinks=0\timagelinks=0\tfiles=0\tbytes=0\topen=2");
+    }
+  }
+  EXPECT_EQ(rows, (std::vector<std::string>{"record 데모 도서 101", "open-record 데모 도서 101", "record 게시된 기사",
+                                            "open-record 멈춘 기사"}));
+  auto page = client_->Get("/");
+  EXPECT_NE(page->body.find("이 업로드는 완료되지 않아 아래 레코드는 게시되지 않습니다. 제품에 게시되는 레코드는 완료된 "
+                            "업로드의 2건입니다."),
+            std::string::npos);
+}
+
+// A file that replaces a stored one: when its row cannot be committed, the stored file stays.
+TEST_F(ServerTest, AFailedCommitKeepsTheFileItWouldHaveReplaced) {
+  Start();
+  ASSERT_EQ(File("img/", "a.jpg", "old bytes")->body, "OK");
+  auto sql = [&](const char* text) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_ / "quilo.db").c_str(), &db), SQLITE_OK);
+    char* err = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, text, nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
+    sqlite3_free(err);
+    sqlite3_close(db);
+  };
+  // A deferred foreign key that no row satisfies: every write to files fails at its commit.
+  sql("CREATE TABLE fk_parent(id INTEGER PRIMARY KEY);"
+      "CREATE TABLE fk_child(pid INTEGER REFERENCES fk_parent(id) DEFERRABLE INITIALLY DEFERRED);"
+      "CREATE TRIGGER files_ins AFTER INSERT ON files BEGIN INSERT INTO fk_child VALUES(1); END;"
+      "CREATE TRIGGER files_upd AFTER UPDATE ON files BEGIN INSERT INTO fk_child VALUES(1); END;");
+  EXPECT_NE(File("img/", "a.jpg", "new bytes, longer")->body, "OK");
+  EXPECT_NE(File("img/", "b.jpg", "never stored")->body, "OK");
+  std::ifstream in(dir_ / "files" / "9001" / "img" / "a.jpg");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old bytes");
+  EXPECT_EQ(StoredFiles(), (std::vector<std::string>{"9001/img/a.jpg"}));
+  EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
+  sql("DROP TRIGGER files_ins; DROP TRIGGER files_upd;");
+  EXPECT_EQ(File("img/", "a.jpg", "new bytes")->body, "OK");
+  std::ifstream again(dir_ / "files" / "9001" / "img" / "a.jpg");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}), "new bytes");
 }
 
 }  // namespace
