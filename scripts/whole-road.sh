@@ -152,7 +152,8 @@ step categories categories "$JOB" "${TABARGS[@]}" --set "1=기타/역사"
 step extract extract "$JOB"
 step meta meta init "$JOB"
 step check check "$JOB"
-[ "$(cat "$WORK/check.out")" = OK ] || fail "check did not say OK: $(cat "$WORK/check.out")"
+# Warnings (values sent as BAD, entity references) leave the outcome as it is.
+[ "$(grep -v '^warning' "$WORK/check.out")" = OK ] || fail "check did not say OK: $(cat "$WORK/check.out")"
 
 if [ -n "$KEEP" ]; then
   # -a keeps the files' times: the check compares the meta result file with the article index.

@@ -100,7 +100,7 @@ std::optional<std::string> SafeFolder(const std::string& folder) {
   std::string f = folder;
   if (f.back() == '/') f.pop_back();
   auto parts = SplitBy(f, '/');
-  if (parts.size() > 4) return std::nullopt;
+  if (parts.size() > 16) return std::nullopt;
   for (const auto& p : parts)
     if (!SafeComponent(p)) return std::nullopt;
   return f;

@@ -89,6 +89,9 @@ static int RunCheck(const QStringList& args)
         check.passed = true; // not run; the line above stands for it
     }
     problems += RunJobPreflight(s.job, s.defs.ar_ids, s.products);
+    // Valid but most likely not meant: said, without changing the outcome.
+    for (const QString& warning : UploadWarnings(s.job, *s.codes, &s.defs.options))
+        Out(QStringLiteral("warning\t") + warning);
     for (const TJobProblem& problem : problems)
         Out(problem.Line());
     if (!check.passed && problems.isEmpty()) {
@@ -107,5 +110,6 @@ static int RunCheck(const QStringList& args)
 static CommandRegistrar reg({QStringLiteral("check"), QStringLiteral("JOBDIR [--id ID] [--pw PASSWORD] [--server URL]"),
                              QStringLiteral("log in, run the pre-upload check and check the whole job (articles render, "
                                             "image tags, connection/page/image link files, .kwd dates, links); prints "
-                                            "one line per problem (where TAB what TAB how to fix) or OK"),
+                                            "one line per problem (where TAB what TAB how to fix) or OK, after "
+                                            "\"warning TAB what\" lines for values sent as BAD and entity references"),
                              RunCheck});

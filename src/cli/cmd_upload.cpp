@@ -139,7 +139,7 @@ static int RunUploadCommand(const QStringList& args)
     UploadConsole ui;
     if (!LoadSessionKeywords(s, ui))
         return 1;
-    const TUploadCheck check = RunUploadCheck(job, s.defs.ar_ids, ui);
+    const TUploadCheck check = RunUploadCheck(job, s.defs.ar_ids, ui, s.codes, &s.defs.options);
     if (!check.passed)
         return 1;
     ui.Report(UploadReadyReport);

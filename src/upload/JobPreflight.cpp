@@ -10,6 +10,7 @@
 #include "upload/UploadRecords.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -114,9 +115,8 @@ private:
             if (!ui.messages.isEmpty())
                 Add(Rel(shown), QStringLiteral("기사 %1(%2)을(를) 변환할 수 없습니다: ").arg(j).arg(tree.node(j).title) + ui.Take(),
                     QStringLiteral("태그 편집에서 기사의 태그를 고치십시오."));
-            for (const QString& source : ImageTagSources(lines))
-                if (const QString why = ImageSourceProblem(job.WorkFolder, source); !why.isEmpty())
-                    Add(Rel(shown), why, QStringLiteral("img 폴더에 그림을 넣거나 이미지 태그를 고치십시오."));
+            for (const QString& why : ArticleImageProblems(job, j, tree.node(j).title, lines))
+                Add(Rel(shown), why, QStringLiteral("img 폴더에 JPEG 그림을 넣거나 이미지 태그를 고치십시오."));
         }
     }
 
@@ -285,7 +285,7 @@ QStringList ImageTagSources(const QStringList& lines)
     return out;
 }
 
-QString ImageSourceProblem(const QString& jobFolder, const QString& source)
+QString ImageSourceProblem(const TJobDefine& job, const QString& source)
 {
     QString s = TrimBlanks(source);
     s.replace(QLatin1Char('\\'), QLatin1Char('/'));
@@ -295,9 +295,45 @@ QString ImageSourceProblem(const QString& jobFolder, const QString& source)
     if (!s.startsWith(QLatin1String("img/")) || parts.contains(QStringLiteral("..")) || parts.contains(QStringLiteral(".")) ||
         parts.contains(QString()))
         return QStringLiteral("이미지 %1이(가) img 폴더 아래의 파일이 아닙니다.").arg(source);
-    if (!QFileInfo(jobFolder + QLatin1Char('/') + s).isFile())
+    // The upload sends what InsertedImageFiles lists: the same rules, said one by one.
+    if (job.insImage != QLatin1String("Y"))
+        return QStringLiteral("이미지 %1: 삽입 이미지를 전송하지 않는 제품입니다.").arg(source);
+    if (parts.size() - 2 > MaxInsertedImageDepth)
+        return QStringLiteral("이미지 %1: 폴더가 너무 깊어 전송되지 않습니다.").arg(source);
+    QString path = job.WorkFolder;
+    for (const QString& part : parts) {
+        path += QLatin1Char('/') + part;
+        const QFileInfo info(path);
+        if (part.startsWith(QLatin1Char('.')))
+            return QStringLiteral("이미지 %1: 이름이 \".\"으로 시작하는 숨은 파일이나 폴더는 전송되지 않습니다.").arg(source);
+        if (info.isSymLink())
+            return QStringLiteral("이미지 %1: 링크는 전송되지 않습니다.").arg(source);
+    }
+    const QFileInfo info(path);
+    if (!info.isFile())
         return QStringLiteral("이미지 %1이(가) 없습니다.").arg(source);
+    if (!info.fileName().endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive))
+        return QStringLiteral("이미지 %1: 확장자가 .jpg가 아니어서 전송되지 않습니다.").arg(source);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("이미지 %1을(를) 읽을 수 없습니다: %2").arg(source, f.errorString());
+    const QByteArray head = f.read(8);
+    if (!head.startsWith("\xFF\xD8\xFF")) {
+        const QString kind = head.startsWith("\x89PNG") ? QStringLiteral("PNG")
+                             : head.startsWith("GIF8")   ? QStringLiteral("GIF")
+                                                         : QStringLiteral("알 수 없는 형식");
+        return QStringLiteral("이미지 %1: 내용이 JPEG가 아닙니다 (%2).").arg(source, kind);
+    }
     return {};
+}
+
+QStringList ArticleImageProblems(const TJobDefine& job, int article, const QString& title, const QStringList& lines)
+{
+    QStringList out;
+    for (const QString& source : ImageTagSources(lines))
+        if (const QString why = ImageSourceProblem(job, source); !why.isEmpty())
+            out << QStringLiteral("기사 %1(%2): ").arg(article).arg(title) + why;
+    return out;
 }
 
 QList<TJobProblem> RunJobPreflight(const TJobDefine& job, const QStringList& keywordTabIds,

@@ -26,5 +26,8 @@ QList<TJobProblem> RunJobPreflight(const TJobDefine& job, const QStringList& key
 
 // The sources of the image tags of an article's lines (<img ... src=...>, any letter case).
 QStringList ImageTagSources(const QStringList& lines);
-// Why an image tag's source is not a file under {job}/img ("" when it is).
-QString ImageSourceProblem(const QString& jobFolder, const QString& source);
+// Why the upload will not send the file an image tag names: no source, not under {job}/img,
+// missing, hidden, a link, too deep, not ".jpg", unreadable or not JPEG inside ("" when it will).
+QString ImageSourceProblem(const TJobDefine& job, const QString& source);
+// One line per image tag of an article whose file stays behind: "기사 N(title): why".
+QStringList ArticleImageProblems(const TJobDefine& job, int article, const QString& title, const QStringList& lines);

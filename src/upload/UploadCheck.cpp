@@ -4,10 +4,15 @@
 #include "shell/TextFile.h"
 #include "tagging/ImageLinks.h"
 #include "tagging/TabConnect.h"
+#include "indexing/MetaFile.h"
+#include "server/VUX_codes.h"
+#include "tagging/PageInfo.h"
+#include "upload/JobPreflight.h"
 #include "upload/UploadRun.h"
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 QString NotConnectedReport(const QString& tabName)
 {
@@ -34,6 +39,37 @@ bool FileLines(const QString& path, QStringList& lines)
     if (path.isEmpty() || !QFileInfo::exists(path))
         return true;
     return ReadTextLines(path, lines);
+}
+
+// Quiet loaders: what they would say is the text phase's to say.
+class Quiet : public Interaction {
+public:
+    void ShowInfo(const QString&) override {}
+    bool AskYesNo(const QString&) override { return false; }
+};
+
+// Every image tag of the job whose file the upload would leave behind, as report lines.
+bool CheckArticleImages(const TJobDefine& job, Interaction& ui)
+{
+    bool ok = true;
+    for (int tab = 0; tab < qMin(job.TabsCount, MaxTabs); ++tab) {
+        Quiet quiet;
+        TArticleTree tree;
+        if (!LoadArticleTree(job, tab, tree, quiet))
+            continue;
+        for (int j = 1; j < tree.count(); ++j) {
+            QStringList lines;
+            if (!LoadArticleText(lines, ArticleFileName(job, tab, &tree.node(j)), quiet))
+                continue;
+            for (const QString& problem : ArticleImageProblems(job, j, tree.node(j).title, lines)) {
+                ui.Report(job.TabsName[size_t(tab)] + QStringLiteral(" - ") + problem);
+                ok = false;
+            }
+        }
+    }
+    if (!ok)
+        ui.Report(UploadCheckErrorReport);
+    return ok;
 }
 
 bool CheckTabs(const TJobDefine& job, Interaction& ui, TUploadCheck& out)
@@ -111,11 +147,80 @@ bool CheckMetaFiles(const TJobDefine& job, const QStringList& keywordTabIds, Int
 
 } // namespace
 
-TUploadCheck RunUploadCheck(const TJobDefine& job, const QStringList& keywordTabIds, Interaction& ui)
+QStringList UploadWarnings(const TJobDefine& job, const TVUX_codes& codes, const QList<TvuxSchOption>* options)
+{
+    static const QRegularExpression entity(QStringLiteral("&(?:#[0-9]+|#[xX][0-9a-fA-F]+|[A-Za-z][A-Za-z0-9]{1,31});"));
+    QStringList out;
+    for (int tab = 0; tab < qMin(job.TabsCount, MaxTabs); ++tab) {
+        Quiet quiet;
+        TArticleTree tree;
+        if (!LoadArticleTree(job, tab, tree, quiet))
+            continue;
+        TMetaData meta(codes.vux_DataBlockLength);
+        const QString metaPath = KeywordFileName(job, tab);
+        const bool hasMeta = !metaPath.isEmpty() && QFileInfo::exists(metaPath) && ReadMetaFile(metaPath, meta);
+        std::vector<int> numbers;
+        LoadContentNumbers(PageInfoFileName(job, tab), tree.count(), numbers, nullptr);
+        for (size_t n = numbers.size(); n < size_t(tree.count()); ++n)
+            numbers.push_back(int(n) + 1);
+        TRecordContext c;
+        c.job = &job;
+        c.tab = tab;
+        c.codes = &codes;
+        c.tree = &tree;
+        c.contentNumbers = &numbers;
+        c.options = options;
+        c.tabId = job.TabsID[size_t(tab)];
+        if (options) {
+            c.defaultSubject1 = DefaultSubjectCode(*options, codes, codes.vux_SubjPtr1);
+            c.defaultSubject2 = DefaultSubjectCode(*options, codes, codes.vux_SubjPtr2);
+        }
+        for (int j = 1; j < tree.count(); ++j) {
+            const QString where = job.TabsName[size_t(tab)] + QStringLiteral(" - 기사 %1(%2): ").arg(j).arg(tree.node(j).title);
+            QStringList records{hasMeta ? CoreRecordFromMeta(c, meta, j) : CoreRecordWithoutMeta(c, j)};
+            if (hasMeta) {
+                const TExMetaRecords ex = ExMetaRecords(codes, meta, j);
+                records << ex.exmeta << ex.exaddmeta << ImageMetaRecord(codes, meta, j);
+            }
+            QStringList bad;
+            for (const QString& record : records)
+                for (const QString& pair : record.split(QLatin1Char('|'), Qt::SkipEmptyParts))
+                    if (pair.endsWith(QLatin1String("=BAD")))
+                        bad << pair.chopped(4);
+            bad.removeDuplicates();
+            if (!bad.isEmpty())
+                out << where + QStringLiteral("%1 값이 코드표에 없어 \"BAD\"로 전송됩니다.").arg(bad.join(QStringLiteral(", ")));
+            QStringList lines;
+            if (!LoadArticleText(lines, ArticleFileName(job, tab, &tree.node(j)), quiet))
+                continue;
+            QStringList found;
+            for (const QString& line : lines.mid(1))
+                for (auto it = entity.globalMatch(line); it.hasNext();)
+                    found << it.next().captured(0);
+            if (!found.isEmpty())
+                out << where + QStringLiteral("HTML 문자 참조 %1 등 %2곳이 \"＆\"로 바뀌어 글자 그대로 보입니다.")
+                                   .arg(found.first())
+                                   .arg(found.size());
+        }
+    }
+    return out;
+}
+
+QString UploadWarningReport(const QString& warning)
+{
+    return QStringLiteral("주의: ") + warning;
+}
+
+TUploadCheck RunUploadCheck(const TJobDefine& job, const QStringList& keywordTabIds, Interaction& ui,
+                            const TVUX_codes* codes, const QList<TvuxSchOption>* options)
 {
     TUploadCheck out;
     ui.Report(UploadCheckStartReport);
-    out.passed = CheckTabs(job, ui, out) && CheckSourceImages(job, ui, out) && CheckMetaFiles(job, keywordTabIds, ui);
+    out.passed = CheckTabs(job, ui, out) && CheckArticleImages(job, ui) && CheckSourceImages(job, ui, out) &&
+                 CheckMetaFiles(job, keywordTabIds, ui);
+    if (out.passed && codes)
+        for (const QString& warning : UploadWarnings(job, *codes, options))
+            ui.Report(UploadWarningReport(warning));
     return out;
 }
 

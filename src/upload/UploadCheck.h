@@ -32,9 +32,19 @@ struct TUploadCheck {
     bool imagesAvailable = true;       // false: the image option is switched off and disabled
 };
 
+// What the records will carry that the operator most likely did not mean, one line per article
+// and kind: coded meta values the code table does not know (sent as "BAD"), and HTML entity
+// references that the upload's "&" -> "＆" rule turns into visible text. `options` may be null.
+QStringList UploadWarnings(const TJobDefine& job, const TVUX_codes& codes, const QList<TvuxSchOption>* options);
+// The message pane's form of a warning.
+QString UploadWarningReport(const QString& warning);
+
 // `keywordTabIds`: the tab IDs the keyword definitions list (their tabs need a meta result file).
-// Progress on bar UploadBarTabs and label UploadLabelTabs ("탭 : %d / %d").
-TUploadCheck RunUploadCheck(const TJobDefine& job, const QStringList& keywordTabIds, Interaction& ui);
+// Progress on bar UploadBarTabs and label UploadLabelTabs ("탭 : %d / %d"). Every image tag whose
+// file the upload will not send stops the check, one line each. With `codes`, the warnings go to
+// the message pane too, without stopping it.
+TUploadCheck RunUploadCheck(const TJobDefine& job, const QStringList& keywordTabIds, Interaction& ui,
+                            const TVUX_codes* codes = nullptr, const QList<TvuxSchOption>* options = nullptr);
 
 // "전체" when every tab is chosen, else how many are.
 QString UploadTabsCountText(const QList<bool>& checked);

@@ -438,30 +438,34 @@ TUploadFileList SourceImageFiles(const QString& jobFolder)
     return list;
 }
 
-TUploadFileList InsertedImageFiles(const QString& jobFolder)
+namespace {
+
+// The JPEG files of `dir` and of its sub-folders at any depth, in name order, each folder's files
+// at its place among its sub-folders. Hidden entries and links stay out (nothing outside the job).
+void AddJpegTree(TUploadFileList& list, const QString& dir, const QString& folder, int depth)
 {
-    TUploadFileList list;
-    if (jobFolder.isEmpty())
-        return list;
-    const QDir img(jobFolder + QStringLiteral("/img"));
-    const QFileInfoList entries =
-        img.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList entries = QDir(dir).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                                                          QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo& entry : entries) {
-        if (entry.isSymLink())
+        if (entry.isSymLink() || entry.fileName().startsWith(QLatin1Char('.')))
             continue;
         if (entry.isFile()) {
             if (IsJpegName(entry.fileName()))
-                AddFile(list, entry, QString());
-            continue;
+                AddFile(list, entry, folder);
+        } else if (entry.isDir() && depth < MaxInsertedImageDepth) {
+            AddJpegTree(list, entry.absoluteFilePath(),
+                        folder.isEmpty() ? entry.fileName() : folder + QLatin1Char('/') + entry.fileName(), depth + 1);
         }
-        if (!entry.isDir() || entry.fileName().startsWith(QLatin1Char('.')))
-            continue;
-        const QFileInfoList files =
-            QDir(entry.absoluteFilePath()).entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase);
-        for (const QFileInfo& f : files)
-            if (!f.isSymLink() && IsJpegName(f.fileName()))
-                AddFile(list, f, entry.fileName());
     }
+}
+
+} // namespace
+
+TUploadFileList InsertedImageFiles(const QString& jobFolder)
+{
+    TUploadFileList list;
+    if (!jobFolder.isEmpty())
+        AddJpegTree(list, jobFolder + QStringLiteral("/img"), QString(), 0);
     return list;
 }
 

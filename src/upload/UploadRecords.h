@@ -112,7 +112,7 @@ struct TPageImages {
 QList<TPageImages> PageImageRequests(const QStringList& linkLines, const QStringList& sourceImages);
 
 struct TUploadFile {
-    QString folder;   // sub-folder of "img", empty for a file directly in it or in "images"
+    QString folder;   // sub-path below "img" ("maps/old"), empty for a file directly in it or in "images"
     QString name;     // the file's own name
     QString path;     // absolute
     qint64 size = 0;
@@ -125,8 +125,10 @@ struct TUploadFileList {
 };
 // The ".jpg" files (any case) directly in {job}/images, by name ignoring case.
 TUploadFileList SourceImageFiles(const QString& jobFolder);
-// The ".jpg" files (any case) of {job}/img and of its sub-folders one level down (not those
-// whose name begins with "."), by name; links are left out so nothing outside the job is sent.
+// Sub-folders of "img" deeper than this are not followed (the server keeps folders that deep).
+constexpr int MaxInsertedImageDepth = 12;
+// The ".jpg" files (any case) of {job}/img and of its sub-folders at any depth (not those whose
+// name begins with "."), by name; links are left out so nothing outside the job is sent.
 TUploadFileList InsertedImageFiles(const QString& jobFolder);
-// "img/" + the file's sub-folder: where the server keeps an inserted image.
+// "img/" + the file's sub-path: where the server keeps an inserted image.
 QString InsertedImageFolderValue(const TUploadFile& file);

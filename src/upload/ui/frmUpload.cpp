@@ -262,7 +262,15 @@ void TfrmUpload::Timer1Timer()
     const QStringList arIds = myLIB.sch_ar_ids;
     auto result = std::make_shared<TUploadCheck>();
     WidgetInteraction* ui = m_ui;
-    m_worker = QThread::create([job, arIds, ui, result] { *result = RunUploadCheck(job, arIds, *ui); });
+    // The warnings read the records as they will go, so the check gets the session's code table
+    // and keyword options (copies: the worker must not share them with the window).
+    std::shared_ptr<TVUX_codes> codes;
+    if (const TVUX_codes* session = SessionCodes())
+        codes = std::make_shared<TVUX_codes>(*session);
+    auto options = std::make_shared<QList<TvuxSchOption>>(myLIB.schOptions);
+    m_worker = QThread::create([job, arIds, ui, result, codes, options] {
+        *result = RunUploadCheck(job, arIds, *ui, codes.get(), options.get());
+    });
     connect(m_worker, &QThread::finished, this, [this, result] {
         m_worker->deleteLater();
         m_worker = nullptr;
