@@ -152,6 +152,9 @@ step categories categories "$JOB" "${TABARGS[@]}" --set "1=기타/역사"
 step extract extract "$JOB"
 step meta meta init "$JOB"
 step check check "$JOB"
+# Every file the steps wrote follows the umask like the job's own files (none private).
+PRIVATE=$(find "$JOB" -type f ! -perm -044 | head -n 5)
+[ "$(umask)" != 0022 ] || [ -z "$PRIVATE" ] || fail "files written without the umask's mode: $PRIVATE"
 # Warnings (values sent as BAD, entity references) leave the outcome as it is.
 [ "$(grep -v '^warning' "$WORK/check.out")" = OK ] || fail "check did not say OK: $(cat "$WORK/check.out")"
 

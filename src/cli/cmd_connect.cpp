@@ -19,8 +19,9 @@ static int RunConnect(const QStringList& args)
 
     QList<TConnectPair> pairs = BuildConnectPairs(job);
     if (pairs.isEmpty()) {
+        // Nothing to connect is no failure: a script preparing any product goes on.
         Err(NoConnectPairMessage);
-        return 1;
+        return 0;
     }
     if (p.has(QStringLiteral("base"))) {
         const QString base = p.value(QStringLiteral("base"));

@@ -1,5 +1,7 @@
 #include "indexing/Workbook.h"
 
+#include "shell/TextFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -118,6 +120,8 @@ bool TWorkbookWriter::Save(QString* error)
     }
     QFile written(m_tmp);
     if (written.open(QIODevice::ReadWrite)) {
+        // The reserved name was made private; the workbook is a job file like the others.
+        GiveReplacementMode(written.handle(), m_path);
         ::fsync(written.handle());
         written.close();
     }

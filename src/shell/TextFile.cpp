@@ -258,6 +258,18 @@ QByteArray EncodeLines(const QStringList& lines, TextEncoding encoding)
 
 // Written beside the target and renamed over it. Every write, the sync and the close are checked:
 // on a full disk the buffered QSaveFile reported success and left an empty file under the name.
+void GiveReplacementMode(int fd, const QString& target)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(target).constData(), &st) == 0) {
+        ::fchmod(fd, st.st_mode & 07777);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
+}
+
 bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error)
 {
     QString target = path;
@@ -274,14 +286,7 @@ bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* erro
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return fail(errno);
-    struct stat st;
-    if (::stat(name.constData(), &st) == 0) {
-        ::fchmod(fd, st.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
+    GiveReplacementMode(fd, target);
     const char* p = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {

@@ -27,6 +27,9 @@ QByteArray EncodeLines(const QStringList& lines, TextEncoding encoding);
 bool WriteTextLines(const QString& path, const QStringList& lines,
                     TextEncoding encoding = TextEncoding::Utf16LE, QString* error = nullptr);
 bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// A temporary file (`fd`) about to replace `target` gets its mode: that of the file it replaces,
+// else what the umask gives a new file.
+void GiveReplacementMode(int fd, const QString& target);
 
 // Code page 949 through ICU. `lossless` turns false when a character has no 949 form.
 QString DecodeCp949(const QByteArray& bytes, bool* valid = nullptr);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
@@ -133,6 +135,31 @@ TEST(Workbook, WrittenTextReadsBackAsWritten)
     EXPECT_FALSE(r.ReadSheet("인명", rows, &error));
     EXPECT_EQ(error, "시트(인명)가 없습니다.");
     EXPECT_EQ(SheetRowsText({{"a", ""}, {"", "b"}}), "a\t\r\n\tb\r\n");
+}
+
+// A workbook is a job file like the others: a new one gets what the umask gives, a rewritten one
+// keeps the mode of the file it replaces (not the private mode of the temporary name).
+TEST(Workbook, ModeFollowsTheUmaskOrTheReplacedFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("색인_본문.xls");
+    auto write = [&] {
+        TWorkbookWriter w(path);
+        ASSERT_TRUE(w.AddSheet("기본메타"));
+        ASSERT_TRUE(w.Save());
+    };
+    auto mode = [&] {
+        struct stat st {};
+        ::stat(QFile::encodeName(path).constData(), &st);
+        return st.st_mode & 07777;
+    };
+    const mode_t old = ::umask(022);
+    write();
+    EXPECT_EQ(mode(), 0644u);
+    ::chmod(QFile::encodeName(path).constData(), 0640);
+    write();
+    EXPECT_EQ(mode(), 0640u);
+    ::umask(old);
 }
 
 TEST(Workbook, FailedOrAbandonedWriteKeepsThePreviousFile)

@@ -81,8 +81,12 @@ TEST(ConnectCommand, Refusals)
         EXPECT_TRUE(r.err.startsWith(c.err)) << r.err.toStdString();
     }
     WriteBytes(job.dir.filePath("vuxinfo.ini"), "[VUX]\r\npNAME=p\r\n[TABS]\r\nA=a\r\n[LINK]\r\nA=B\r\n");
-    const CmdResult r = Quilo({"connect", job.dir.path(), "--auto"});
-    EXPECT_EQ(r.exit, 1);
-    EXPECT_EQ(r.err, "연결 정보가 정의되지 않은 작업입니다. 연결 작업을 할 필요가 없습니다.\n");
+    // A product without tab links: nothing to do, which is no failure.
+    for (const QStringList& args : {QStringList{"connect", job.dir.path(), "--auto"}, QStringList{"connect", job.dir.path()}}) {
+        const CmdResult r = Quilo(args);
+        EXPECT_EQ(r.exit, 0);
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_EQ(r.err, "연결 정보가 정의되지 않은 작업입니다. 연결 작업을 할 필요가 없습니다.\n");
+    }
     EXPECT_FALSE(QFile::exists(job.file));
 }
