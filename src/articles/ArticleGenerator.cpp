@@ -526,6 +526,14 @@ bool GenerateArticles(const TJobDefine& job, const QList<int>& tabs, const QStri
 bool RunGeneration(const TJobDefine& job, const QList<int>& tabs, const QStringList& removeTexts,
                    Interaction& ui, LongLineHandler* longLines, TabStateFn onState)
 {
+    const bool ok = RunGenerationTabs(job, tabs, removeTexts, ui, longLines, onState);
+    ShowGenerationOutcome(ok, ui);
+    return ok;
+}
+
+bool RunGenerationTabs(const TJobDefine& job, const QList<int>& tabs, const QStringList& removeTexts,
+                       Interaction& ui, LongLineHandler* longLines, TabStateFn onState)
+{
     ui.Report(QStringLiteral("작업을 중단하려면 ESC를 누르세요."));
     ui.ClearStop();
 
@@ -544,11 +552,15 @@ bool RunGeneration(const TJobDefine& job, const QList<int>& tabs, const QStringL
             break;
         }
     }
-    if (allOk) {
+    return allOk;
+}
+
+void ShowGenerationOutcome(bool ok, Interaction& ui)
+{
+    if (ok) {
         ui.ShowInfo(QStringLiteral("작업을 완료했습니다."));
     } else {
         ui.Report(QStringLiteral("작업을 중단했습니다."));
         ui.ShowInfo(QStringLiteral("작업을 중단했습니다."));
     }
-    return allOk;
 }

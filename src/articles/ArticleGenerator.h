@@ -111,9 +111,13 @@ bool GenerateArticles(const TJobDefine& job, const QList<int>& tabs, const QStri
 // Its two halves, for the window that asks on its own thread and runs on a worker:
 // refuses an empty selection and asks the operator to go on ...
 bool ConfirmGeneration(const QList<int>& tabs, Interaction& ui);
-// ... and runs the tabs and shows the closing message.
+// ... and runs the tabs and shows the closing message,
 bool RunGeneration(const TJobDefine& job, const QList<int>& tabs, const QStringList& removeTexts,
                    Interaction& ui, LongLineHandler* longLines, TabStateFn onState = {});
+// which are also there apart, so that the window stops its clock before the message shows.
+bool RunGenerationTabs(const TJobDefine& job, const QList<int>& tabs, const QStringList& removeTexts,
+                       Interaction& ui, LongLineHandler* longLines, TabStateFn onState = {});
+void ShowGenerationOutcome(bool ok, Interaction& ui);
 
 // "경과시간 = " and "12초", "3:07", "1:02:03" or "2일 01:02:03".
 QString GenerationElapsedText(qint64 seconds);

@@ -324,7 +324,7 @@ void TfrmMakeArticle::btnOKClick()
                     self->SetCell(tab, column, text);
             }, Qt::QueuedConnection);
         };
-        *ok = RunGeneration(job, tabs, removes, *ui, longLines.get(), onState);
+        *ok = RunGenerationTabs(job, tabs, removes, *ui, longLines.get(), onState);
     });
     connect(m_worker, &QThread::finished, this, [this, ok] {
         m_worker->deleteLater();
@@ -336,8 +336,10 @@ void TfrmMakeArticle::btnOKClick()
 
 void TfrmMakeArticle::RunFinished(bool ok)
 {
+    // The run's time is the time of the work, not of the closing message's box.
     ElapseTimer->stop();
     ElapseTimerTimer();
+    ShowGenerationOutcome(ok, *m_ui);
     PanelRemoveOption->setEnabled(true);
     chkRemoveOption->setEnabled(true);
     sGrid->setEnabled(true);

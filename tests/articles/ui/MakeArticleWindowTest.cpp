@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -34,6 +36,7 @@ public:
     QStringList texts;
     QStringList notices;
     int noAnswers = 0;
+    std::function<void(const QString&)> onBox; // sees each box as it opens
     Operator()
     {
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
@@ -43,6 +46,8 @@ public:
             if (auto* box = qobject_cast<QMessageBox*>(w)) {
                 box->setProperty("answered", true);
                 texts << box->text();
+                if (onBox)
+                    onBox(box->text());
                 QAbstractButton* b = box->button(QMessageBox::Yes);
                 if (b && noAnswers > 0) {
                     --noAnswers;
@@ -110,6 +115,12 @@ TEST(MakeArticleWindow, GeneratesTheTickedTabsThroughItsControls)
     w->eRemoveText[1]->setText("광고");
 
     Operator op;
+    // The clock stops with the work, before the closing box shows, and stays still behind it.
+    bool clockRanBehindTheBox = true;
+    op.onBox = [&](const QString& text) {
+        if (text == "작업을 완료했습니다.")
+            clockRanBehindTheBox = w->findChild<QTimer*>("ElapseTimer")->isActive();
+    };
     QSignalSpy done(w, &TfrmMakeArticle::runFinished);
     QTest::mouseClick(w->btnOK, Qt::LeftButton);
     ASSERT_TRUE(done.wait(20000));
@@ -118,6 +129,7 @@ TEST(MakeArticleWindow, GeneratesTheTickedTabsThroughItsControls)
     EXPECT_EQ(op.notices, QStringList({job + "/본문/a.txt", "줄 번호 : 3", "줄이 너무 깁니다. 줄 조절을 해야 됩니다.",
                                        "원문을 참조하여 줄을 분리할 부분을 결정하십시오."}));
     EXPECT_EQ(op.texts.last(), "작업을 완료했습니다.");
+    EXPECT_FALSE(clockRanBehindTheBox);
     QTRY_COMPARE(Cell(w->sGrid, 0, 3), QString("완료"));
     EXPECT_EQ(Cell(w->sGrid, 0, 4), "정상 완료");
     EXPECT_EQ(Cell(w->sGrid, 1, 3), "미실행");
