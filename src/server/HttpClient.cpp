@@ -316,6 +316,7 @@ HttpResult THttpClient::Run(const QString& method, const QString& path, const QB
         const QVariant len = reply->header(QNetworkRequest::ContentLengthHeader);
         emit WorkBegin(len.isValid() ? len.toLongLong() : -1);
     });
+    connect(reply, &QNetworkReply::requestSent, reply, [&] { result.sent = true; });
     connect(reply, &QNetworkReply::uploadProgress, reply, [&](qint64, qint64) { touch(); });
     connect(reply, &QNetworkReply::readyRead, reply, [&] {
         touch();
@@ -353,6 +354,7 @@ HttpResult THttpClient::Run(const QString& method, const QString& path, const QB
     idle.stop();
 
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    result.sent = result.sent || result.status > 0;
     result.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toString();
     const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
     const QNetworkReply::NetworkError err = reply->error();

@@ -55,6 +55,7 @@ struct HttpResult {
     bool ok = false;       // connected, status below 400, whole reply read (and file written)
     bool aborted = false;  // Abort() was called
     bool timedOut = false; // the read time-out passed without a byte
+    bool sent = false;     // the request went out over a connection (the server may have it)
     int status = 0;        // HTTP status, 0 when no reply came
     QString error;         // why it failed, for logs and the command line
     QString contentType;

@@ -422,9 +422,12 @@ void TUploadLog::WriteReply(const QString& replyText)
 
 HttpResult TLoggingTransport::SendForm(const QString& path, const TFormFields& fields)
 {
-    m_log.WriteRequest(fields);
     HttpResult r = m_inner.SendForm(path, fields);
-    if (r.ok)
+    // Only a request that went out over a connection is logged: a server that is down for ten
+    // minutes adds no files and leaves the numbering to the requests it could have seen.
+    if (r.sent)
+        m_log.WriteRequest(fields);
+    if (r.sent && r.ok)
         m_log.WriteReply(r.text);
     return r;
 }

@@ -100,8 +100,8 @@ private:
     QString m_error;
 };
 
-// Logs the form posts that pass through it (file posts are not logged); every attempt, a resend
-// included, gets its own number.
+// Logs the form posts that pass through it (file posts are not logged); every attempt that went
+// out over a connection, a resend included, gets its own number; one that found no server none.
 class TLoggingTransport : public TUploadTransport {
 public:
     TLoggingTransport(TUploadTransport& inner, TUploadLog& log) : m_inner(inner), m_log(log) {}

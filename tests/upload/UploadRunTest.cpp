@@ -49,6 +49,7 @@ private:
     {
         HttpResult r;
         r.ok = true;
+        r.sent = true;
         r.status = 200;
         r.text = text;
         return r;
@@ -141,6 +142,43 @@ TEST(UploadRun, NewProductSendsEveryRequestInOrderAndLogsThem)
     korean.WriteRequest({});
     korean.WriteReply("한\n");
     EXPECT_EQ(ReadBytes(other.filePath("001_dn.txt")), QByteArray("\xC7\xD1\r\n"));
+}
+
+TEST(UploadRun, RequestLogsCountOnlyRequestsThatWentOut)
+{
+    // The start finds no server twice, then goes out and loses its reply, then goes through.
+    class Flaky : public Server {
+    public:
+        int calls = 0;
+        HttpResult SendForm(const QString& path, const TFormFields& fields) override
+        {
+            HttpResult r;
+            ++calls;
+            if (calls <= 2) {
+                r.error = "Connection refused";
+                return r;
+            }
+            if (calls == 3) {
+                r.sent = true;
+                r.error = "Remote host closed the connection";
+                return r;
+            }
+            return Server::SendForm(path, fields);
+        }
+    };
+    Job j;
+    Flaky flaky;
+    flaky.formReplies = {"INSERT\r\n"};
+    const QString logs = j.dir.filePath("log");
+    QDir().mkpath(logs);
+    TUploadLog log(logs);
+    TLoggingTransport logged(flaky, log);
+    EXPECT_TRUE(RunUpload(j.settings, logged, [](const HttpResult&) { return true; }, j.ui, {}).completed);
+    EXPECT_EQ(flaky.calls, 8);
+    EXPECT_EQ(QDir(logs).entryList(QDir::Files, QDir::Name),
+              (QStringList{"001_up.txt", "002_dn.txt", "002_up.txt", "003_dn.txt", "003_up.txt", "004_dn.txt",
+                           "004_up.txt", "005_dn.txt", "005_up.txt", "006_dn.txt", "006_up.txt"}));
+    EXPECT_EQ(ReadBytes(logs + "/001_up.txt"), ReadBytes(logs + "/002_up.txt"));
 }
 
 TEST(UploadRun, StartRepliesDecideWhetherTheRunGoesOn)

@@ -459,6 +459,8 @@ void TfrmUpload::btnUploadClick()
                     Qt::BlockingQueuedConnection);
                 return ok;
             });
+        if (!log.LastError().isEmpty())
+            run.Report(log.LastError());
         *outcome = r;
     });
     connect(m_worker, &QThread::finished, this, [this, outcome] {
