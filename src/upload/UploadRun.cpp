@@ -141,7 +141,9 @@ private:
     {
         ui.Report(QStringLiteral("-텍스트 정보를 전송합니다..."));
         inTextPhase = true;
+        ui.Status(UploadStatusPhase, QStringLiteral("text"));
         const bool ok = TextTabs();
+        ui.Status(UploadStatusPhase, QString());
         inTextPhase = false;
         if (ok)
             ui.Report(QStringLiteral("텍스트 정보 전송이 완료되었습니다."));

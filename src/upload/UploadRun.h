@@ -19,6 +19,8 @@
 // Progress bars and labels the run reports through Interaction::Progress / Status.
 enum UploadProgressBar { UploadBarTabs = 0, UploadBarItems = 1 };
 enum UploadStatusLabel { UploadLabelTabs = 0, UploadLabelItems = 1, UploadLabelHttp = 2 };
+// Not a label: "text" while the text phase runs, "" when it ends (the tab bar shows only then).
+constexpr int UploadStatusPhase = 3;
 
 inline const QString UploadSeparator = QString(40, QLatin1Char('-'));
 inline const QString UploadDoneReport = QStringLiteral("-전송 작업이 완료되었습니다.");

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QThread>
 
 namespace {
@@ -86,8 +87,11 @@ bool WidgetInteraction::AskYesNo(const QString& text)
 void WidgetInteraction::Report(const QString& line)
 {
     QMetaObject::invokeMethod(this, [this, line] {
-        if (m_pane)
+        if (m_pane) {
             m_pane->appendPlainText(line);
+            // Always to the last line, even when the operator had scrolled up.
+            m_pane->verticalScrollBar()->setValue(m_pane->verticalScrollBar()->maximum());
+        }
     }, OnGuiThread() ? Qt::DirectConnection : Qt::QueuedConnection);
 }
 

@@ -36,7 +36,10 @@ const QString CloseCaption = QStringLiteral("닫기");
 // cancel-upload flag as the stop request.
 class RunInteraction : public Interaction {
 public:
-    RunInteraction(WidgetInteraction& ui, const std::atomic<bool>& cancel) : m_ui(ui), m_cancel(cancel) {}
+    RunInteraction(WidgetInteraction& ui, const std::atomic<bool>& cancel, QWidget* tabBar)
+        : m_ui(ui), m_cancel(cancel), m_tabBar(tabBar)
+    {
+    }
     void ShowInfo(const QString& text) override { m_ui.ShowInfo(text); }
     bool AskYesNo(const QString& text) override { return m_ui.AskYesNo(text); }
     void Report(const QString& line) override
@@ -45,12 +48,22 @@ public:
             m_ui.Report(l);
     }
     void Progress(int bar, qint64 position, qint64 maximum) override { m_ui.Progress(bar, position, maximum); }
-    void Status(int slot, const QString& text) override { m_ui.Status(slot, text); }
+    void Status(int slot, const QString& text) override
+    {
+        if (slot != UploadStatusPhase) {
+            m_ui.Status(slot, text);
+            return;
+        }
+        // The tab bar belongs to the text phase alone.
+        QMetaObject::invokeMethod(m_tabBar, [bar = m_tabBar, on = !text.isEmpty()] { bar->setVisible(on); },
+                                  Qt::QueuedConnection);
+    }
     bool StopRequested() override { return m_cancel.load(); }
 
 private:
     WidgetInteraction& m_ui;
     const std::atomic<bool>& m_cancel;
+    QWidget* m_tabBar;
 };
 
 QLabel* Label(QWidget* parent, const QString& name, const QString& text = {})
@@ -406,9 +419,9 @@ void TfrmUpload::btnUploadClick()
     s.defaultSubject1 = DefaultSubjectCode(*options, *codes, codes->vux_SubjPtr1);
     s.defaultSubject2 = DefaultSubjectCode(*options, *codes, codes->vux_SubjPtr2);
 
-    PanelProgress->show();
-    ProgressTabs->show();
+    ProgressTabs->hide();
     ProgressArticle->show();
+    PanelProgress->show();
     for (QProgressBar* b : {ProgressTabs, ProgressArticle})
         b->reset();
     LabelTabs->clear();
@@ -450,7 +463,7 @@ void TfrmUpload::btnUploadClick()
         TUploadLog log(logFolder);
         TLoggingTransport logged(wire, log);
         TUploadTransport& transport = logFolder.isEmpty() ? static_cast<TUploadTransport&>(wire) : logged;
-        RunInteraction run(*ui, m_cancelUpload);
+        RunInteraction run(*ui, m_cancelUpload, ProgressTabs);
         const TUploadRunResult r = RunUpload(
             s, transport, [this](const HttpResult&) { return WaitForServer(); }, run, [this](QStringList& note) {
                 bool ok = false;

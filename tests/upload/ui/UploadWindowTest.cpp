@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QScrollBar>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -106,6 +108,22 @@ protected:
     QTemporaryDir m_dir;
 };
 
+// Notes when a bar shows and hides, with the pane's last line at that moment.
+class TabBarWatch : public QObject {
+public:
+    QStringList events;
+    TabBarWatch(QWidget* bar, QPlainTextEdit* pane) : m_pane(pane) { bar->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Show || e->type() == QEvent::Hide)
+            events << QString(e->type() == QEvent::Show ? "show" : "hide") + " after " + m_pane->toPlainText().split('\n').last();
+        return false;
+    }
+
+private:
+    QPlainTextEdit* m_pane;
+};
+
 TEST_F(UploadWindow, RegisteredAsModalWindow)
 {
     WindowKind kind = WindowKind::Child;
@@ -144,9 +162,19 @@ TEST_F(UploadWindow, CheckTabChoiceUploadWithLogsAndThenAnUpdate)
         // An old log folder goes first.
         WriteBytes(path("log/old.txt"), "x");
         w.LogCheckBox->setChecked(true);
+        // The tab bar shows for the text phase alone; the pane follows its last line even when
+        // the operator had scrolled up.
+        TabBarWatch watch(w.ProgressTabs, w.eMsg);
+        for (int i = 0; i < 100; ++i)
+            w.eMsg->appendPlainText("앞 줄");
+        w.eMsg->verticalScrollBar()->setValue(0);
         w.btnUpload->click();
         ASSERT_TRUE(WaitFor([&] { return !w.isRunning() && w.btnCancel1->text() == "닫기"; }))
             << w.eMsg->toPlainText().toStdString() << boxes.texts.join("\n").toStdString();
+        EXPECT_EQ(watch.events, (QStringList{"hide after 로그 폴더를 정리합니다.", "show after 텍스트 정보를 전송합니다...",
+                                             "hide after 본문 - 2 둘째 & 끝"}));
+        EXPECT_GT(w.eMsg->verticalScrollBar()->maximum(), 0);
+        EXPECT_EQ(w.eMsg->verticalScrollBar()->value(), w.eMsg->verticalScrollBar()->maximum());
         EXPECT_TRUE(Has(w, "전송 작업이 완료되었습니다."));
         EXPECT_TRUE(Has(w, "전송이 완료되었습니다."));
         EXPECT_TRUE(Has(w, QString(40, '-')));
