@@ -203,6 +203,17 @@ TEST_F(UploadCommand, CheckNamesEachBrokenFileOnceAndSendsNothing)
          [&](const QString&) { return body + ".kwd"; }},
         {"image file missing", [](const QString& job) { return QFile::remove(job + "/img/lighthouse.jpg"); },
          [&](const QString& job) { return QDir(job).relativeFilePath(articleWith(job, "lighthouse.jpg")); }},
+        {"image file is a PNG named .jpg",
+         [](const QString& job) { return WriteBytes(job + "/img/lighthouse.jpg", QByteArray("\x89PNG\r\n\x1a\n", 8)); },
+         [&](const QString& job) { return QDir(job).relativeFilePath(articleWith(job, "lighthouse.jpg")); }},
+        {"image tag names a PNG",
+         [&](const QString& job) {
+             const QString path = articleWith(job, "lighthouse.jpg");
+             QStringList lines = LinesOf(path);
+             lines.replaceInStrings("lighthouse.jpg", "lighthouse.png");
+             return QFile::copy(job + "/img/lighthouse.jpg", job + "/img/lighthouse.png") && WriteBytes(path, Utf16File(lines));
+         },
+         [&](const QString& job) { return QDir(job).relativeFilePath(articleWith(job, "lighthouse.png")); }},
         {"broken inner link",
          [&](const QString& job) {
              const QString path = articleWith(job, "lighthouse.jpg");
@@ -229,6 +240,20 @@ TEST_F(UploadCommand, CheckNamesEachBrokenFileOnceAndSendsNothing)
         EXPECT_TRUE(r.out[0].startsWith(c.where(job) + '\t')) << r.out[0].toStdString();
         EXPECT_EQ(r.out[0].count('\t'), 2) << r.out[0].toStdString();
     }
+
+    // An entity reference the "&" rule would make visible: a warning line, and still OK.
+    const QString job = copies.filePath("warning");
+    ASSERT_TRUE(CopyTree(s_job, job));
+    const QString path = articleWith(job, "lighthouse.jpg");
+    QStringList lines = LinesOf(path);
+    lines << QStringLiteral("1 &lt; 2");
+    ASSERT_TRUE(WriteBytes(path, Utf16File(lines)));
+    const CliRun r = Quilo({"check", job, "--server", url});
+    EXPECT_EQ(r.exit, 0) << r.err.toStdString();
+    ASSERT_EQ(r.out.size(), 2) << r.out.join('\n').toStdString();
+    EXPECT_TRUE(r.out[0].startsWith("warning\t")) << r.out[0].toStdString();
+    EXPECT_TRUE(r.out[0].contains("&lt;")) << r.out[0].toStdString();
+    EXPECT_EQ(r.out[1], "OK");
 
     QProcess admin;
     admin.start(RefServerProcess::Binary(), {"admin", "--data", own.DataPath(), "product-show", "9001"});

@@ -1,5 +1,8 @@
 #include "upload/UploadCheck.h"
 
+#include "server/VUX_codes.h"
+#include "upload/JobPreflight.h"
+
 #include "common/TestSupport.h"
 
 #include <QDateTime>
@@ -107,6 +110,71 @@ TEST(UploadCheck, NoSourceImagesTurnsTheImageOptionOff)
     EXPECT_TRUE(c.passed);
     EXPECT_FALSE(c.imagesAvailable);
     EXPECT_TRUE(ui.reports.contains(NoSourceImagesReport));
+}
+
+// What the upload will not send is said, one reason per image tag.
+TEST(UploadCheck, ImageTagsWhoseFileStaysBehind)
+{
+    CheckJob j;
+    j.job.insImage = "Y";
+    const QByteArray jpeg("\xFF\xD8\xFF\xE0 jfif", 9);
+    WriteBytes(j.path("img/ok.jpg"), jpeg);
+    WriteBytes(j.path("img/a/b/c/deep.jpg"), jpeg);
+    WriteBytes(j.path("img/fake.jpg"), QByteArray("\x89PNG\r\n\x1a\n", 8));
+    WriteBytes(j.path("img/pic.png"), QByteArray("\x89PNG\r\n\x1a\n", 8));
+    WriteBytes(j.path("img/.old/x.jpg"), jpeg);
+    QFile::link(j.path("img/ok.jpg"), j.path("img/link.jpg"));
+    const struct {
+        const char* src;
+        const char* why; // "" when the upload sends it
+    } cases[] = {
+        {"img/ok.jpg", ""},
+        {"img\\ok.jpg", ""},
+        {"img/a/b/c/deep.jpg", ""},
+        {"", "이미지 태그에 src가 없습니다."},
+        {"img/none.jpg", "이미지 img/none.jpg이(가) 없습니다."},
+        {"../x.jpg", "이미지 ../x.jpg이(가) img 폴더 아래의 파일이 아닙니다."},
+        {"img/../../x.jpg", "이미지 img/../../x.jpg이(가) img 폴더 아래의 파일이 아닙니다."},
+        {"images/1.jpg", "이미지 images/1.jpg이(가) img 폴더 아래의 파일이 아닙니다."},
+        {"img/fake.jpg", "이미지 img/fake.jpg: 내용이 JPEG가 아닙니다 (PNG)."},
+        {"img/pic.png", "이미지 img/pic.png: 확장자가 .jpg가 아니어서 전송되지 않습니다."},
+        {"img/.old/x.jpg", "이미지 img/.old/x.jpg: 이름이 \".\"으로 시작하는 숨은 파일이나 폴더는 전송되지 않습니다."},
+        {"img/link.jpg", "이미지 img/link.jpg: 링크는 전송되지 않습니다."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ImageSourceProblem(j.job, QString::fromUtf8(c.src)), QString::fromUtf8(c.why)) << c.src;
+    j.job.insImage = "N";
+    EXPECT_EQ(ImageSourceProblem(j.job, "img/ok.jpg"), "이미지 img/ok.jpg: 삽입 이미지를 전송하지 않는 제품입니다.");
+    j.job.insImage = "Y";
+
+    // The pre-upload check stops on them, one line each naming the article.
+    WriteBytes(j.path("work_본문/1.txt"), Utf16File({"<h1>하나</h1>", "<img src=\"img/ok.jpg\"> <IMG SRC='img/fake.jpg'>",
+                                                     "<img src=img/none.jpg>"}));
+    RecordingInteraction ui;
+    EXPECT_FALSE(RunUploadCheck(j.job, {"101"}, ui).passed);
+    EXPECT_EQ(ui.reports, (QStringList{UploadCheckStartReport, "본문 - 기사 1(하나): 이미지 img/fake.jpg: 내용이 JPEG가 아닙니다 (PNG).",
+                                       "본문 - 기사 1(하나): 이미지 img/none.jpg이(가) 없습니다.", UploadCheckErrorReport}));
+}
+
+// Valid but most likely not meant: a coded value the code table does not know, an entity
+// reference that will show as text. Said once per article and kind, without stopping the check.
+TEST(UploadCheck, WarningsForBadCodesAndEntityReferences)
+{
+    CheckJob j;
+    QFile::remove(j.path("본문.kwd"));
+    WriteBytes(j.path("work_본문/1.txt"), Utf16File({"<h1>하나</h1>", "1 &lt; 2 &amp;&amp; &#44608;", "&nbsp x"}));
+    WriteBytes(j.path("work_번역/1.txt"), Utf16File({"<h1>one</h1>", "plain & simple"}));
+    TVUX_codes codes;
+    codes.BuildColumns({"ks_coremeta\tks_coremeta\tg\tmt_title\tn\tx\tN\t1",
+                        "ks_coremeta\tks_coremeta\tg\tmt_oCode\tn\tCode_92\tN\t1"});
+    const QList<TvuxSchOption> options{{"101", 1, 1, "없는 말"}};
+    EXPECT_EQ(UploadWarnings(j.job, codes, &options),
+              (QStringList{"본문 - 기사 1(하나): mt_ocode 값이 코드표에 없어 \"BAD\"로 전송됩니다.",
+                           "본문 - 기사 1(하나): HTML 문자 참조 &lt; 등 4곳이 \"＆\"로 바뀌어 글자 그대로 보입니다.",
+                           "번역 - 기사 1(one): mt_ocode 값이 코드표에 없어 \"BAD\"로 전송됩니다."}));
+    RecordingInteraction ui;
+    EXPECT_TRUE(RunUploadCheck(j.job, {}, ui, &codes, &options).passed);
+    EXPECT_TRUE(ui.reports.contains(UploadWarningReport("본문 - 기사 1(하나): mt_ocode 값이 코드표에 없어 \"BAD\"로 전송됩니다.")));
 }
 
 TEST(UploadCheck, TabsCountText)

@@ -281,9 +281,10 @@ TEST(UploadRecords, ImageFileLists)
     QStringList names, folders;
     for (const TUploadFile& f : inserted.files)
         names << f.RelativeName(), folders << InsertedImageFolderValue(f);
-    EXPECT_EQ(names, (QStringList{"a.jpg", "b.JPG", "sub/c.jpg"}));
-    EXPECT_EQ(folders, (QStringList{"img/", "img/", "img/sub"}));
-    EXPECT_EQ(inserted.totalSize, 15);
+    // Every depth below img/, each folder's files at its place; hidden entries and other types stay out.
+    EXPECT_EQ(names, (QStringList{"a.jpg", "b.JPG", "sub/c.jpg", "sub/deeper/d.jpg"}));
+    EXPECT_EQ(folders, (QStringList{"img/", "img/", "img/sub", "img/sub/deeper"}));
+    EXPECT_EQ(inserted.totalSize, 20);
 
     const TUploadFileList source = SourceImageFiles(job);
     names.clear();
