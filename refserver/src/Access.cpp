@@ -111,9 +111,11 @@ std::optional<std::pair<std::string, std::string>> ParseBasicAuth(const std::str
   int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
                           reinterpret_cast<const unsigned char*>(b64.data()), static_cast<int>(b64.size()));
   if (n < 0) return std::nullopt;
-  size_t len = static_cast<size_t>(n);
-  for (size_t i = b64.size(); i > 0 && b64[i - 1] == '='; --i) --len;  // EVP counts the padding as bytes
-  out.resize(len);
+  // EVP counts the padding as bytes; more than two "=" is no Base64 at all ("====" decodes to nothing).
+  size_t pad = 0;
+  for (size_t i = b64.size(); i > 0 && b64[i - 1] == '='; --i) ++pad;
+  if (pad > 2 || static_cast<size_t>(n) < pad) return std::nullopt;
+  out.resize(static_cast<size_t>(n) - pad);
   auto colon = out.find(':');
   if (colon == std::string::npos) return std::nullopt;
   return std::make_pair(out.substr(0, colon), out.substr(colon + 1));

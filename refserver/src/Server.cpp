@@ -265,18 +265,14 @@ struct QuiloServer::Impl {
 
   uint64_t DrainLimit() const { return 4 * static_cast<uint64_t>(opt.maxFileBytes) + (1u << 20); }
 
-  // The file store and the upload pieces are the owner's only; pieces left by a stop or a crash
-  // (also those older versions kept beside the stored files) go at start.
+  // The file store and the upload pieces are the owner's only; pieces left by a stop or a crash go
+  // at start. They live in DIR/tmp alone, so no stored file, whatever its name, is ever taken for one.
   void PrepareFolders() {
     for (const auto& d : {filesRoot, tmpRoot}) {
       fs::create_directories(d);
       fs::permissions(d, fs::perms::owner_all, fs::perm_options::replace);
     }
     for (const auto& e : fs::directory_iterator(tmpRoot)) fs::remove_all(e.path());
-    std::vector<fs::path> stale;
-    for (const auto& e : fs::recursive_directory_iterator(filesRoot))
-      if (e.is_regular_file() && e.path().filename().string().rfind(".upload-", 0) == 0) stale.push_back(e.path());
-    for (const auto& p : stale) fs::remove(p);
   }
 
   // Requests refused before any handler reads a byte of their body: framing httplib would read
@@ -329,6 +325,14 @@ struct QuiloServer::Impl {
   Reply Guard(F&& f) {
     try {
       return f();
+    } catch (const StoreError& e) {
+      fprintf(stderr, "quilo-server: %s\n", e.what());
+      // A full or broken disk will not heal by itself: the program stops with the reason instead of
+      // waiting and sending the same request again for ever.
+      const std::string what = e.what();
+      for (const char* lasting : {"full", "disk I/O", "readonly"})
+        if (what.find(lasting) != std::string::npos) return Error("the server cannot store data now (" + std::string(lasting) + ")");
+      return Text("ERROR: server failure\r\n", 500);
     } catch (const std::exception& e) {
       fprintf(stderr, "quilo-server: %s\n", e.what());
       return Text("ERROR: server failure\r\n", 500);
@@ -667,8 +671,24 @@ struct QuiloServer::Impl {
       if (!SafeComponent(name) || (!folder.empty() && !SafeFolder(folder)))
         return Error("wImage holds a path that is not allowed: " + item.substr(0, 60));
     }
-    auto run = store.OpenRunOfStaff(s->id);
-    if (!run) return Error("no upload started (vx__InsertProductStart.asp first)");
+    // The program names no product here: the record belongs to the staff member's open run, and its
+    // tab must be one of that run's product (a client that does name the product is held to it).
+    std::optional<Run> run;
+    std::string reason;
+    if (HasField(f, "p_id")) {
+      auto p = UploadProduct(*s, f, reason);
+      if (!p) return Error(reason);
+      run = RunOf(*s, p->id, reason);
+      if (!run) return Error(reason);
+    } else {
+      run = store.OpenRunOfStaff(s->id);
+      if (!run) return Error("no upload started (vx__InsertProductStart.asp first)");
+    }
+    auto product = store.FindProduct(run->productId);
+    auto tabIds = SplitBy(product ? product->tabIds : "", ',');
+    for (auto& t : tabIds) t = Trim(t);
+    if (std::find(tabIds.begin(), tabIds.end(), arid) == tabIds.end())
+      return Error("product " + run->productId + " has no tab " + arid);
     store.TouchRun(run->id);
     // A range of pages with no scan in it: nothing to link.
     if (!images.empty()) store.AddImageLink(run->id, arid, page, images);

@@ -283,7 +283,7 @@ TEST_F(ServerTest, UploadRunStoresEveryPartAndTheSecondRunIsAnUpdate) {
                        {"tabLink"}),
             "OK\r\n");
   EXPECT_EQ(UploadBody("/ASP/vx__insertwImageInfo.asp",
-                       {{"arid", "900"}, {"pageNumber", "1"}, {"wImage", "images/0001.jpg|images/0002.jpg"}},
+                       {{"arid", "101"}, {"pageNumber", "1"}, {"wImage", "images/0001.jpg|images/0002.jpg"}},
                        {"pageNumber"}),
             "OK\r\n");
   auto f = File("img/", "a.jpg", std::string("\xFF\xD8 jpeg \0 bytes", 15));
@@ -593,6 +593,44 @@ TEST_F(ServerTest, AFailedCommitKeepsTheFileItWouldHaveReplaced) {
   EXPECT_EQ(File("img/", "a.jpg", "new bytes")->body, "OK");
   std::ifstream again(dir_ / "files" / "9001" / "img" / "a.jpg");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}), "new bytes");
+}
+
+// A source image record belongs to the product of the staff member's run: a tab that product
+// does not have is refused, also one of another product of the same staff member.
+TEST_F(ServerTest, SourceImageRecordsNeedATabOfTheRunsProduct) {
+  Start();
+  auto image = [&](const std::string& arid, const std::vector<std::pair<std::string, std::string>>& extra = {}) {
+    std::vector<std::pair<std::string, std::string>> f = {{"arid", arid}, {"pageNumber", "1"}, {"wImage", "images/0001.jpg"}};
+    f.insert(f.end(), extra.begin(), extra.end());
+    return UploadBody("/ASP/vx__insertwImageInfo.asp", f, {"pageNumber"});
+  };
+  EXPECT_EQ(image("999999").rfind("ERROR: product 9001 has no tab 999999", 0), 0u);
+  EXPECT_EQ(image("201").rfind("ERROR: ", 0), 0u);  // a tab of product 9002
+  EXPECT_EQ(image("101", {{"p_id", "9002"}, {"p_dcode", "DEMO02"}}).rfind("ERROR: ", 0), 0u);  // no run of 9002
+  EXPECT_EQ(image("102"), "OK\r\n");
+  EXPECT_EQ(image("101", {{"p_id", "9001"}, {"p_dcode", "DEMO01"}}), "OK\r\n");
+  EXPECT_EQ(store_->RunImageLinks(store_->LastRun("9001")->run.id).size(), 2u);
+}
+
+// A server that cannot store (a full disk) says so: the program stops with the reason instead of
+// waiting and sending the same record again for ever.
+TEST_F(ServerTest, AFullDiskIsARefusalNotAnUnreachableServer) {
+  Start();
+  EXPECT_EQ(Header("101"), "OK\r\n");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((dir_ / "quilo.db").c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "CREATE TRIGGER full BEFORE INSERT ON records BEGIN SELECT RAISE(ABORT, 'database or disk "
+                         "is full'); END;",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  auto r = Upload("/ASP/vx__InsertProduct.asp", {{"p_id", "9001"}, {"p_dcode", "DEMO01"}, {"ar_id", "101"},
+                                                 {"content_number", "2"}, {"page_number", "1"}, {"content_detail", "x"}},
+                  {"content_number", "page_number"});
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 200);
+  EXPECT_EQ(r->body, "ERROR: the server cannot store data now (full)\r\n");
 }
 
 }  // namespace

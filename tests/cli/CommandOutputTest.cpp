@@ -121,6 +121,10 @@ TEST(CommandOutput, StdoutHoldsOnlyTheResult)
         // 번역 has "(page" articles too: without its page file the check would name it.
         {"pages", {job, "--tab", QStringLiteral("번역"), "--by-title"},
          [](const QString& o) { return AllLinesMatch(o, "^\\d+\t(Main|page)\t\\d+\t"); }, true},
+        {"spell", {job, "--tab", QStringLiteral("본문"), "--summary"},
+         [](const QString& o) { return AllLinesMatch(o, "^[^\t]+\t\\d+$"); }, true},
+        {"replace", {job, "--tab", QStringLiteral("본문"), "--dry-run", QStringLiteral("물새섬"), QStringLiteral("물새 섬")},
+         [](const QString& o) { return AllLinesMatch(o, "^[\\d_]+\t\\d+\t[^\t]*\t[^\t]*$"); }, true},
         {"check", QStringList{job} + login, [](const QString& o) { return o == "OK\n"; }, false},
         {"upload", QStringList{job, "--arid", "101", "--wait", "1"} + login,
          [](const QString& o) {
