@@ -152,7 +152,9 @@ def main():
     for s, target in wanted.items():
         out = os.path.join(args.jobdir, "img", target)
         os.makedirs(os.path.dirname(out), exist_ok=True)
-        if s.lower().endswith((".jpg", ".jpeg")):
+        with open(os.path.join(src, s), "rb") as f:
+            jpeg = f.read(3) == b"\xff\xd8\xff"
+        if jpeg:  # by content: the manual has PNG pictures named ".jpg" too
             shutil.copyfile(os.path.join(src, s), out)
         else:
             subprocess.run(["convert", "-quiet", os.path.join(src, s) + "[0]", "-background", "white", "-flatten",
