@@ -42,9 +42,10 @@ public:
 
     // Esc in the window.
     void RequestStop() { m_stop = true; }
-    // The window goes while its worker runs: the worker is asked to stop, and a box it waits
-    // for or asks for later is not shown: questions are answered No. Call before waiting for
-    // the worker on the window thread, which could otherwise wait for a box it never shows.
+    // The window goes while its worker runs: from now on the stop flag stays set, and a box
+    // the worker waits for or asks for later is not shown and counts as No (a stop question
+    // answered No lets the run go on to its end). Call before waiting for the worker on the
+    // window thread, which could otherwise wait for a box it never shows.
     void Abandon();
 
 private:
