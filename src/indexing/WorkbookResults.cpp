@@ -97,7 +97,8 @@ TWorkbookWrite WriteKeywordWorkbook(const QString& path, const TArticleTree& tre
 
         const bool image = name == ImageGroupName;
         const int dataStart = g == 0 ? 1 : 0;
-        if (image && columns - dataStart > MaxImageDataColumns) {
+        // The image columns are split into work lists only for a tab with reference strings.
+        if (image && hasReferences && columns - dataStart > MaxImageDataColumns) {
             ui.ShowInfo(MsgImageColumns);
             return TWorkbookWrite::TooManyImageColumns;
         }

@@ -9,7 +9,14 @@
 #include <QFileInfo>
 #include <QString>
 #include <QStringList>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
 
 // Records every message and answers questions from a script (Yes when the script runs dry).
 class RecordingInteraction : public Interaction {
@@ -61,4 +68,27 @@ inline QByteArray Utf16File(const QStringList& lines)
         out.append(reinterpret_cast<const char*>(s.utf16()), s.size() * 2);
     }
     return out;
+}
+
+// Runs `f`; should it not return within `seconds` (two threads waiting for each other), the
+// test program ends at once with a message instead of hanging until the driver's time-out.
+inline void ReturnsWithin(int seconds, const char* what, const std::function<void()>& f)
+{
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false;
+    std::thread watch([&] {
+        std::unique_lock<std::mutex> lock(m);
+        if (!cv.wait_for(lock, std::chrono::seconds(seconds), [&] { return done; })) {
+            std::fprintf(stderr, "%s did not return within %d s: deadlock\n", what, seconds);
+            std::_Exit(1);
+        }
+    });
+    f();
+    {
+        std::lock_guard<std::mutex> lock(m);
+        done = true;
+    }
+    cv.notify_one();
+    watch.join();
 }

@@ -245,9 +245,10 @@ TfrmKeyword::TfrmKeyword(QWidget* parent)
 
 TfrmKeyword::~TfrmKeyword()
 {
-    // Should the window go during a run, the worker ends first (its questions are answered No).
+    // Should the window go during a run, the worker ends first; a box it waits for is answered
+    // here, or the two threads would wait for each other.
     if (m_worker) {
-        m_ui->RequestStop();
+        m_ui->Abandon();
         m_worker->wait();
     }
     if (m_reader)
@@ -360,7 +361,13 @@ void TfrmKeyword::ShowDefinitions(int entry)
 
 void TfrmKeyword::TabsComboChange()
 {
-    if (isInit && !SearchInProgress && !m_reader) {
+    if (isInit && m_reader) {
+        // The change is refused: the combo box goes on naming the tab being read.
+        const QSignalBlocker block(TabsCombo);
+        TabsCombo->setCurrentIndex(m_readEntry);
+        return;
+    }
+    if (isInit && !SearchInProgress) {
         // The definitions shown always belong to the tab named above them.
         ShowDefinitions(TabsCombo->currentIndex());
         ReadResults(false);
@@ -457,6 +464,7 @@ void TfrmKeyword::ReadResults(bool markUpdated)
         return;
     if (markUpdated)
         SetKeywordUpdated(m_job, QStringLiteral("Y"));
+    m_readEntry = TabsCombo->currentIndex();
     const QString path = KeywordWorkbookPath(m_job, tab);
     if (path.isEmpty() || !QFileInfo::exists(path)) {
         ShowInfoBox(this, MsgNoResults(m_job.TabsName[tab]));

@@ -98,6 +98,7 @@ private:
     int m_lastPage = 0;
     QThread* m_worker = nullptr;
     QThread* m_reader = nullptr;
+    int m_readEntry = -1; // the combo box entry whose results are being read
     WidgetInteraction* m_ui = nullptr;
     QList<TResultSheetModel*> m_models;
 };

@@ -135,6 +135,7 @@ TfrmMetaEdit::TfrmMetaEdit(QWidget* parent)
 
     auto* top = new QFrame(this);
     top->setObjectName("PanelTop");
+    m_panelTop = top;
     auto* topLayout = new QHBoxLayout(top);
     topLayout->setContentsMargins(4, 2, 4, 2);
     auto* title = new QLabel(QStringLiteral("메타 수정"), top);
@@ -387,8 +388,9 @@ TfrmMetaEdit::~TfrmMetaEdit()
         GroupGrid(g)->viewport()->removeEventFilter(this);
     for (QObject* child : findChildren<QObject*>())
         child->disconnect(this);
+    // A box the worker waits for is answered here, or the two threads would wait for each other.
     if (m_worker) {
-        m_ownUi->RequestStop();
+        m_ownUi->Abandon();
         m_worker->wait();
     }
 }
@@ -400,7 +402,8 @@ void TfrmMetaEdit::setInteraction(Interaction* ui)
 
 bool TfrmMetaEdit::Modified() const
 {
-    return tbSave->isEnabled();
+    // The top bar is disabled as a whole during an initialisation; the state is the button's own.
+    return tbSave->isEnabledTo(m_panelTop);
 }
 
 void TfrmMetaEdit::SetModified(bool on)
@@ -988,7 +991,9 @@ void TfrmMetaEdit::tbInitializeClick()
     isInit = false;
     isLoadingProgress = true;
     m_ownUi->ClearStop();
-    tbInitialize->setEnabled(false);
+    // The worker rewrites the .kwd files: no saving, cancelling (a reopening) or tab change
+    // may read or write them meanwhile.
+    m_panelTop->setEnabled(false);
     setFocus();
 
     const TJobDefine job = myLIB.Jobs;
@@ -1007,7 +1012,7 @@ void TfrmMetaEdit::tbInitializeClick()
     connect(m_worker, &QThread::finished, this, [this, outcome] {
         m_worker->deleteLater();
         m_worker = nullptr;
-        InitFinished(outcome->started, outcome->completed);
+        InitFinished(*outcome);
     });
     m_worker->start();
 }
@@ -1025,20 +1030,26 @@ void TfrmMetaEdit::ShowMakeData()
     Timer2->start();
 }
 
-void TfrmMetaEdit::InitFinished(bool started, bool completed)
+void TfrmMetaEdit::InitFinished(const TMetaInitOutcome& outcome)
 {
     Timer2->stop();
     isLoadingProgress = false;
     PanelMakeData->hide();
-    tbInitialize->setEnabled(true);
-    if (!started) {
+    m_panelTop->setEnabled(true);
+    if (outcome.closeWindow) {
+        // A tab's article tree could not be loaded.
+        m_closing = true;
+        close();
+        return;
+    }
+    if (!outcome.started) {
         // Declined or refused before anything was written: the values shown, edits included, stay.
         isInit = m_shownEntry >= 0;
         return;
     }
     // Completed: the first tab from its new file; otherwise the tab shown, reloaded, so tree,
     // values and combo box name one tab again.
-    const int entry = completed || m_shownEntry < 0 ? 0 : m_shownEntry;
+    const int entry = outcome.completed || m_shownEntry < 0 ? 0 : m_shownEntry;
     {
         const QSignalBlocker block(SourceCombo);
         SourceCombo->setCurrentIndex(entry);

@@ -30,6 +30,7 @@ class TEditPlus;
 class TfWeb;
 class TVUX_codes;
 class WidgetInteraction;
+struct TMetaInitOutcome;
 
 class TfrmMetaEdit : public QWidget {
     Q_OBJECT
@@ -135,7 +136,7 @@ private:
     void tbSaveClick();
     void tbCancelClick();
     void tbInitializeClick();
-    void InitFinished(bool started, bool completed);
+    void InitFinished(const TMetaInitOutcome& outcome);
     void Timer2Timer();
     void ShowCellText(QTableWidget* grid, const QPoint& pos);
 
@@ -143,6 +144,7 @@ private:
     WidgetInteraction* m_ownUi = nullptr;
     const TVUX_codes* m_codes = nullptr;
     QList<TKeywordTab> m_tabs;
+    QFrame* m_panelTop = nullptr;
     QThread* m_worker = nullptr;
     int m_shownEntry = -1;
     int m_node = -1; // the article whose values the grids hold

@@ -8,21 +8,13 @@
 #include <QScrollBar>
 #include <QThread>
 
+#include <memory>
+
 namespace {
 
 bool OnGuiThread()
 {
     return QThread::currentThread() == qApp->thread();
-}
-
-// Runs `f` on the window thread and waits for it when called from a worker.
-template <typename F>
-void OnGui(QObject* context, F f)
-{
-    if (OnGuiThread())
-        f();
-    else
-        QMetaObject::invokeMethod(context, f, Qt::BlockingQueuedConnection);
 }
 
 QString BoxText(const QString& text)
@@ -72,16 +64,51 @@ void WidgetInteraction::setStatusLabels(const QList<QLabel*>& labels)
         m_labels << l;
 }
 
+bool WidgetInteraction::OnWindow(const std::function<bool()>& box)
+{
+    if (OnGuiThread())
+        return box();
+    // The answer lives apart from the worker's stack: an abandoned worker leaves before it.
+    struct Answer {
+        bool given = false;
+        bool yes = false;
+    };
+    auto answer = std::make_shared<Answer>();
+    QMutexLocker lock(&m_lock);
+    if (m_abandoned)
+        return false;
+    QMetaObject::invokeMethod(this, [this, box, answer] {
+        if (m_abandoned)
+            return;
+        const bool yes = box();
+        QMutexLocker answered(&m_lock);
+        answer->given = true;
+        answer->yes = yes;
+        m_answered.wakeAll();
+    }, Qt::QueuedConnection);
+    while (!answer->given && !m_abandoned)
+        m_answered.wait(&m_lock);
+    return answer->given && answer->yes;
+}
+
+void WidgetInteraction::Abandon()
+{
+    QMutexLocker lock(&m_lock);
+    m_abandoned = true;
+    m_answered.wakeAll();
+}
+
 void WidgetInteraction::ShowInfo(const QString& text)
 {
-    OnGui(this, [this, text] { ShowInfoBox(m_owner, text); });
+    OnWindow([this, text] {
+        ShowInfoBox(m_owner, text);
+        return true;
+    });
 }
 
 bool WidgetInteraction::AskYesNo(const QString& text)
 {
-    bool yes = false;
-    OnGui(this, [this, text, &yes] { yes = AskYesNoBox(m_owner, text); });
-    return yes;
+    return OnWindow([this, text] { return AskYesNoBox(m_owner, text); });
 }
 
 void WidgetInteraction::Report(const QString& line)

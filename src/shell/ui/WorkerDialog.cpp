@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QPointer>
 
 TWorkerDialog::TWorkerDialog(QWidget* parent)
     : QDialog(parent)
@@ -11,10 +12,12 @@ TWorkerDialog::TWorkerDialog(QWidget* parent)
 
 void TWorkerDialog::StopAndWaitWorker()
 {
-    if (!m_worker)
+    // The run's own "finished" handler may run in the loop below and clear m_worker.
+    const QPointer<QThread> worker = m_worker;
+    if (!worker)
         return;
-    m_ui->RequestStop();
-    while (!m_worker->isFinished())
+    m_ui->Abandon();
+    while (worker && !worker->isFinished())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 

@@ -255,4 +255,34 @@ TEST(KeywordWindow, DefinitionsFollowTheChosenTab)
     EXPECT_EQ(grid->item(0, 1)->text(), "【사람】");
     combo->setCurrentIndex(0);
     EXPECT_EQ(grid->rowCount(), 2);
+
+    // While a tab's results are being read, a tab change is refused and the combo box keeps
+    // naming the tab being read.
+    WriteBytes(f.dir.filePath("색인_본문.xls"), "not a workbook");
+    bool shown = false;
+    QObject::connect(&w, &TfrmKeyword::resultsShown, [&] { shown = true; });
+    w.tbReload->click();
+    ASSERT_TRUE(w.isReading());
+    combo->setCurrentIndex(1);
+    EXPECT_EQ(combo->currentIndex(), 0);
+    EXPECT_EQ(grid->rowCount(), 2);
+    ASSERT_TRUE(WaitFor([&] { return shown; }));
+    EXPECT_EQ(combo->currentIndex(), 0);
+}
+
+TEST(KeywordWindow, ClosingDuringTheRunQuestionAnswersItNo)
+{
+    WindowFixture f;
+    BoxAnswerer boxes;
+    auto* w = new TfrmKeyword;
+    w->show();
+    ASSERT_TRUE(WaitFor([&] { return w->isInit; }));
+    boxes.texts.clear();
+    // The worker asks its question of the window thread, which is busy destroying the window.
+    w->tbMake->click();
+    ASSERT_TRUE(w->isRunning());
+    ReturnsWithin(20, "~TfrmKeyword", [&] { delete w; });
+    QTest::qWait(100);
+    EXPECT_TRUE(boxes.texts.isEmpty()) << "no box of a window that is gone";
+    EXPECT_FALSE(QFileInfo::exists(f.dir.filePath("색인_본문.xls"))) << "the run did not start";
 }

@@ -3,6 +3,7 @@
 
 #include "articles/ui/ArticleTreeWidget.h"
 #include "common/TestSupport.h"
+#include "common/WindowTestSupport.h"
 #include "controls/ui/EditPlus.h"
 #include "indexing/KeywordDefinitions.h"
 #include "indexing/MetaEdit.h"
@@ -25,7 +26,9 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QToolButton>
+#include <atomic>
 
 namespace {
 
@@ -438,6 +441,93 @@ TEST_F(MetaEditWindow, InitialiseRunsOnAWorkerAndShowsTheNewValues)
     ASSERT_TRUE(w.Tree->selectAbsolute(3));
     EXPECT_EQ(t.cell(0, Row(0, "mt_ocode")), "기타"); // missing category lines
     EXPECT_EQ(t.cell(1, Row(1, "nm_nation")), "한국");
+}
+
+// Holds the worker at its question until the test lets it go on.
+class HeldInteraction : public RecordingInteraction {
+public:
+    std::atomic<bool> asked{false};
+    std::atomic<bool> release{false};
+    bool AskYesNo(const QString& text) override
+    {
+        asked = true;
+        while (!release)
+            QThread::msleep(5);
+        return RecordingInteraction::AskYesNo(text);
+    }
+};
+
+// Both tabs ready for an initialisation.
+void InitialisationSources(const MetaJob& job)
+{
+    WriteWorkbook(job.dir.path() + "/색인_본문.xls", {"제1장", "제1절", "제2장"});
+    WriteWorkbook(job.dir.path() + "/색인_번역.xls", {"번역 1"});
+    WriteBytes(job.dir.path() + "/본문_category.txt", Utf16File({"1주제", "2주제", "인명", "지명"}));
+    WriteBytes(job.dir.path() + "/번역_category.txt", Utf16File({"1주제", "2주제", "기타", "기타"}));
+}
+
+TEST_F(MetaEditWindow, NothingReadsOrWritesTheFilesWhileTheInitialisationRuns)
+{
+    MetaJob job;
+    InitialisationSources(job);
+    Window t;
+    TfrmMetaEdit& w = t.w;
+    t.edit(0, 0, w.FloatEdit);
+    w.FloatEdit->setText("고친 제목");
+    t.leave();
+    ASSERT_TRUE(w.Modified());
+
+    HeldInteraction held;
+    w.setInteraction(&held);
+    w.tbInitialize->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.asked.load(); }, 5000));
+    for (QWidget* c : std::initializer_list<QWidget*>{w.tbSave, w.tbCancel, w.SourceCombo, w.tbInitialize})
+        EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
+    w.tbSave->click();
+    EXPECT_FALSE(QFileInfo::exists(job.Kwd() + ".001.bak")) << "no save over the file the worker rewrites";
+
+    held.release = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.initRunning() && w.isInit; }, 20000));
+    EXPECT_EQ(held.infos, QStringList({MsgMetaDone}));
+    EXPECT_TRUE(w.tbSave->isEnabled()) << "the modified state is not changed by the initialisation";
+    EXPECT_TRUE(w.SourceCombo->isEnabled());
+    EXPECT_TRUE(w.tbInitialize->isEnabled());
+    w.setInteraction(&t.ui);
+}
+
+TEST_F(MetaEditWindow, ATreeThatFailsDuringTheInitialisationClosesTheWindow)
+{
+    MetaJob job;
+    InitialisationSources(job);
+    Window t;
+    TfrmMetaEdit& w = t.w;
+    ASSERT_TRUE(QFile::remove(job.dir.path() + "/번역.idx"));
+    t.ui.answers = {true};
+    w.tbInitialize->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.initRunning(); }, 20000));
+    QTest::qWait(50);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(t.ui.infos.contains(MsgMetaStopped)) << t.ui.infos.join('|').toStdString();
+}
+
+TEST_F(MetaEditWindow, ClosingDuringTheInitialisationQuestionAnswersItNo)
+{
+    MetaJob job;
+    InitialisationSources(job);
+    const QByteArray before = ReadBytes(job.Kwd());
+    BoxAnswerer boxes;
+    auto* w = new TfrmMetaEdit;
+    w->resize(1200, 700);
+    w->show();
+    ASSERT_TRUE(WaitFor([&] { return w->isInit; }));
+    boxes.texts.clear();
+    // The worker asks its question of the window thread, which is busy destroying the window.
+    w->tbInitialize->click();
+    ASSERT_TRUE(w->initRunning());
+    ReturnsWithin(20, "~TfrmMetaEdit", [&] { delete w; });
+    QTest::qWait(100);
+    EXPECT_TRUE(boxes.texts.isEmpty()) << "no box of a window that is gone";
+    EXPECT_EQ(ReadBytes(job.Kwd()), before) << "the initialisation did not start";
 }
 
 } // namespace
