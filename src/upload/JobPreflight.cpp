@@ -48,6 +48,11 @@ public:
     Preflight(const TJobDefine& job, const QStringList& keywordTabIds, const TProductRows& products)
         : job(job), keywordTabIds(keywordTabIds), products(products), root(job.WorkFolder)
     {
+        // The source images as the upload collects them; without a byte of them no image is sent.
+        const TUploadFileList files = SourceImageFiles(job.WorkFolder);
+        for (const TUploadFile& f : files.files)
+            sourceImages << f.name;
+        sourceImagesAvailable = files.totalSize > 0;
     }
 
     QList<TJobProblem> Go()
@@ -75,6 +80,8 @@ private:
     const QStringList& keywordTabIds;
     const TProductRows& products;
     QDir root;
+    QStringList sourceImages;
+    bool sourceImagesAvailable = false;
     std::vector<TArticleTree> trees;
     std::vector<bool> loaded;
     QList<TJobProblem> problems;
@@ -115,7 +122,7 @@ private:
             if (!ui.messages.isEmpty())
                 Add(Rel(shown), QStringLiteral("기사 %1(%2)을(를) 변환할 수 없습니다: ").arg(j).arg(tree.node(j).title) + ui.Take(),
                     QStringLiteral("태그 편집에서 기사의 태그를 고치십시오."));
-            for (const QString& why : ArticleImageProblems(job, j, tree.node(j).title, lines))
+            for (const QString& why : ArticleImageProblems(job, j, tree.node(j).title, lines, sourceImagesAvailable))
                 Add(Rel(shown), why, QStringLiteral("img 폴더에 JPEG 그림을 넣거나 이미지 태그를 고치십시오."));
         }
     }
@@ -198,14 +205,19 @@ private:
                                .arg(lines.size()).arg(Name(tab)).arg(tree.count()).arg(2 * tree.count()), fix);
             return;
         }
-        const QStringList images = ListSourceImages(job.WorkFolder);
-        for (int k = 0; k < lines.size(); ++k)
-            if (lines[k] != NoImage && !images.contains(lines[k])) {
-                Add(Rel(path), QStringLiteral("%1번째 줄의 %2이(가) images 폴더에 없습니다.").arg(k + 1).arg(lines[k]), fix);
-                return;
-            }
+        // A pair with no source image in its range has nothing to link: the upload sends it empty.
         TImageLinks rows;
         ReadImageLinks(path, tree.count(), rows);
+        for (TImageLink& r : rows)
+            if (r.start != NoImage && r.end != NoImage && PageImageRange(r.start, r.end, sourceImages).isEmpty())
+                r = {NoImage, NoImage};
+        const QStringList listed = ListSourceImages(job.WorkFolder);
+        const QStringList kept = ImageLinkLines(rows);
+        for (int k = 0; k < kept.size(); ++k)
+            if (kept[k] != NoImage && !listed.contains(kept[k])) {
+                Add(Rel(path), QStringLiteral("%1번째 줄의 %2이(가) images 폴더에 없습니다.").arg(k + 1).arg(kept[k]), fix);
+                return;
+            }
         if (const int bad = CheckImageLinks(rows); bad >= 0)
             Add(Rel(path), QStringLiteral("노드 %1(%2)의 이미지 순서가 맞지 않습니다.").arg(bad).arg(tree.node(bad).title), fix);
     }
@@ -285,7 +297,7 @@ QStringList ImageTagSources(const QStringList& lines)
     return out;
 }
 
-QString ImageSourceProblem(const TJobDefine& job, const QString& source)
+QString ImageSourceProblem(const TJobDefine& job, const QString& source, bool sourceImagesAvailable)
 {
     QString s = TrimBlanks(source);
     s.replace(QLatin1Char('\\'), QLatin1Char('/'));
@@ -298,6 +310,8 @@ QString ImageSourceProblem(const TJobDefine& job, const QString& source)
     // The upload sends what InsertedImageFiles lists: the same rules, said one by one.
     if (job.insImage != QLatin1String("Y"))
         return QStringLiteral("이미지 %1: 삽입 이미지를 전송하지 않는 제품입니다.").arg(source);
+    if (job.srcImage == QLatin1String("Y") && !sourceImagesAvailable)
+        return QStringLiteral("이미지 %1: 원문 이미지가 하나도 없어 이미지 전송이 꺼지므로 전송되지 않습니다.").arg(source);
     if (parts.size() - 2 > MaxInsertedImageDepth)
         return QStringLiteral("이미지 %1: 폴더가 너무 깊어 전송되지 않습니다.").arg(source);
     QString path = job.WorkFolder;
@@ -327,11 +341,12 @@ QString ImageSourceProblem(const TJobDefine& job, const QString& source)
     return {};
 }
 
-QStringList ArticleImageProblems(const TJobDefine& job, int article, const QString& title, const QStringList& lines)
+QStringList ArticleImageProblems(const TJobDefine& job, int article, const QString& title, const QStringList& lines,
+                                 bool sourceImagesAvailable)
 {
     QStringList out;
     for (const QString& source : ImageTagSources(lines))
-        if (const QString why = ImageSourceProblem(job, source); !why.isEmpty())
+        if (const QString why = ImageSourceProblem(job, source, sourceImagesAvailable); !why.isEmpty())
             out << QStringLiteral("기사 %1(%2): ").arg(article).arg(title) + why;
     return out;
 }

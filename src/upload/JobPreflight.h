@@ -27,7 +27,10 @@ QList<TJobProblem> RunJobPreflight(const TJobDefine& job, const QStringList& key
 // The sources of the image tags of an article's lines (<img ... src=...>, any letter case).
 QStringList ImageTagSources(const QStringList& lines);
 // Why the upload will not send the file an image tag names: no source, not under {job}/img,
-// missing, hidden, a link, too deep, not ".jpg", unreadable or not JPEG inside ("" when it will).
-QString ImageSourceProblem(const TJobDefine& job, const QString& source);
+// no inserted images sent at all, missing, hidden, a link, too deep, not ".jpg", unreadable or
+// not JPEG inside ("" when it will). `sourceImagesAvailable` false: a job with source images has
+// none to send, so the image option is off and no inserted image goes either.
+QString ImageSourceProblem(const TJobDefine& job, const QString& source, bool sourceImagesAvailable = true);
 // One line per image tag of an article whose file stays behind: "기사 N(title): why".
-QStringList ArticleImageProblems(const TJobDefine& job, int article, const QString& title, const QStringList& lines);
+QStringList ArticleImageProblems(const TJobDefine& job, int article, const QString& title, const QStringList& lines,
+                                 bool sourceImagesAvailable = true);

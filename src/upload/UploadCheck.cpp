@@ -49,7 +49,7 @@ public:
 };
 
 // Every image tag of the job whose file the upload would leave behind, as report lines.
-bool CheckArticleImages(const TJobDefine& job, Interaction& ui)
+bool CheckArticleImages(const TJobDefine& job, bool sourceImagesAvailable, Interaction& ui)
 {
     bool ok = true;
     for (int tab = 0; tab < qMin(job.TabsCount, MaxTabs); ++tab) {
@@ -61,7 +61,7 @@ bool CheckArticleImages(const TJobDefine& job, Interaction& ui)
             QStringList lines;
             if (!LoadArticleText(lines, ArticleFileName(job, tab, &tree.node(j)), quiet))
                 continue;
-            for (const QString& problem : ArticleImageProblems(job, j, tree.node(j).title, lines)) {
+            for (const QString& problem : ArticleImageProblems(job, j, tree.node(j).title, lines, sourceImagesAvailable)) {
                 ui.Report(job.TabsName[size_t(tab)] + QStringLiteral(" - ") + problem);
                 ok = false;
             }
@@ -216,8 +216,10 @@ TUploadCheck RunUploadCheck(const TJobDefine& job, const QStringList& keywordTab
 {
     TUploadCheck out;
     ui.Report(UploadCheckStartReport);
-    out.passed = CheckTabs(job, ui, out) && CheckArticleImages(job, ui) && CheckSourceImages(job, ui, out) &&
-                 CheckMetaFiles(job, keywordTabIds, ui);
+    // The article images come after the source images: without source images to send, no
+    // inserted image goes either.
+    out.passed = CheckTabs(job, ui, out) && CheckSourceImages(job, ui, out) &&
+                 CheckArticleImages(job, out.imagesAvailable, ui) && CheckMetaFiles(job, keywordTabIds, ui);
     if (out.passed && codes)
         for (const QString& warning : UploadWarnings(job, *codes, options))
             ui.Report(UploadWarningReport(warning));

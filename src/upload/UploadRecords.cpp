@@ -388,6 +388,11 @@ QString PageImageList(const QStringList& linkLines, const QStringList& sourceIma
     const QString& last = linkLines[2 * k + 1];
     if (first == NoImage || last == NoImage)
         return {};
+    return PageImageRange(first, last, sourceImages);
+}
+
+QString PageImageRange(const QString& first, const QString& last, const QStringList& sourceImages)
+{
     QStringList names;
     for (const QString& name : sourceImages) {
         if (QString::compare(name, last, Qt::CaseSensitive) > 0)

@@ -104,6 +104,9 @@ bool TabLinkRecordFromFile(const TJobDefine& job, int tab, int linkedTab, QStrin
 // the node's first to its last image, each as "images/" + name, joined by "|". Empty when the
 // pair is missing or holds "-".
 QString PageImageList(const QStringList& linkLines, const QStringList& sourceImages, int k);
+// The same for one pair of names: the source images from `first` to `last`. Empty when none lies
+// between them: the node has nothing to link.
+QString PageImageRange(const QString& first, const QString& last, const QStringList& sourceImages);
 // The nodes k = 1, 2, … that get a page image request, in order, with their lists.
 struct TPageImages {
     int node = 0;

@@ -261,6 +261,54 @@ TEST_F(UploadCommand, CheckNamesEachBrokenFileOnceAndSendsNothing)
     EXPECT_TRUE(QString::fromUtf8(admin.readAllStandardOutput()).contains("\nrun\tnone\n"));
 }
 
+// What the job holds is valid and sent as it is: "OK", after a warning for what the operator
+// most likely did not mean.
+TEST_F(UploadCommand, CheckPassesNothingToLinkAndWarnsOfBadCodes)
+{
+    const QString body = QStringLiteral("본문");
+    auto rewrite = [](const QString& path, const std::function<void(QStringList&)>& edit) {
+        QStringList lines = LinesOf(path);
+        edit(lines);
+        return !lines.isEmpty() && WriteBytes(path, Utf16File(lines));
+    };
+    const struct {
+        const char* name;
+        std::function<bool(const QString& job)> change;
+        QString warning; // the start of the warning line before "OK", or none
+    } cases[] = {
+        {"a linked tab connected to nothing",
+         [&](const QString& job) { return rewrite(job + QStringLiteral("/번역_connect.txt"), [](QStringList& l) { l.fill("-"); }); },
+         {}},
+        {"a source image pair with no image in its range",
+         [&](const QString& job) {
+             return rewrite(job + "/" + body + "_images.txt", [](QStringList& l) { l[4] = "x1.jpg", l[5] = "x2.jpg"; });
+         },
+         {}},
+        {"a subject the code table does not have",
+         [&](const QString& job) {
+             return rewrite(job + "/" + body + ".kwd", [](QStringList& l) { l[l.indexOf(QStringLiteral("역사"))] = "-"; });
+         },
+         "warning\t" + body + " - 기사 1("},
+    };
+    const QTemporaryDir copies;
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString job = copies.filePath(QString::number(++n));
+        ASSERT_TRUE(CopyTree(s_job, job));
+        ASSERT_TRUE(c.change(job));
+        const CliRun r = Quilo({"check", job, "--server", s_url});
+        EXPECT_EQ(r.exit, 0) << r.out.join('\n').toStdString() << r.err.toStdString();
+        EXPECT_EQ(r.out.last(), "OK") << r.out.join('\n').toStdString();
+        if (c.warning.isEmpty()) {
+            EXPECT_EQ(r.out.size(), 1) << r.out.join('\n').toStdString();
+            continue;
+        }
+        ASSERT_EQ(r.out.size(), 2) << r.out.join('\n').toStdString();
+        EXPECT_TRUE(r.out[0].startsWith(c.warning) && r.out[0].contains("\"BAD\"")) << r.out[0].toStdString();
+    }
+}
+
 TEST_F(UploadCommand, UploadPrintsThePaneAndAnUpdateNeedsANote)
 {
     const QString separator(40, '-');

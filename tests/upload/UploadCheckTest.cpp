@@ -177,6 +177,49 @@ TEST(UploadCheck, WarningsForBadCodesAndEntityReferences)
     EXPECT_TRUE(ui.reports.contains(UploadWarningReport("본문 - 기사 1(하나): mt_ocode 값이 코드표에 없어 \"BAD\"로 전송됩니다.")));
 }
 
+// A job with source images but none to send switches the image option off, and the inserted
+// images stay behind with them: both checks name every tag.
+TEST(UploadCheck, NoSourceImagesToSendKeepTheInsertedImagesBackToo)
+{
+    CheckJob j;
+    j.job.insImage = "Y";
+    WriteBytes(j.path("img/ok.jpg"), QByteArray("\xFF\xD8\xFF\xE0 jfif", 9));
+    WriteBytes(j.path("work_본문/1.txt"), Utf16File({"<h1>하나</h1>", "<img src=\"img/ok.jpg\">"}));
+    WriteBytes(j.path("work_번역/1.txt"), Utf16File({"<h1>one</h1>"}));
+    RecordingInteraction ui;
+    EXPECT_TRUE(RunUploadCheck(j.job, {"101"}, ui).passed) << ui.reports.join('\n').toStdString();
+    EXPECT_TRUE(RunJobPreflight(j.job, {"101"}, {}).isEmpty());
+
+    WriteBytes(j.path("images/1.jpg"), ""); // listed, but nothing to send
+    const QString line = "기사 1(하나): 이미지 img/ok.jpg: 원문 이미지가 하나도 없어 이미지 전송이 꺼지므로 전송되지 않습니다.";
+    ui.reports.clear();
+    EXPECT_FALSE(RunUploadCheck(j.job, {"101"}, ui).passed);
+    EXPECT_EQ(ui.reports, (QStringList{UploadCheckStartReport, NoSourceImagesReport, "본문 - " + line, UploadCheckErrorReport}));
+    const QList<TJobProblem> problems = RunJobPreflight(j.job, {"101"}, {});
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_EQ(problems[0].Line(), "work_본문/1.txt\t" + line + "\timg 폴더에 JPEG 그림을 넣거나 이미지 태그를 고치십시오.");
+}
+
+// Nothing to link is no problem for either check: a linked tab connected to nothing at all, and
+// a pair of source images with no image in its range (the server takes both as empty records).
+TEST(UploadCheck, NothingToLinkIsNoProblem)
+{
+    CheckJob j;
+    WriteBytes(j.path("work_본문/1.txt"), Utf16File({"<h1>하나</h1>"}));
+    WriteBytes(j.path("work_번역/1.txt"), Utf16File({"<h1>one</h1>"}));
+    WriteBytes(j.path("번역_connect.txt"), Utf16File({"-", "-"}));
+    WriteBytes(j.path("본문_images.txt"), Utf16File({"-", "-", "7.jpg", "9.jpg"}));
+    RecordingInteraction ui;
+    EXPECT_TRUE(RunUploadCheck(j.job, {"101"}, ui).passed) << ui.reports.join('\n').toStdString();
+    const QList<TJobProblem> problems = RunJobPreflight(j.job, {"101"}, {});
+    EXPECT_TRUE(problems.isEmpty()) << problems.value(0).Line().toStdString();
+
+    // A name that is not there still counts where the pair holds images.
+    WriteBytes(j.path("본문_images.txt"), Utf16File({"-", "-", "0.jpg", "1.jpg"}));
+    ASSERT_EQ(RunJobPreflight(j.job, {"101"}, {}).size(), 1);
+    EXPECT_TRUE(RunJobPreflight(j.job, {"101"}, {})[0].what.contains("0.jpg"));
+}
+
 TEST(UploadCheck, TabsCountText)
 {
     EXPECT_EQ(UploadTabsCountText({true, true}), "전체");
