@@ -22,7 +22,9 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTcpServer>
 #include <QTest>
@@ -202,6 +204,62 @@ TEST_F(UploadWindow, CheckTabChoiceUploadWithLogsAndThenAnUpdate)
         EXPECT_EQ(asked, QStringList{"note"});
         EXPECT_TRUE(Has(w, "제품 데이터를 수정합니다."));
     }
+}
+
+// The check names each image tag whose file would stay behind and keeps the upload closed; once
+// the job is whole it shows its warnings, and the run sends a picture two folders below img.
+TEST_F(UploadWindow, CheckNamesImagesLeftBehindWarnsAndSendsImagesAtAnyDepth)
+{
+    BoxAnswerer boxes;
+    const TVUX_codes& codes = *SessionCodes();
+    QStringList meta(2 * codes.vux_DataBlockLength);
+    meta[0] = "첫 기사";
+    meta[codes.vux_DataBlockLength] = "둘째 & 끝";
+    meta[codes.vux_DataBlockLength + codes.vux_SubjPtr2] = "-";
+    WriteBytes(path("본문.kwd"), Utf16File(meta));
+    WriteBytes(path("work_본문/2.txt"), Utf16File({"<h1>둘째 & 끝</h1>", "a &gt; b", "<img src=\"img/지도/남해/섬.jpg\">"}));
+    const QString article = "본문 - 기사 2(둘째 & 끝): ";
+    auto checked = [&](TfrmUpload& w) {
+        return WaitFor([&] { return w.PanelReady->isVisible() || Has(w, "오류가 발생했습니다."); });
+    };
+    {
+        TfrmUpload w;
+        w.show();
+        ASSERT_TRUE(checked(w)) << w.eMsg->toPlainText().toStdString();
+        EXPECT_TRUE(Has(w, article + "이미지 img/지도/남해/섬.jpg이(가) 없습니다.")) << w.eMsg->toPlainText().toStdString();
+        EXPECT_FALSE(w.PanelReady->isVisible());
+        Shot(w, "frmUpload-image-left-behind.png");
+    }
+    WriteBytes(path("img/지도/남해/섬.jpg"), QByteArray("\xFF\xD8\xFF\xE0 JFIF", 9));
+    {
+        // With source images but none to send, the image option goes off and the picture with it.
+        myLIB.Jobs.srcImage = "Y";
+        WriteBytes(path("본문_images.txt"), Utf16File({"-", "-", "1.jpg", "1.jpg", "-", "-"}));
+        WriteBytes(path("images/1.jpg"), "");
+        TfrmUpload w;
+        w.show();
+        ASSERT_TRUE(checked(w)) << w.eMsg->toPlainText().toStdString();
+        EXPECT_TRUE(Has(w, "원문 이미지가 하나도 없습니다. 이미지 전송을 하지 않습니다."));
+        EXPECT_TRUE(Has(w, article + "이미지 img/지도/남해/섬.jpg: 원문 이미지가 하나도 없어 이미지 전송이 꺼지므로 전송되지 않습니다."))
+            << w.eMsg->toPlainText().toStdString();
+        EXPECT_FALSE(w.PanelReady->isVisible());
+        myLIB.Jobs.srcImage = "N";
+    }
+    TfrmUpload w;
+    w.show();
+    ASSERT_TRUE(checked(w)) << w.eMsg->toPlainText().toStdString();
+    ASSERT_TRUE(w.PanelReady->isVisible()) << w.eMsg->toPlainText().toStdString();
+    const QStringList pane = w.eMsg->toPlainText().split('\n');
+    EXPECT_EQ(pane.filter(QRegularExpression("^주의: " + QRegularExpression::escape(article) + ".*&gt;")).size(), 1);
+    EXPECT_EQ(pane.filter(QRegularExpression("^주의: " + QRegularExpression::escape(article) + ".*\"BAD\"")).size(), 1);
+    w.btnUpload->click();
+    ASSERT_TRUE(WaitFor([&] { return !w.isRunning() && w.btnCancel1->text() == "닫기"; }))
+        << w.eMsg->toPlainText().toStdString() << boxes.texts.join("\n").toStdString();
+    EXPECT_TRUE(Has(w, "(2/2) 지도/남해/섬.jpg"));
+    QProcess admin;
+    admin.start(RefServerProcess::Binary(), {"admin", "--data", m_server.DataPath(), "product-show", "9001"});
+    ASSERT_TRUE(admin.waitForFinished(30000));
+    EXPECT_TRUE(QString::fromUtf8(admin.readAllStandardOutput()).contains(QRegularExpression("\nfile\timg/지도/남해\t섬.jpg\t")));
 }
 
 TEST_F(UploadWindow, ServerDownWaitsUntilTheOperatorStops)
