@@ -212,12 +212,13 @@ private:
             if (r.start != NoImage && r.end != NoImage && PageImageRange(r.start, r.end, sourceImages).isEmpty())
                 r = {NoImage, NoImage};
         const QStringList listed = ListSourceImages(job.WorkFolder);
-        const QStringList kept = ImageLinkLines(rows);
-        for (int k = 0; k < kept.size(); ++k)
-            if (kept[k] != NoImage && !listed.contains(kept[k])) {
-                Add(Rel(path), QStringLiteral("%1번째 줄의 %2이(가) images 폴더에 없습니다.").arg(k + 1).arg(kept[k]), fix);
+        for (int k = 0; k < 2 * int(rows.size()); ++k) {
+            const QString& name = k % 2 ? rows[size_t(k / 2)].end : rows[size_t(k / 2)].start;
+            if (name != NoImage && !listed.contains(name)) {
+                Add(Rel(path), QStringLiteral("%1번째 줄의 %2이(가) images 폴더에 없습니다.").arg(k + 1).arg(name), fix);
                 return;
             }
+        }
         if (const int bad = CheckImageLinks(rows); bad >= 0)
             Add(Rel(path), QStringLiteral("노드 %1(%2)의 이미지 순서가 맞지 않습니다.").arg(bad).arg(tree.node(bad).title), fix);
     }
