@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "Codec.h"
+#include "Password.h"
 
 namespace qs {
 
@@ -65,6 +66,26 @@ void LoginThrottle::Leave() {
   --held_;
 }
 
+std::optional<Clock::time_point> LoginThrottle::CheckTurn() {
+  std::lock_guard lock(mutex_);
+  if (checkCost_ == Clock::duration::zero()) {
+    // The first turn measures what a check costs, so that a first burst is spaced as well.
+    auto from = Clock::now();
+    BurnPasswordCheck(std::string());
+    checkCost_ = Clock::now() - from;
+  }
+  auto now = Clock::now();
+  auto start = std::max(now, nextCheck_);
+  if (start - now > opt_.checkQueue) return std::nullopt;
+  nextCheck_ = start + std::chrono::duration_cast<Clock::duration>(checkCost_ / std::max(opt_.checkShare, 0.01));
+  return start;
+}
+
+void LoginThrottle::Checked(Clock::duration cost) {
+  std::lock_guard lock(mutex_);
+  checkCost_ = cost;
+}
+
 std::string Sessions::Create(const std::string& staffId) {
   unsigned char raw[32];
   if (RAND_bytes(raw, sizeof raw) != 1) throw std::runtime_error("no random bytes for a session");
@@ -110,9 +131,11 @@ std::optional<std::pair<std::string, std::string>> ParseBasicAuth(const std::str
   std::string out(b64.size() / 4 * 3, '\0');
   int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
                           reinterpret_cast<const unsigned char*>(b64.data()), static_cast<int>(b64.size()));
-  if (n < 0) return std::nullopt;
-  size_t len = static_cast<size_t>(n);
-  for (size_t i = b64.size(); i > 0 && b64[i - 1] == '='; --i) --len;  // EVP counts the padding as bytes
+  // EVP counts the padding as bytes; more than two "=" (as in "====") is no Base64.
+  size_t pad = 0;
+  for (size_t i = b64.size(); i > 0 && b64[i - 1] == '='; --i) ++pad;
+  if (n < 0 || pad > 2 || static_cast<size_t>(n) < pad) return std::nullopt;
+  size_t len = static_cast<size_t>(n) - pad;
   out.resize(len);
   auto colon = out.find(':');
   if (colon == std::string::npos) return std::nullopt;
