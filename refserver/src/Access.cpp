@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "Codec.h"
+#include "Password.h"
 
 namespace qs {
 
@@ -63,6 +64,26 @@ bool LoginThrottle::Enter() {
 void LoginThrottle::Leave() {
   std::lock_guard lock(mutex_);
   --held_;
+}
+
+std::optional<Clock::time_point> LoginThrottle::CheckTurn() {
+  std::lock_guard lock(mutex_);
+  if (checkCost_ == Clock::duration::zero()) {
+    // The first turn measures what a check costs, so that a first burst is spaced as well.
+    auto from = Clock::now();
+    BurnPasswordCheck(std::string());
+    checkCost_ = Clock::now() - from;
+  }
+  auto now = Clock::now();
+  auto start = std::max(now, nextCheck_);
+  if (start - now > opt_.checkQueue) return std::nullopt;
+  nextCheck_ = start + std::chrono::duration_cast<Clock::duration>(checkCost_ / std::max(opt_.checkShare, 0.01));
+  return start;
+}
+
+void LoginThrottle::Checked(Clock::duration cost) {
+  std::lock_guard lock(mutex_);
+  checkCost_ = cost;
 }
 
 std::string Sessions::Create(const std::string& staffId) {

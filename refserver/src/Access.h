@@ -15,27 +15,37 @@ struct ThrottleOptions {
   std::chrono::seconds window{60};
   std::chrono::milliseconds firstDelay{1000};    // doubles with every further failure
   std::chrono::milliseconds maxDelay{16000};
-  int maxHeld = 32;                              // attempts held at once; more are refused at once
+  int maxHeld = 32;                              // attempts held at once; more are answered "busy"
+  double checkShare = 0.5;                       // of one core, at most, spent on password checks
+  std::chrono::seconds checkQueue{5};            // the longest wait for a check; beyond it "busy"
 };
 
 // Counts failed logins per staff ID and per client address. An attempt whose ID or address failed
-// too often is held before its password is checked; a right password still passes after the hold.
+// too often is slowed: a wrong password is answered only after the hold, a right one at once.
 class LoginThrottle {
  public:
+  using Clock = std::chrono::steady_clock;
   explicit LoginThrottle(ThrottleOptions o) : opt_(o) {}
-  // How long this attempt is held before its password is checked.
+  // How long a wrong password of this attempt is held before it is answered.
   std::chrono::milliseconds Hold(const std::string& address, const std::string& id);
   void Failed(const std::string& address, const std::string& id);
   // Brackets the time an attempt is held, so that holding cannot take every worker.
   bool Enter();
   void Leave();
+  // When the next password check may start: checks take turns so that together they stay within
+  // the share of a core. Nothing when the turn is too far off.
+  std::optional<Clock::time_point> CheckTurn();
+  // The time a check took sets the length of the turns that follow.
+  void Checked(Clock::duration cost);
 
  private:
-  int Count(const std::string& key, std::chrono::steady_clock::time_point now);
+  int Count(const std::string& key, Clock::time_point now);
   ThrottleOptions opt_;
   std::mutex mutex_;
-  std::map<std::string, std::deque<std::chrono::steady_clock::time_point>> failures_;
+  std::map<std::string, std::deque<Clock::time_point>> failures_;
   int held_ = 0;
+  Clock::time_point nextCheck_{};
+  Clock::duration checkCost_{};
 };
 
 // Page sessions: a random token in a cookie, kept in memory (a restart logs everyone out).

@@ -3,6 +3,9 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -10,9 +13,13 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
+
+#include "Codec.h"
 
 namespace qs {
 
@@ -85,8 +92,11 @@ int HexValue(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
 
 }  // namespace
 
-Connection::Connection(socket_t sock, const ConnectionLimits& limits, const std::atomic<socket_t>& listening)
-    : sock_(sock), limits_(limits), listening_(listening) {}
+Connection::Connection(socket_t sock, std::string address, const ConnectionLimits& limits,
+                       const std::atomic<socket_t>& listening)
+    : sock_(sock), address_(std::move(address)), limits_(limits), listening_(listening) {
+  AwaitRequest();
+}
 
 Connection* Connection::Current() { return tl_current; }
 
@@ -106,14 +116,72 @@ bool Connection::Wait(short events, Time deadline) const {
 
 Connection::Time Connection::ReadDeadline() const {
   Time t = Clock::now() + std::chrono::seconds(limits_.gapSeconds);
-  if (body_ == Body::None) return std::min(t, headerDeadline_);
+  if (body_ == Body::None) return std::min(t, headDeadline_);
   // A body may trickle, but not slower on average than the bound.
   auto allowed = std::chrono::seconds(limits_.headerSeconds) +
                  std::chrono::milliseconds(seen_ * 1000 / std::max<size_t>(limits_.minBodyBytesPerSecond, 1));
   return std::min(t, bodyStart_ + std::chrono::duration_cast<Clock::duration>(allowed));
 }
 
-bool Connection::is_readable() const { return pos_ < len_ || Wait(POLLIN, ReadDeadline()); }
+void Connection::AwaitRequest() {
+  in_.erase(0, pos_);
+  if (in_.empty()) std::string().swap(in_);  // an idle connection keeps no buffer
+  pos_ = scan_ = lineStart_ = lines_ = 0;
+  started_ = !in_.empty();
+  headDeadline_ = Clock::now() + std::chrono::seconds(started_ ? limits_.headerSeconds : limits_.idleSeconds);
+}
+
+Connection::Head Connection::ReadHead() {
+  bool ended = false;
+  while (in_.size() - pos_ <= limits_.maxHeadBytes) {
+    char buf[16384];
+    ssize_t n = ::recv(sock_, buf, sizeof buf, MSG_DONTWAIT);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    if (n <= 0) {
+      ended = true;  // a request sent whole before the peer stopped sending is still served
+      break;
+    }
+    if (!started_) {
+      started_ = true;
+      headDeadline_ = Clock::now() + std::chrono::seconds(limits_.headerSeconds);
+    }
+    in_.append(buf, static_cast<size_t>(n));
+  }
+  // The head ends at the first empty line after the request line; httplib skips lines that do not
+  // end in CR LF, so only an exact CR LF line ends it.
+  for (; scan_ < in_.size(); ++scan_) {
+    if (scan_ - pos_ >= limits_.maxHeadBytes) return Head::TooLarge;
+    if (in_[scan_] != '\n') continue;
+    if (lines_ > 0 && scan_ == lineStart_ + 1 && in_[lineStart_] == '\r') {
+      head_.assign(in_, pos_, scan_ + 1 - pos_);
+      return Head::Complete;
+    }
+    lineStart_ = scan_ + 1;
+    if (++lines_ > limits_.maxHeaderLines + 1) return Head::TooLarge;
+  }
+  return ended ? Head::Gone : Head::More;
+}
+
+httplib::Headers Connection::RawHeaders() const {
+  httplib::Headers headers;
+  size_t at = head_.find('\n');
+  while (at != std::string::npos && at + 1 < head_.size()) {
+    size_t end = head_.find('\n', at + 1);
+    if (end == std::string::npos) break;
+    std::string_view line(head_.data() + at + 1, end - at - 1);
+    at = end;
+    if (line.empty() || line.back() != '\r') continue;
+    line.remove_suffix(1);
+    size_t colon = line.find(':');
+    if (colon == std::string_view::npos || colon == 0) continue;
+    std::string value = Trim(line.substr(colon + 1));
+    if (!value.empty()) headers.emplace(std::string(line.substr(0, colon)), std::move(value));
+  }
+  return headers;
+}
+
+bool Connection::is_readable() const { return pos_ < in_.size() || Wait(POLLIN, ReadDeadline()); }
 
 bool Connection::is_writable() const {
   return Wait(POLLOUT, Clock::now() + std::chrono::seconds(limits_.gapSeconds));
@@ -121,27 +189,28 @@ bool Connection::is_writable() const {
 
 ssize_t Connection::read(char* ptr, size_t size) {
   if (failed_) return -1;
-  if (pos_ == len_) {
+  if (pos_ == in_.size()) {
     if (!Wait(POLLIN, ReadDeadline())) {
       failed_ = true;
       return -1;
     }
+    in_.resize(16384);
+    pos_ = 0;
     ssize_t n;
-    do n = ::recv(sock_, buf_, sizeof buf_, 0);
+    do n = ::recv(sock_, in_.data(), in_.size(), 0);
     while (n < 0 && errno == EINTR);
+    in_.resize(n > 0 ? static_cast<size_t>(n) : 0);
     if (n <= 0) {
       failed_ = true;
       return n;
     }
-    pos_ = 0;
-    len_ = static_cast<size_t>(n);
   }
-  size_t n = std::min(size, len_ - pos_);
-  if (!Follow(buf_ + pos_, n)) {
+  size_t n = std::min(size, in_.size() - pos_);
+  if (!Follow(in_.data() + pos_, n)) {
     failed_ = true;
     return -1;
   }
-  memcpy(ptr, buf_ + pos_, n);
+  memcpy(ptr, in_.data() + pos_, n);
   pos_ += n;
   return static_cast<ssize_t>(n);
 }
@@ -170,20 +239,16 @@ void Connection::get_local_ip_and_port(std::string& ip, int& port) const {
   if (::getsockname(sock_, reinterpret_cast<sockaddr*>(&a), &len) == 0) Address(a, ip, port);
 }
 
-bool Connection::WaitForRequest() {
-  return pos_ < len_ || Wait(POLLIN, Clock::now() + std::chrono::seconds(limits_.idleSeconds));
-}
-
 void Connection::BeginRequest() {
-  headerDeadline_ = Clock::now() + std::chrono::seconds(limits_.headerSeconds);
   body_ = Body::None;
-  closeAfter_ = false;
+  closeAfter_ = screened_ = false;
+  ++served_;
 }
 
 void Connection::StartBody(const httplib::Request& req) {
   bodyStart_ = Clock::now();
   seen_ = 0;
-  if (req.get_header_value("Transfer-Encoding").find("chunked") != std::string::npos) {
+  if (ToLowerAscii(req.get_header_value("Transfer-Encoding")) == "chunked") {
     body_ = Body::Chunked;
     chunk_ = Chunk::Size;
     lineLen_ = 0;
@@ -283,9 +348,207 @@ void Connection::Close() {
   ::close(sock_);
 }
 
+// Waits on every connection that has no whole request head yet, on one thread: idle, trickling and
+// flooding clients cost a socket and a small buffer, never a worker. A whole head goes to a worker;
+// a kept-alive connection comes back after its reply. httplib takes it for its task queue, so that
+// the accepting thread hands each new socket over directly.
+class Dispatcher final : public httplib::TaskQueue {
+ public:
+  explicit Dispatcher(GuardedServer& server) : server_(server), pool_(server.limits().maxWorkers) {
+    rlimit r{};
+    // Sockets beyond this would leave the database and the uploads without descriptors.
+    if (::getrlimit(RLIMIT_NOFILE, &r) == 0 && r.rlim_cur != RLIM_INFINITY)
+      maxTotal_ = std::max<size_t>(static_cast<size_t>(r.rlim_cur), 128) - 64;
+    epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
+    wake_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    epoll_event e{};
+    e.events = EPOLLIN;
+    e.data.fd = wake_;
+    ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &e);
+    thread_ = std::thread([this] { Loop(); });
+  }
+  ~Dispatcher() override {
+    shutdown();
+    ::close(epoll_);
+    ::close(wake_);
+  }
+
+  void enqueue(std::function<void()> fn) override { fn(); }
+
+  void shutdown() override {
+    {
+      std::lock_guard lock(mutex_);
+      if (stop_) return;
+      stop_ = true;
+    }
+    Wake();
+    thread_.join();
+    pool_.shutdown();
+  }
+
+  // A new connection, refused at once when its address (or the server) has too many.
+  void Adopt(socket_t sock) {
+    sockaddr_storage a{};
+    socklen_t len = sizeof a;
+    std::string address;
+    int port = 0;
+    if (::getpeername(sock, reinterpret_cast<sockaddr*>(&a), &len) == 0) Address(a, address, port);
+    {
+      std::lock_guard lock(mutex_);
+      size_t& mine = perAddress_[address];
+      if (!stop_ && mine < server_.limits().maxPerAddress && total_ < maxTotal_) {
+        ++mine;
+        ++total_;
+        incoming_.push_back(std::make_unique<Connection>(sock, address, server_.limits(), server_.svr_sock_));
+        Wake();
+        return;
+      }
+      if (mine == 0) perAddress_.erase(address);
+    }
+    Refuse(sock, "503 Service Unavailable", "server busy");
+  }
+
+  // Back from a worker: the connection waits for its next request.
+  void Await(std::unique_ptr<Connection> c) {
+    c->AwaitRequest();
+    {
+      std::lock_guard lock(mutex_);
+      if (!stop_) {
+        incoming_.push_back(std::move(c));
+        Wake();
+        return;
+      }
+    }
+    Finish(std::move(c));
+  }
+
+  void Finish(std::unique_ptr<Connection> c) {
+    c->Close();
+    std::lock_guard lock(mutex_);
+    auto it = perAddress_.find(c->address());
+    if (it != perAddress_.end() && --it->second == 0) perAddress_.erase(it);
+    --total_;
+  }
+
+ private:
+  void Wake() {
+    uint64_t one = 1;
+    (void)!::write(wake_, &one, sizeof one);
+  }
+
+  // A short reply on a socket that is then closed; what does not fit at once is dropped.
+  static void Refuse(socket_t sock, const char* status, const char* reason) {
+    std::string body = std::string("ERROR: ") + reason + "\r\n";
+    std::string reply = std::string("HTTP/1.1 ") + status +
+                        "\r\nContent-Type: text/plain; charset=utf-8\r\nConnection: close\r\nContent-Length: " +
+                        std::to_string(body.size()) + "\r\n\r\n" + body;
+    (void)!::send(sock, reply.data(), reply.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    ::shutdown(sock, SHUT_RDWR);
+    ::close(sock);
+  }
+
+  void Drop(int fd, std::unique_ptr<Connection> c) {
+    ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
+    Finish(std::move(c));
+  }
+
+  // Looks at what a connection sent: a whole head goes to a worker, a broken one is answered.
+  void Check(std::unique_ptr<Connection>& slot, bool watched) {
+    int fd = slot->socket();
+    switch (slot->ReadHead()) {
+      case Connection::Head::More:
+        if (!watched) {
+          epoll_event e{};
+          e.events = EPOLLIN;
+          e.data.fd = fd;
+          ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &e);
+          waiting_[fd] = std::move(slot);
+        }
+        return;
+      case Connection::Head::Complete: {
+        if (watched) ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
+        Connection* c = slot.release();
+        c->BeginRequest();
+        pool_.enqueue([this, c] { server_.Serve(std::unique_ptr<Connection>(c)); });
+        break;
+      }
+      case Connection::Head::TooLarge: {
+        std::string reply = "ERROR: request headers too large\r\n";
+        reply = "HTTP/1.1 431 Request Header Fields Too Large\r\nContent-Type: text/plain; charset=utf-8\r\n"
+                "Connection: close\r\nContent-Length: " + std::to_string(reply.size()) + "\r\n\r\n" + reply;
+        (void)!::send(fd, reply.data(), reply.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+        Drop(fd, std::move(slot));
+        break;
+      }
+      case Connection::Head::Gone:
+        Drop(fd, std::move(slot));
+        break;
+    }
+    if (watched) waiting_.erase(fd);
+  }
+
+  void Loop() {
+    std::vector<epoll_event> events(256);
+    auto sweep = Clock::now();
+    for (;;) {
+      int n = ::epoll_wait(epoll_, events.data(), static_cast<int>(events.size()), 100);
+      std::vector<std::unique_ptr<Connection>> fresh;
+      bool stop;
+      {
+        std::lock_guard lock(mutex_);
+        fresh.swap(incoming_);
+        stop = stop_;
+      }
+      if (stop) {
+        for (auto& c : fresh) Finish(std::move(c));
+        for (auto& [fd, c] : waiting_) Finish(std::move(c));
+        waiting_.clear();
+        return;
+      }
+      for (int i = 0; i < n; ++i) {
+        int fd = events[static_cast<size_t>(i)].data.fd;
+        if (fd == wake_) {
+          uint64_t count;
+          (void)!::read(wake_, &count, sizeof count);
+          continue;
+        }
+        auto it = waiting_.find(fd);
+        if (it != waiting_.end()) Check(it->second, true);
+      }
+      for (auto& c : fresh) Check(c, false);
+      auto now = Clock::now();
+      if (now - sweep >= std::chrono::milliseconds(100)) {
+        sweep = now;
+        for (auto it = waiting_.begin(); it != waiting_.end();) {
+          if (it->second->HeadDeadline() > now) {
+            ++it;
+            continue;
+          }
+          ::epoll_ctl(epoll_, EPOLL_CTL_DEL, it->first, nullptr);
+          Finish(std::move(it->second));
+          it = waiting_.erase(it);
+        }
+      }
+    }
+  }
+
+  GuardedServer& server_;
+  GrowingPool pool_;
+  int epoll_ = -1, wake_ = -1;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<Connection>> incoming_;
+  std::map<std::string, size_t> perAddress_;
+  size_t total_ = 0, maxTotal_ = 1u << 20;
+  bool stop_ = false;
+  std::unordered_map<int, std::unique_ptr<Connection>> waiting_;  // the loop thread's own
+};
+
 GuardedServer::GuardedServer(ConnectionLimits limits) : limits_(limits) {
-  size_t max = limits_.maxWorkers;
-  new_task_queue = [max] { return new GrowingPool(max); };
+  new_task_queue = [this] {
+    dispatcher_ = new Dispatcher(*this);
+    return dispatcher_;
+  };
 }
 
 void GuardedServer::WidenBacklog() {
@@ -293,19 +556,20 @@ void GuardedServer::WidenBacklog() {
 }
 
 bool GuardedServer::process_and_close_socket(socket_t sock) {
-  Connection conn(sock, limits_, svr_sock_);
-  tl_current = &conn;
-  bool ret = false;
-  for (size_t left = keep_alive_max_count_; left > 0; --left) {
-    if (!conn.WaitForRequest()) break;
-    conn.BeginRequest();
-    bool closed = false;
-    ret = process_request(conn, left == 1, closed, nullptr);
-    if (!ret || closed || conn.failed() || conn.closing()) break;
-  }
+  dispatcher_->Adopt(sock);
+  return true;
+}
+
+void GuardedServer::Serve(std::unique_ptr<Connection> conn) {
+  tl_current = conn.get();
+  bool closed = false;
+  bool last = conn->served() >= keep_alive_max_count_;
+  bool ok = process_request(*conn, last, closed, nullptr);
   tl_current = nullptr;
-  conn.Close();
-  return ret;
+  if (ok && !closed && !last && !conn->failed() && !conn->closing() && conn->screened())
+    dispatcher_->Await(std::move(conn));
+  else
+    dispatcher_->Finish(std::move(conn));
 }
 
 }  // namespace qs

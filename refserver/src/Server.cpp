@@ -59,6 +59,11 @@ Reply Closing(Reply r) {
   r.close = true;
   return r;
 }
+// A busy reply makes the program wait and send the same request again.
+Reply Busy() { return Closing(Text("ERROR: server busy\r\n", 503)); }
+
+// A login that cannot be checked now; the client is told to come back.
+struct ServerBusy {};
 
 bool AllDigits(const std::string& s) {
   return !s.empty() && s.size() <= 19 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -225,7 +230,7 @@ struct QuiloServer::Impl {
     filesRoot = fs::path(opt.dataDir) / "files";
     tmpRoot = fs::path(opt.dataDir) / "tmp";
     PrepareFolders();
-    svr.set_payload_max_length(DrainLimit());
+    svr.set_payload_max_length(std::max<uint64_t>(FileBodyLimit(), opt.maxFormBytes));
     svr.set_keep_alive_max_count(1000);
     svr.set_keep_alive_timeout(opt.limits.idleSeconds);
     svr.set_read_timeout(opt.limits.gapSeconds, 0);
@@ -233,6 +238,12 @@ struct QuiloServer::Impl {
     // Replies go out as header and body writes; without this each waits for the peer's delayed ACK.
     svr.set_tcp_nodelay(true);
     svr.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+      // A request httplib could not parse: what follows it on the connection is no request.
+      auto* conn = Connection::Current();
+      if (conn && !conn->screened()) {
+        conn->CloseAfterReply();
+        res.set_header("Connection", "close");
+      }
       if (res.body.empty()) {
         std::string reason = res.status == 404   ? "no such path"
                              : res.status == 413 ? "request too large"
@@ -247,12 +258,12 @@ struct QuiloServer::Impl {
     svr.Post(".*", [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
       Connection* conn = Connection::Current();
       if (conn) conn->StartBody(req);
-      Reply r = Guard([&] { return Post(req, reader); });
+      Reply r = Guard([&] { return Post(req, reader); }, 200);
       if (conn && !conn->BodyComplete()) r.close = true;
       Send(res, std::move(r));
     });
     svr.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
-      Reply r = Guard([&] { return Get(req); });
+      Reply r = Guard([&] { return Get(req); }, 500);
       if (r.status == 200 && req.path.rfind("/records/", 0) == 0 && req.path.size() > 5 &&
           req.path.compare(req.path.size() - 5, 5, "/html") == 0) {
         // Stored article HTML is the operator's text: it may show, never run.
@@ -263,7 +274,9 @@ struct QuiloServer::Impl {
     });
   }
 
-  uint64_t DrainLimit() const { return 4 * static_cast<uint64_t>(opt.maxFileBytes) + (1u << 20); }
+  // The largest multipart body: the largest file, its text fields and the framing around them.
+  static constexpr size_t kFileFieldBytes = 256 * 1024;
+  uint64_t FileBodyLimit() const { return static_cast<uint64_t>(opt.maxFileBytes) + 2 * kFileFieldBytes; }
 
   // The file store and the upload pieces are the owner's only; pieces left by a stop or a crash go
   // at start. They live in DIR/tmp alone, so no stored file, whatever its name, is ever taken for one.
@@ -278,6 +291,12 @@ struct QuiloServer::Impl {
   // Requests refused before any handler reads a byte of their body: framing httplib would read
   // in some way of its own, and methods the server has no use for.
   bool Screen(const httplib::Request& req, httplib::Response& res) {
+    if (auto* conn = Connection::Current()) {
+      conn->Screened();
+      // Framing and logins are read from the headers as sent, before httplib reads the body by
+      // them: httplib percent-decodes header values. (The request is httplib's own, not const.)
+      const_cast<httplib::Request&>(req).headers = conn->RawHeaders();
+    }
     size_t lengths = req.get_header_value_count("Content-Length");
     std::string te = ToLowerAscii(req.get_header_value("Transfer-Encoding"));
     bool chunked = te == "chunked";
@@ -321,10 +340,14 @@ struct QuiloServer::Impl {
                              });
   }
 
+  // A failure (a full disk, a broken database) of a program's post answers with status 200: the
+  // program stops the run with the reason, where an HTTP error would make it send again forever.
   template <class F>
-  Reply Guard(F&& f) {
+  Reply Guard(F&& f, int failureStatus) {
     try {
       return f();
+    } catch (const ServerBusy&) {
+      return Busy();
     } catch (const StoreError& e) {
       fprintf(stderr, "quilo-server: %s\n", e.what());
       // A full or broken disk will not heal by itself: the program stops with the reason instead of
@@ -332,10 +355,10 @@ struct QuiloServer::Impl {
       const std::string what = e.what();
       for (const char* lasting : {"full", "disk I/O", "readonly"})
         if (what.find(lasting) != std::string::npos) return Error("the server cannot store data now (" + std::string(lasting) + ")");
-      return Text("ERROR: server failure\r\n", 500);
+      return Closing(Text("ERROR: server failure\r\n", failureStatus));
     } catch (const std::exception& e) {
       fprintf(stderr, "quilo-server: %s\n", e.what());
-      return Text("ERROR: server failure\r\n", 500);
+      return Closing(Text("ERROR: server failure: " + std::string(e.what()).substr(0, 200) + "\r\n", failureStatus));
     }
   }
 
@@ -364,6 +387,7 @@ struct QuiloServer::Impl {
   }
 
   // A slot for a large body, so that many large bodies at once cannot take all memory and workers.
+  // Only a request whose login passed may take one.
   struct Slot {
     Impl* impl = nullptr;
     ~Slot() {
@@ -377,36 +401,56 @@ struct QuiloServer::Impl {
   };
   bool TakeSlot(Slot& slot) {
     std::unique_lock lock(slotMutex);
-    if (!slotFree.wait_for(lock, std::chrono::seconds(opt.limits.gapSeconds),
-                           [&] { return largeBodies < opt.maxLargeBodies; }))
-      return false;
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(opt.limits.gapSeconds);
+    while (largeBodies >= opt.maxLargeBodies) {
+      if (svr.stopping() || std::chrono::steady_clock::now() >= until) return false;
+      slotFree.wait_for(lock, std::chrono::milliseconds(100));
+    }
     ++largeBodies;
     slot.impl = this;
     return true;
   }
+  static bool Large(const httplib::Request& req) {
+    return !req.has_header("Content-Length") || req.get_header_value<uint64_t>("Content-Length") > kLargeBody;
+  }
+
+  // The ways the login of a form may have been written: the upload sends it escaped or as typed.
+  static std::vector<std::pair<std::string, std::string>> LoginPairs(const std::string& rawId, const std::string& rawPw,
+                                                                     bool upload) {
+    if (!upload) {
+      auto id = DecodePercentUtf8(rawId), pw = DecodePercentUtf8(rawPw);
+      if (!id || !pw) return {};
+      return {{*id, *pw}};
+    }
+    auto id = DecodeUploadEscape(rawId), pw = DecodeUploadEscape(rawPw);
+    return {{id.value_or(rawId), pw.value_or(rawPw)}, {rawId, rawPw}};
+  }
+
+  // The login fields lead every form of the program. Once the fields before the first other one
+  // have arrived, the login is settled from them: nothing more of the body is read before that.
+  // Returns the raw id and pw, or nothing while they may still be arriving.
+  static std::optional<std::pair<std::string, std::string>> LeadingLogin(std::string_view body, bool whole) {
+    std::string id, pw;
+    size_t at = 0;
+    for (;;) {
+      size_t amp = body.find('&', at);
+      if (amp == std::string_view::npos && !whole) return std::nullopt;
+      std::string_view field = body.substr(at, amp == std::string_view::npos ? std::string_view::npos : amp - at);
+      std::string_view name = field.substr(0, field.find('='));
+      std::string_view value = name.size() < field.size() ? field.substr(name.size() + 1) : std::string_view();
+      if (name == "id") id = value;
+      else if (name == "pw") pw = value;
+      else return std::make_pair(id, pw);
+      if (amp == std::string_view::npos) return std::make_pair(id, pw);
+      at = amp + 1;
+    }
+  }
 
   Reply Post(const httplib::Request& req, const httplib::ContentReader& reader) {
     std::string path = ToLowerAscii(req.path);
-    Slot slot;
-    bool large = !req.has_header("Content-Length") || req.get_header_value<uint64_t>("Content-Length") > kLargeBody;
-    // A busy reply makes the program wait and send again, which is what it should do here.
-    if (large && !TakeSlot(slot)) return Closing(Text("ERROR: server busy\r\n", 503));
     if (path == "/asp/vx__use_fileup.asp") return FileUp(req, reader);
     if (path == "/login") return PageLogin(req, reader);
     if (path == "/logout") return PageLogout(req, reader);
-
-    if (req.is_multipart_form_data()) return Closing(Error("form body expected, not multipart"));
-    std::string body;
-    switch (ReadBody(req, reader, opt.maxFormBytes, body)) {
-      case BodyRead::Whole:
-        break;
-      case BodyRead::TooLarge:
-        return Closing(Error("request too large"));
-      case BodyRead::Broken:
-        // httplib hands over what arrived when a body ends early (a cut connection, a broken
-        // chunk); half a record must never look like a whole one.
-        return Closing(Error("the request body ended before its announced length"));
-    }
 
     using Handler = Reply (Impl::*)(const FormFields&);
     static const std::map<std::string, std::pair<bool, Handler>> routes = {
@@ -422,8 +466,45 @@ struct QuiloServer::Impl {
         {"/asp/vx__insertproductcomplete.asp", {true, &Impl::InsertComplete}},
     };
     auto route = routes.find(path);
-    if (route == routes.end()) return Text("ERROR: no such path\r\n", 404);
+    if (route == routes.end()) return Closing(Text("ERROR: no such path\r\n", 404));
     bool upload = route->second.first;
+    Reply wrongLogin = upload ? Error(kLoginFailed) : Text(kWrongLogin);
+    if (req.is_multipart_form_data()) return Closing(Error("form body expected, not multipart"));
+    if (req.has_header("Content-Length") && req.get_header_value<uint64_t>("Content-Length") > opt.maxFormBytes)
+      return Closing(Error("request too large"));
+
+    // A few KB hold the login of any form; a body that has not settled it by then has none.
+    constexpr size_t kLoginBytes = 16 * 1024;
+    enum class Login { Pending, Passed, Wrong, Busy, NoSlot } login = Login::Pending;
+    Slot slot;
+    std::string body;
+    bool tooBig = false;
+    bool ok = reader([&](const char* d, size_t n) {
+      if (body.size() + n > opt.maxFormBytes) {
+        tooBig = true;
+        return false;
+      }
+      body.append(d, n);
+      if (login != Login::Pending) return true;
+      auto raw = LeadingLogin(body, false);
+      if (!raw && body.size() <= kLoginBytes) return true;
+      try {
+        login = raw && Attempt(req.remote_addr, LoginPairs(raw->first, raw->second, upload)) ? Login::Passed
+                                                                                          : Login::Wrong;
+      } catch (const ServerBusy&) {
+        login = Login::Busy;
+      }
+      if (login == Login::Passed && Large(req) && !TakeSlot(slot)) login = Login::NoSlot;
+      return login == Login::Passed;
+    });
+    if (login == Login::Wrong) return Closing(wrongLogin);
+    if (login == Login::Busy || login == Login::NoSlot) return Busy();
+    if (tooBig) return Closing(Error("request too large"));
+    auto* conn = Connection::Current();
+    // httplib hands over what arrived when a body ends early (a cut connection, a broken chunk);
+    // half a record must never look like a whole one.
+    if (!ok || (conn && !conn->BodyComplete()))
+      return Closing(Error("the request body ended before its announced length"));
 
     auto raw = SplitFormBody(body);
     if (!raw) return upload ? Error("malformed form body") : Text(kWrongLogin);
@@ -444,27 +525,45 @@ struct QuiloServer::Impl {
     return (this->*(route->second.second))(fields);
   }
 
-  // One login attempt of a client, in the ways it may have been written. An ID or address that
-  // failed too often waits first (in short steps, so a stop is not held up); when too many
-  // attempts wait already, it is refused unchecked rather than taking another worker.
+  // Waits until `until` in short steps, so that a stopping server is not held up.
+  void Pause(std::chrono::steady_clock::time_point until) {
+    while (std::chrono::steady_clock::now() < until && !svr.stopping())
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+
+  // One login attempt of a client, in the ways it may have been written. A password verified before
+  // passes at once, whatever others send under the same ID. Any other is checked in its turn (the
+  // checks together keep within a share of a core); a wrong one whose ID or address failed too often
+  // is answered only after its hold. Held attempts keep one of a few places; with none free, or no
+  // turn soon, the attempt is answered "busy" unchecked, which tells nothing about the password.
   std::optional<Staff> Attempt(const std::string& address,
                                const std::vector<std::pair<std::string, std::string>>& pairs) {
     if (pairs.empty()) return std::nullopt;
+    for (const auto& [id, pw] : pairs)
+      if (auto s = store.KnownStaff(id, pw)) return s;
+    auto from = std::chrono::steady_clock::now();
     auto hold = throttle.Hold(address, pairs.front().first);
-    if (hold.count() > 0) {
-      if (!throttle.Enter()) return std::nullopt;
-      auto from = std::chrono::steady_clock::now(), until = from + hold;
-      while (std::chrono::steady_clock::now() < until && svr.is_running())
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      throttle.Leave();
-      if (auto* conn = Connection::Current()) conn->Excuse(std::chrono::steady_clock::now() - from);
+    if (hold.count() > 0 && !throttle.Enter()) throw ServerBusy();
+    struct Place {
+      LoginThrottle* throttle;
+      ~Place() {
+        if (throttle) throttle->Leave();
+      }
+    } place{hold.count() > 0 ? &throttle : nullptr};
+    auto turn = throttle.CheckTurn();
+    if (!turn) throw ServerBusy();
+    Pause(*turn);
+    std::optional<Staff> s;
+    auto started = std::chrono::steady_clock::now();
+    for (size_t i = 0; i < pairs.size() && !s; ++i)
+      if (i == 0 || pairs[i] != pairs[0]) s = store.CheckStaff(pairs[i].first, pairs[i].second);
+    throttle.Checked(std::chrono::steady_clock::now() - started);
+    if (!s) {
+      throttle.Failed(address, pairs.front().first);
+      Pause(from + hold);
     }
-    for (size_t i = 0; i < pairs.size(); ++i) {
-      if (i > 0 && pairs[i] == pairs[0]) continue;
-      if (auto s = store.CheckStaff(pairs[i].first, pairs[i].second)) return s;
-    }
-    throttle.Failed(address, pairs.front().first);
-    return std::nullopt;
+    if (auto* conn = Connection::Current()) conn->Excuse(std::chrono::steady_clock::now() - from);
+    return s;
   }
 
   std::optional<Staff> Login(const FormFields& f) {
@@ -749,20 +848,20 @@ struct QuiloServer::Impl {
   }
 
   // The body is streamed: text parts are kept, the file part goes to a piece under tmp/ once its
-  // target is settled. After a refusal the rest of the body is read and dropped, so that the
-  // program gets the reply instead of a broken connection that it would retry.
+  // target is settled, and only then may a large body take a slot. A wrong login ends the reading
+  // there; after any other refusal the rest of the body is read and dropped, so that the program
+  // gets the reply instead of a broken connection that it would retry.
   Reply FileUp(const httplib::Request& req, const httplib::ContentReader& reader) {
     if (!req.is_multipart_form_data()) return Closing(Error("multipart/form-data expected"));
-    // A file somewhat over the limit is read and dropped so that the program sees the reason; only
-    // an absurd length is cut off unread.
-    const uint64_t limit = DrainLimit();
+    const uint64_t limit = FileBodyLimit();
     if (req.has_header("Content-Length") && req.get_header_value<uint64_t>("Content-Length") > limit)
       return Closing(Error("file too large"));
     std::vector<httplib::MultipartFormData> parts;
     std::unique_ptr<TempFile> file;
     FileTarget target;
+    Slot slot;
     std::string failure;
-    bool inFile = false;
+    bool inFile = false, wrongLogin = false, busy = false;
     size_t textBytes = 0;
     uint64_t total = 0;
     auto fail = [&](const std::string& why) {
@@ -781,8 +880,22 @@ struct QuiloServer::Impl {
             return true;
           }
           if (file || h.name != "file") return fail("more than one file part");
-          std::string why = CheckFileTarget(req.remote_addr, parts, h.filename, target);
+          std::string why;
+          try {
+            why = CheckFileTarget(req.remote_addr, parts, h.filename, target);
+          } catch (const ServerBusy&) {
+            busy = true;
+            return false;
+          }
+          if (why == kLoginFailed) {
+            wrongLogin = true;
+            return false;
+          }
           if (!why.empty()) return fail(why);
+          if (Large(req) && !TakeSlot(slot)) {
+            busy = true;
+            return false;
+          }
           file = std::make_unique<TempFile>(tmpRoot);
           if (!file->ok()) return fail("the file could not be stored");
           inFile = true;
@@ -798,10 +911,13 @@ struct QuiloServer::Impl {
           }
           if (parts.empty()) return fail("broken multipart body");
           textBytes += n;
-          if (parts.back().content.size() + n > 64 * 1024 || textBytes > 256 * 1024) return fail("form field too large");
+          if (parts.back().content.size() + n > 64 * 1024 || textBytes > kFileFieldBytes)
+            return fail("form field too large");
           parts.back().content.append(d, n);
           return true;
         });
+    if (wrongLogin) return Closing(Error(kLoginFailed));
+    if (busy) return Busy();
     auto* conn = Connection::Current();
     if (!ok || (conn && !conn->BodyComplete()))
       return Closing(Error(failure.empty() || total > limit ? "broken multipart body" : failure));

@@ -434,33 +434,40 @@ void Store::SetAsset(const std::string& name, const std::string& bytes) {
       .Run();
 }
 
+bool Store::StaffRow(const std::string& id, Staff& staff, std::string& hash) {
+  std::lock_guard lock(mutex_);
+  Stmt q(db_, "SELECT name, level, pw_hash FROM staff WHERE id=?1");
+  q.Bind(1, id);
+  if (!q.Step()) return false;
+  staff = {id, q.Text(0), q.Text(1)};
+  hash = q.Text(2);
+  return !hash.empty();
+}
+
+std::optional<Staff> Store::KnownStaff(const std::string& id, const std::string& password) {
+  Staff staff;
+  std::string hash;
+  if (id.empty() || password.empty() || password.size() > 1024 || !StaffRow(id, staff, hash)) return std::nullopt;
+  std::string digest = CredentialDigest(id, password);
+  std::lock_guard lock(cacheMutex_);
+  auto it = verified_.find(digest);
+  if (it != verified_.end() && it->second == hash) return staff;
+  return std::nullopt;
+}
+
 std::optional<Staff> Store::CheckStaff(const std::string& id, const std::string& password) {
   if (id.empty() || password.empty() || password.size() > 1024) return std::nullopt;
   Staff staff;
   std::string hash;
-  {
-    std::lock_guard lock(mutex_);
-    Stmt q(db_, "SELECT name, level, pw_hash FROM staff WHERE id=?1");
-    q.Bind(1, id);
-    if (q.Step()) {
-      staff = {id, q.Text(0), q.Text(1)};
-      hash = q.Text(2);
-    }
-  }
-  if (hash.empty()) {
+  if (!StaffRow(id, staff, hash)) {
     BurnPasswordCheck(password);
     return std::nullopt;
   }
-  std::string digest = CredentialDigest(id, password);
-  {
-    std::lock_guard lock(cacheMutex_);
-    auto it = verified_.find(digest);
-    if (it != verified_.end() && it->second == hash) return staff;
-  }
+  if (auto known = KnownStaff(id, password)) return known;
   if (!VerifyPassword(password, hash)) return std::nullopt;
   std::lock_guard lock(cacheMutex_);
   if (verified_.size() > 10000) verified_.clear();
-  verified_[digest] = hash;
+  verified_[CredentialDigest(id, password)] = hash;
   return staff;
 }
 

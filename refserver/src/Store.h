@@ -94,6 +94,8 @@ class Store {
 
   // Login check; a verified pair is remembered (by an HMAC digest) until the stored hash changes.
   std::optional<Staff> CheckStaff(const std::string& id, const std::string& password);
+  // The staff member when this password was verified before (no key derivation); else nothing.
+  std::optional<Staff> KnownStaff(const std::string& id, const std::string& password);
 
   std::vector<Product> Products();
   std::vector<Product> ProductsOf(const std::string& staffId);
@@ -150,6 +152,7 @@ class Store {
   std::optional<RunSummary> Summary(const char* where, const std::string& key);
   sqlite3* db_ = nullptr;
   std::mutex mutex_;
+  bool StaffRow(const std::string& id, Staff& staff, std::string& hash);
   std::mutex cacheMutex_;
   std::map<std::string, std::string> verified_;  // credential digest -> stored hash at verification
 };

@@ -1,5 +1,6 @@
 // quilo-server: the reference production server, and its administration commands.
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,10 +25,12 @@ namespace {
 
 const char* kUsage =
     "usage: quilo-server --data DIR [--port N] [--bind ADDR] [--seed DIR] [--max-file-mb N]\n"
+    "                    [--max-per-address N]\n"
     "       quilo-server admin --data DIR COMMAND ...\n"
     "\n"
     "Serves on 127.0.0.1:8079 by default; --port 0 picks a free port. --seed loads a seed folder\n"
     "into an empty database. --max-file-mb sets the largest uploaded file (64 MB).\n"
+    "--max-per-address sets the connections one client address may hold open (256).\n"
     "The pages at / need a staff login; the data folder is readable by its owner only.\n"
     "\n"
     "Administration commands:\n"
@@ -159,7 +162,7 @@ int main(int argc, char** argv) {
   if (admin) args.erase(args.begin());
   std::string dataDir, seed, bind = "127.0.0.1";
   int port = 8079;
-  long maxFileMb = 64;
+  long maxFileMb = 64, maxPerAddress = 256;
   std::vector<std::string> rest;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& s = args[i];
@@ -189,6 +192,11 @@ int main(int argc, char** argv) {
         char* end = nullptr;
         maxFileMb = strtol(v.c_str(), &end, 10);
         if (v.empty() || *end || maxFileMb < 1 || maxFileMb > 4096) return Usage("bad --max-file-mb " + v);
+      } else if (!admin && s == "--max-per-address") {
+        std::string v = value();
+        char* end = nullptr;
+        maxPerAddress = strtol(v.c_str(), &end, 10);
+        if (v.empty() || *end || maxPerAddress < 1 || maxPerAddress > 1000000) return Usage("bad --max-per-address " + v);
       } else if (!admin && s == "--seed") {
         seed = value();
       } else if (!s.empty() && s[0] == '-' && rest.empty()) {
@@ -224,6 +232,13 @@ int main(int argc, char** argv) {
     qs::ServerOptions opt;
     opt.dataDir = dataDir;
     opt.maxFileBytes = static_cast<size_t>(maxFileMb) << 20;
+    opt.limits.maxPerAddress = static_cast<size_t>(maxPerAddress);
+    // Every waiting connection holds a descriptor: take all the system allows.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+      files.rlim_cur = files.rlim_max;
+      setrlimit(RLIMIT_NOFILE, &files);
+    }
     qs::QuiloServer server(*store, opt);
     int bound = server.Bind(bind, port);
     if (bound < 0) {

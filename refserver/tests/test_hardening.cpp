@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,8 +16,10 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <memory>
+#include <sstream>
 #include <thread>
 
 #include "Codec.h"
@@ -92,16 +95,44 @@ std::string BodyOf(const std::string& reply) {
   return at == std::string::npos ? std::string() : reply.substr(at + 4);
 }
 
+const char* kForm = "application/x-www-form-urlencoded";
+
+std::string FormRequest(const std::string& path, const std::string& body, const std::string& headers = "") {
+  return "POST " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: " + kForm + "\r\n" + headers +
+         "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// One request on a connection of its own (from `from`, when given): what came back within `ms`.
+std::string Exchange(int port, const std::string& request, const char* from = nullptr, int ms = 30000) {
+  Raw raw(port, from);
+  raw.Send(request);
+  return raw.Receive(ms);
+}
+
+// CPU seconds the process has used so far.
+double CpuSeconds(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+  std::string skip;
+  for (int i = 3; i < 14; ++i) fields >> skip;  // state ... cmajflt
+  double user = 0, sys = 0;
+  fields >> user >> sys;
+  return (user + sys) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
 // quilo-server started on a free port over a prepared data folder; stopped with SIGTERM.
 class ChildServer {
  public:
-  ChildServer(const fs::path& data, const std::vector<std::string>& extra) {
+  // `inChild` runs in the child before the server starts (limits, environment).
+  ChildServer(const fs::path& data, const std::vector<std::string>& extra, const std::function<void()>& inChild) {
     int out[2];
     if (::pipe(out) != 0) return;
     std::vector<std::string> args = {QUILO_SERVER_BIN, "--data", data.string(), "--port", "0"};
     args.insert(args.end(), extra.begin(), extra.end());
     pid_ = ::fork();
     if (pid_ == 0) {
+      if (inChild) inChild();
       ::dup2(out[1], 1);
       ::close(out[0]);
       ::close(out[1]);
@@ -130,6 +161,7 @@ class ChildServer {
   }
   ~ChildServer() { Stop(); }
   int port() const { return port_; }
+  pid_t pid() const { return pid_; }
   // Exit status of the server (0 after a clean stop); -1 when it had to be killed.
   int Stop() {
     if (pid_ <= 0) return status_;
@@ -156,7 +188,6 @@ class ChildServer {
   int status_ = -1;
 };
 
-const char* kForm = "application/x-www-form-urlencoded";
 const std::string kLogin = "id=demo&pw=demo&p_id=9001&p_dcode=DEMO01";
 
 class HardeningTest : public ::testing::Test {
@@ -180,8 +211,8 @@ class HardeningTest : public ::testing::Test {
     server_.reset();
     fs::remove_all(dir_);
   }
-  void Serve(const std::vector<std::string>& extra = {}) {
-    server_ = std::make_unique<ChildServer>(dir_, extra);
+  void Serve(const std::vector<std::string>& extra = {}, const std::function<void()>& inChild = {}) {
+    server_ = std::make_unique<ChildServer>(dir_, extra, inChild);
     ASSERT_GT(server_->port(), 0) << "the server did not start";
   }
   int port() const { return server_->port(); }
@@ -301,7 +332,7 @@ TEST_F(HardeningTest, FailedFileUploadsLeaveNoRowNoFileAndAnswerInA200Reply) {
       {"a folder below a stored file", "img/sub/a.jpg", "b.jpg", "jpeg", "demo", "ERROR: "},
       {"a file over the limit", "img/", "big.jpg", std::string(3 << 20, 'x'), "demo", "ERROR: file too large"},
       // The login is checked before the file is taken: a wrong password is told, not the size.
-      {"a wrong password with a large file", "img/", "big.jpg", std::string(3 << 19, 'x'), "wrong",
+      {"a wrong password with a large file", "img/", "big.jpg", std::string(900 << 10, 'x'), "wrong",
        "ERROR: 아이디나 비밀번호가 맞지 않습니다."},
   };
   for (const auto& c : cases) {
@@ -491,6 +522,247 @@ TEST_F(HardeningTest, AnActiveRunOfAnotherStaffMemberBlocksAStart) {
   EXPECT_EQ(StartAs("kim", "kimpw"), "INSERT\r\n");
   std::string late = Post("/ASP/vx__InsertProduct.asp", kLogin + "&ar_id=101&content_number=1&page_number=1&content_detail=x");
   EXPECT_EQ(late.rfind("ERROR: ", 0), 0u) << late;
+}
+
+TEST_F(HardeningTest, RequestHeadsAreBoundedAndReadAsSent) {
+  Serve();
+  auto head = [](int lines) {
+    std::string h = "GET /help/help.htm HTTP/1.1\r\nHost: x\r\n";
+    for (int i = 2; i <= lines; ++i) h += "X-" + std::to_string(i) + ": a\r\n";
+    return h;
+  };
+  // A hundred header lines are served; the hundred and first is refused.
+  EXPECT_EQ(Exchange(port(), head(99) + "Connection: close\r\n\r\n").rfind("HTTP/1.1 200", 0), 0u);
+  EXPECT_EQ(Exchange(port(), head(100) + "Connection: close\r\n\r\n").rfind("HTTP/1.1 431", 0), 0u);
+
+  // A flood of header lines is cut off within the head limits, not after the time limit.
+  {
+    Raw flood(port());
+    std::string lines = "GET / HTTP/1.1\r\n";
+    while (lines.size() < (1u << 20)) lines += "X: y\r\n";
+    auto t0 = Clock::now();
+    flood.Send(lines);
+    bool closed = false;
+    std::string reply = flood.Receive(5000, &closed);
+    EXPECT_TRUE(closed);
+    EXPECT_LT(SecondsSince(t0), 5.0);
+    // The reply may be lost to the reset of a connection whose sender goes on.
+    EXPECT_TRUE(reply.empty() || reply.rfind("HTTP/1.1 431", 0) == 0) << reply.substr(0, 80);
+  }
+
+  const std::string login = "id=demo&pw=demo";
+  struct Case {
+    const char* what;
+    std::string request;
+    std::string start;  // of the whole reply
+    std::string body;
+  };
+  std::vector<Case> cases = {
+      // Header values are not percent-decoded: this is no length at all.
+      {"a percent-encoded length",
+       "POST /ASP/vx__use_staff.asp HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: " + std::string(kForm) +
+           "\r\nContent-Length: %31%35\r\n\r\n" + login,
+       "HTTP/1.1 400", "ERROR: unclear body length\r\n"},
+      {"chunked named in capitals",
+       "POST /ASP/vx__use_staff.asp HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Type: " + std::string(kForm) +
+           "\r\nTransfer-Encoding: Chunked\r\n\r\nf\r\n" + login + "\r\n0\r\n\r\n",
+       "HTTP/1.1 200", "데모 작업자|1"},
+      // What follows a request line that is refused is not run as a request of its own.
+      {"lines after a refused request line",
+       "BOGUS\r\nGET /ASP/ProgramUpdate/VUXVersion.txt HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 400", ""},
+      {"a Basic login that is no Base64", "GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\nAuthorization: Basic ====\r\n\r\n",
+       "HTTP/1.1 401", ""},
+  };
+  for (const auto& c : cases) {
+    Raw raw(port());
+    raw.Send(c.request);
+    bool closed = false;
+    std::string reply = raw.Receive(10000, &closed);
+    EXPECT_EQ(reply.rfind(c.start, 0), 0u) << c.what << ": " << reply.substr(0, 200);
+    if (!c.body.empty()) {
+      EXPECT_EQ(BodyOf(reply), c.body) << c.what;
+    }
+    EXPECT_EQ(reply.find("HTTP/1.1", 1), std::string::npos) << c.what << ": a second reply";
+    EXPECT_TRUE(closed) << c.what;
+  }
+}
+
+TEST_F(HardeningTest, ConnectionFloodsNeitherDelayALoginNorPassTheAddressBound) {
+  rlimit files{};
+  ::getrlimit(RLIMIT_NOFILE, &files);
+  files.rlim_cur = files.rlim_max;
+  ::setrlimit(RLIMIT_NOFILE, &files);
+  const size_t flood = std::min<size_t>(5000, files.rlim_cur > 1000 ? files.rlim_cur - 1000 : 0);
+  if (flood < 1000) GTEST_SKIP() << "too few file descriptors for a flood";
+  Serve();
+  // Connections that send a request line and nothing more, 200 from each of many addresses.
+  std::vector<std::unique_ptr<Raw>> idle;
+  for (size_t i = 0; i < flood; ++i) {
+    std::string from = "127.0.1." + std::to_string(1 + i / 200);
+    idle.push_back(std::make_unique<Raw>(port(), from.c_str()));
+    ASSERT_TRUE(idle.back()->connected()) << i;
+    idle.back()->Send("GET / HTTP/1.1\r\n");
+  }
+  auto t0 = Clock::now();
+  std::string reply = Exchange(port(), FormRequest("/ASP/vx__use_staff.asp", "id=demo&pw=demo"));
+  EXPECT_EQ(BodyOf(reply), "데모 작업자|1");
+  EXPECT_LT(SecondsSince(t0), 1.0);
+  idle.clear();
+
+  // One address keeps at most 256 connections; those over the bound are told at once.
+  std::vector<std::unique_ptr<Raw>> many;
+  for (int i = 0; i < 300; ++i) many.push_back(std::make_unique<Raw>(port(), "127.0.2.1"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  int refused = 0;
+  for (auto& c : many) {
+    bool closed = false;
+    std::string r = c->Receive(1, &closed);
+    if (closed) {
+      ++refused;
+      EXPECT_EQ(r.rfind("HTTP/1.1 503", 0), 0u) << r;
+    }
+  }
+  EXPECT_EQ(refused, 300 - 256);
+}
+
+TEST_F(HardeningTest, BodiesWithoutARightLoginTakeNoSlotAndAreNotRead) {
+  Serve();
+  ASSERT_EQ(StartAs("demo", "demo"), "INSERT\r\n");
+  // A wrong login is answered once its fields are in, before the announced 8 MB.
+  {
+    Raw big(port());
+    big.Send("POST /ASP/vx__InsertProduct.asp HTTP/1.1\r\nHost: x\r\nContent-Type: " + std::string(kForm) +
+             "\r\nContent-Length: 8000000\r\n\r\nid=demo&pw=wrong&p_id=9001&p_dcode=DEMO01&page_detail=" +
+             std::string(100000, 'h'));
+    EXPECT_EQ(BodyOf(big.Receive(3000)), "ERROR: 아이디나 비밀번호가 맞지 않습니다.\r\n");
+  }
+  // Sixteen clients trickle into large bodies whose login has not arrived; the staff member's
+  // upload still gets a large-body slot.
+  std::vector<std::unique_ptr<Raw>> slow;
+  for (int i = 0; i < 16; ++i) {
+    slow.push_back(std::make_unique<Raw>(port(), "127.0.0.3"));
+    slow.back()->Send("POST /ASP/vx__InsertProduct.asp HTTP/1.1\r\nHost: x\r\nContent-Type: " + std::string(kForm) +
+                      "\r\nContent-Length: 10000000\r\n\r\nid=");
+  }
+  std::atomic<bool> done{false};
+  std::thread trickle([&] {
+    for (int n = 0; n < 40 && !done; ++n) {
+      for (auto& c : slow) c->Send("x");
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  auto r = File("img/", "a.jpg", std::string(200000, 'j'));
+  done = true;
+  trickle.join();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->body, "OK");
+}
+
+TEST_F(HardeningTest, OthersWrongPasswordsNeverSlowOrStopTheOwnersRun) {
+  Serve();
+  ASSERT_EQ(StartAs("demo", "demo"), "INSERT\r\n");
+  auto wrong = [&] { return FormRequest("/ASP/vx__use_staff.asp", "id=demo&pw=wrong"); };
+  // Another address fails under the owner's ID until the ID is slowed to the longest hold, then
+  // sends more than the hold places take.
+  std::vector<std::future<std::string>> first;
+  for (int i = 0; i < 10; ++i)
+    first.push_back(std::async(std::launch::async, [&] { return BodyOf(Exchange(port(), wrong(), "127.0.0.2")); }));
+  for (auto& f : first) EXPECT_EQ(f.get(), "오류");
+  std::vector<std::unique_ptr<Raw>> storm;
+  for (int i = 0; i < 40; ++i) {
+    storm.push_back(std::make_unique<Raw>(port(), "127.0.0.2"));
+    storm.back()->Send(wrong());
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // The owner's records pass at once, one after another.
+  for (int n = 0; n < 5; ++n) {
+    auto t0 = Clock::now();
+    EXPECT_EQ(Post("/ASP/vx__InsertProduct.asp", kLogin + "&ar_id=101&content_number=" + std::to_string(n + 2) +
+                                                     "&page_number=" + std::to_string(n + 1) + "&content_detail=x"),
+              "OK\r\n");
+    EXPECT_LT(SecondsSince(t0), 1.0) << n;
+  }
+  EXPECT_EQ(Records(), 5);
+  // The held wrong attempts are still waiting: none was answered early.
+  for (auto& c : storm) {
+    std::string r = c->Receive(1);
+    EXPECT_TRUE(r.empty() || r.find("server busy") != std::string::npos) << r;
+  }
+}
+
+TEST_F(HardeningTest, PasswordChecksTakeTurnsInsteadOfRunningSideBySide) {
+  Serve({}, [] { ::setenv("QUILO_SERVER_PBKDF2_ITERATIONS", "10000", 1); });
+  // Wrong logins from many addresses, none of them slowed yet: each costs a full check. Checks
+  // side by side would all end together, however busy the machine; in turns they end one by one,
+  // each some multiple of its own work after the one before.
+  const int n = 12;
+  double cpu0 = CpuSeconds(server_->pid());
+  std::vector<std::future<Clock::time_point>> attempts;
+  for (int i = 0; i < n; ++i) {
+    attempts.push_back(std::async(std::launch::async, [this, i] {
+      std::string from = "127.0.3." + std::to_string(i + 1);
+      std::string reply = Exchange(port(), FormRequest("/ASP/vx__use_staff.asp", "id=nobody" + std::to_string(i) + "&pw=x"),
+                                   from.c_str());
+      EXPECT_EQ(BodyOf(reply), "오류");
+      return Clock::now();
+    }));
+  }
+  std::vector<Clock::time_point> ends;
+  for (auto& a : attempts) ends.push_back(a.get());
+  double work = (CpuSeconds(server_->pid()) - cpu0) / n;
+  double spread = std::chrono::duration<double>(*std::max_element(ends.begin(), ends.end()) -
+                                                *std::min_element(ends.begin(), ends.end()))
+                      .count();
+  EXPECT_GT(spread, 10 * work) << "work per check " << work << " s";
+}
+
+TEST_F(HardeningTest, ImageLinksGoToTheProductTheyNameAndItsTabs) {
+  Serve();
+  ASSERT_EQ(StartAs("demo", "demo"), "INSERT\r\n");
+  ASSERT_EQ(Post("/ASP/vx__InsertProductStart.asp", "id=demo&pw=demo&p_id=9002&p_dcode=DEMO02"), "INSERT\r\n");
+  auto image = [&](const std::string& fields) {
+    return Post("/ASP/vx__insertwImageInfo.asp", "id=demo&pw=demo&" + fields + "&pageNumber=1&wImage=images/1.jpg");
+  };
+  EXPECT_EQ(image("p_id=9001&p_dcode=DEMO01&arid=101"), "OK\r\n");
+  EXPECT_EQ(image("p_id=9001&p_dcode=DEMO01&arid=999999").rfind("ERROR: ", 0), 0u);
+  // Without p_id, as the program sends it, the latest run is meant, and only its product's tabs.
+  EXPECT_EQ(image("arid=101").rfind("ERROR: ", 0), 0u);
+  EXPECT_EQ(image("arid=201"), "OK\r\n");
+  Store store((dir_ / "quilo.db").string());
+  using Links = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(store.RunImageLinks(store.LastRun("9001")->run.id), (Links{{"101/1", "images/1.jpg"}}));
+  EXPECT_EQ(store.RunImageLinks(store.LastRun("9002")->run.id), (Links{{"201/1", "images/1.jpg"}}));
+}
+
+TEST_F(HardeningTest, AFullDiskAnswersAnErrorTheProgramStopsOn) {
+  // Files may not grow past 1 MB: the database cannot take the record.
+  Serve({}, [] {
+    rlimit r{1u << 20, 1u << 20};
+    ::setrlimit(RLIMIT_FSIZE, &r);
+    ::signal(SIGXFSZ, SIG_IGN);
+  });
+  ASSERT_EQ(StartAs("demo", "demo"), "INSERT\r\n");
+  std::string reply = Post("/ASP/vx__InsertProduct.asp", kLogin + "&ar_id=101&content_number=2&page_number=1&content_detail=x"
+                                                                  "&page_detail=" + std::string(2u << 20, 'h'));
+  EXPECT_EQ(reply.rfind("ERROR: ", 0), 0u) << reply;
+  EXPECT_EQ(Records(), 0);
+}
+
+TEST_F(HardeningTest, AStopEndsTheServerAtOnceWhileALoginIsHeld) {
+  Serve();
+  auto wrong = FormRequest("/ASP/vx__use_staff.asp", "id=demo&pw=wrong");
+  std::vector<std::future<std::string>> first;
+  for (int i = 0; i < 10; ++i)
+    first.push_back(std::async(std::launch::async, [&] { return BodyOf(Exchange(port(), wrong, "127.0.0.2")); }));
+  for (auto& f : first) EXPECT_EQ(f.get(), "오류");
+  // The next wrong attempt is held for the longest hold.
+  Raw held(port(), "127.0.0.2");
+  held.Send(wrong);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  auto t0 = Clock::now();
+  EXPECT_EQ(server_->Stop(), 0);
+  EXPECT_LT(SecondsSince(t0), 1.0);
 }
 
 }  // namespace

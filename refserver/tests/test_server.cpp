@@ -418,8 +418,8 @@ TEST_F(ServerTest, BadRecordsAreRefusedAndNothingIsStored) {
            {"/ASP/vx__insertTabLinkInfo.asp",
             "id=demo&pw=demo&tabLink=p_id=9001^tran_ar_id=555^tran_content_number=1^tran_page_number=0^ori_ar_id=101^"
             "ori_content_number=1^ori_page_number=0"},
-           {"/ASP/vx__insertwImageInfo.asp", "id=demo&pw=demo&arid=900&pageNumber=1&wImage=images/..%2F..%2Fetc"},
-           {"/ASP/vx__insertwImageInfo.asp", "id=demo&pw=demo&arid=900&pageNumber=x&wImage=images/a.jpg"},
+           {"/ASP/vx__insertwImageInfo.asp", "id=demo&pw=demo&arid=101&pageNumber=1&wImage=images/..%2F..%2Fetc"},
+           {"/ASP/vx__insertwImageInfo.asp", "id=demo&pw=demo&arid=101&pageNumber=x&wImage=images/a.jpg"},
            {"/ASP/vx__InsertProductStart.asp", "id=demo&pw=demo&p_id=9003&p_dcode=DEMO03"},  // not assigned
            {"/ASP/vx__InsertProductComplete.asp", "id=demo&pw=nope&p_id=9001&p_dcode=DEMO01"},
        }) {
