@@ -17,8 +17,9 @@ COLUMNS=(ks_exMetaName^nm_name ks_exMetaName^nm_hanja ks_exMetaName^nm_alias ks_
 python3 "$ROOT/bench/articles/make_job.py" "$WORK/job" --refs "$(IFS=,; echo "${REFS[*]}")" "$@"
 {
   echo "ar_id^101"
-  echo "1^ks_exMetaName^nm_nation^한국"
+  printf '1^ks_coremeta^%s\n' mt_oCode^인명 mt_sCode^지명 mt_lang^한국어 ks_exMetaName^nm_nation^한국 | sed 's/\^ks_coremeta^ks_/^ks_/'
   for i in "${!REFS[@]}"; do echo "2^${COLUMNS[$i]}^${REFS[$i]}"; done
+  echo "2^ks_MetaTypeDetail^kf_desc^【그림】"
 } | python3 -c 'import sys; sys.stdout.buffer.write(b"\xff\xfe" + sys.stdin.read().replace("\n", "\r\n").encode("utf-16-le"))' \
   >"$WORK/job/keywords.txt"
 
@@ -52,7 +53,8 @@ done
 
 echo "files: $(find "$WORK/new" -type f | wc -l), articles: $(find "$WORK/new/work_본문" -name '*.txt' | wc -l)"
 if diff -r -q -x '색인_*.xls' "$WORK/base" "$WORK/new"; then
-  echo "same: every file but the workbooks, byte for byte; the workbooks' cells"
+  echo "same: every file but the workbooks, byte for byte; the workbooks' cells:"
+  (cd "$WORK/new" && ls -l -- *.idx *.kwd 색인_*.xls.cells | awk '{print "  " $5, $9}')
 else
   echo "DIFFERENT (kept in $WORK)"
   trap - EXIT

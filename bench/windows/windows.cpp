@@ -18,7 +18,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -57,8 +56,13 @@ bool ShowUntilLoaded(Window& w)
 {
     w.resize(1200, 800);
     w.show();
-    if (!QTest::qWaitFor([&] { return w.isInit; }, 60000))
-        return false;
+    QElapsedTimer waited;
+    waited.start();
+    while (!w.isInit) {
+        if (waited.elapsed() > 60000)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
     QApplication::processEvents();
     return true;
 }

@@ -43,19 +43,24 @@ namespace {
 void AppendXmlText(QByteArray& out, QStringView text)
 {
     const QByteArray utf8 = text.toUtf8();
-    for (const char ch : utf8) {
-        const auto c = uchar(ch);
+    const char* p = utf8.constData();
+    const char* run = p; // start of the bytes that go as they are
+    for (const char* end = p + utf8.size(); p < end; ++p) {
+        const auto c = uchar(*p);
+        if (c != '&' && c != '<' && c != '>' && (c >= 0x20 || c == '\t' || c == '\n'))
+            continue;
+        out.append(run, p - run);
+        run = p + 1;
         if (c == '&')
             out += "&amp;";
         else if (c == '<')
             out += "&lt;";
         else if (c == '>')
             out += "&gt;";
-        else if (c < 0x20 && c != '\t' && c != '\n')
-            out += QByteArray("_x00") + "0123456789ABCDEF"[c >> 4] + "0123456789ABCDEF"[c & 15] + '_';
         else
-            out += ch;
+            out += QByteArray("_x00") + "0123456789ABCDEF"[c >> 4] + "0123456789ABCDEF"[c & 15] + '_';
     }
+    out.append(run, p - run);
 }
 
 void AppendColumnLetters(QByteArray& out, int column)

@@ -199,7 +199,7 @@ TEST_F(MetaInitTest, RowsWithoutValuesKeepTheirPlace)
     ASSERT_EQ(lines.size(), 3 * block);
     EXPECT_EQ(At(lines, 1, 0), "가");
     EXPECT_EQ(At(lines, 2, 0), "가-1"); // the empty base row is article 2
-    EXPECT_EQ(At(lines, 3, 1), "나");
+    EXPECT_EQ(At(lines, 3, 0), "나");
     EXPECT_EQ(At(lines, 1, 39), "남");   // row 2 of the name sheet is empty: the fixed value
     EXPECT_EQ(At(lines, 2, 38), "둘째");
     EXPECT_EQ(At(lines, 3, 39), "남");

@@ -110,7 +110,8 @@ TEST(Workbook, WrittenTextReadsBackAsWritten)
                               {"007", "1e5", "=SUM(A1)"},
                               {"", "", "  앞뒤 공백  "},
                               {"0.10", "TRUE", longText},
-                              {"", "가^나^", ""}};
+                              {"", "가^나^", ""},
+                              {"<a & b>", "탭\t줄\n바꿈", "\n"}};
     {
         TWorkbookWriter w(path);
         ASSERT_TRUE(w.AddSheet("기본메타"));
@@ -321,10 +322,11 @@ TEST(Workbook, SpreadsheetProgramOpensAndSavesIt)
 TEST(Workbook, StreamGivesTheSheetRowByRow)
 {
     QTemporaryDir dir;
+    enum Outcome { Rows, Disordered, Failed };
     const struct {
         const char* name;
         QByteArray data;
-        enum { Rows, Disordered, Failed } outcome;
+        Outcome outcome;
     } cases[] = {
         {"gaps, shared strings, cells out of column order",
          R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row><row r="2"/>)"
@@ -353,11 +355,12 @@ TEST(Workbook, StreamGivesTheSheetRowByRow)
                 streamed << QStringList();
             streamed << cells;
         }
-        EXPECT_EQ(stream.Disordered(), c.outcome == c.Disordered) << c.name;
-        EXPECT_EQ(stream.Failed(), c.outcome == c.Failed) << c.name;
-        if (c.outcome == c.Failed)
+        EXPECT_EQ(stream.Disordered(), c.outcome == Disordered) << c.name;
+        EXPECT_EQ(stream.Failed(), c.outcome == Failed) << c.name;
+        if (c.outcome == Failed) {
             EXPECT_EQ(error, whole) << c.name;
-        if (c.outcome != c.Rows)
+        }
+        if (c.outcome != Rows)
             continue;
         // The whole read pads every row to the used range; the stream ends each at its last value.
         TSheetRows trimmed = rows;
