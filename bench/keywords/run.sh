@@ -4,15 +4,16 @@
 # its articles, logs in to a reference server with the demo data for the code table, and times
 # `quilo extract` next to `grep -F` with the same 8 strings over the same article files (their
 # UTF-16LE bytes), reporting wall time and peak memory; the workbook write time is given apart.
+# Aim: the whole command within 2 x grep, peak memory under 64 MiB.
 #   bench/keywords/run.sh [--files N] [--headings N] [--megabytes M]
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${QUILO_BENCH_BUILD:-/tmp/quilo-bench-build}
 WORK=${QUILO_BENCH_WORK:-/tmp/quilo-bench-keywords}
 
+source "$ROOT/bench/lib.sh"
 [ -x /usr/bin/time ] || bash "$ROOT/scripts/setup.sh"
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILO_TESTS=OFF -DQUILO_SANITIZE=OFF >/dev/null
-cmake --build "$BUILD" --target quilo quilo-server -j"${QUILO_BENCH_JOBS:-2}" >/dev/null
+bench_build "$BUILD" quilo quilo-server
 QUILO="$BUILD/quilo"
 
 # Eight reference strings, each bound to its own column of the demo code table.
@@ -55,18 +56,11 @@ with open(sys.argv[1], 'wb') as f:
         f.write(b + b'\n')
 PY
 
-report() {
-  local wall rss
-  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {print $2}' "$1" | awk -F: '{ s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; print s }')
-  rss=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$1")
-  echo "$wall $rss"
-}
-
 sync
 /usr/bin/time -v -o "$WORK/grep.time" env LC_ALL=C grep -rFa -f "$WORK/patterns" "$WORK/job/work_본문" >"$WORK/grep.out" || true
 /usr/bin/time -v -o "$WORK/extract.time" "$QUILO" extract "$WORK/job" >"$WORK/extract.out" 2>"$WORK/extract.err"
-read -r gw gr < <(report "$WORK/grep.time")
-read -r ew er < <(report "$WORK/extract.time")
+read -r gw gr < <(time_report "$WORK/grep.time")
+read -r ew er < <(time_report "$WORK/extract.time")
 echo "grep -F, 8 strings:      ${gw} s, peak ${gr} KB, $(wc -l <"$WORK/grep.out") matching lines"
 echo "quilo extract:           ${ew} s, peak ${er} KB"
 awk -v e="$ew" -v g="$gw" 'BEGIN { if (g > 0) printf "ratio extract / grep:    %.2f\n", e / g }'
@@ -75,3 +69,7 @@ awk -v e="$ew" -v g="$gw" 'BEGIN { if (g > 0) printf "ratio extract / grep:    %
 grep -F '결과 파일 저장' "$WORK/extract.err" | sed 's/^/  /'
 wb=$(find "$WORK/job" -maxdepth 1 -name '색인_*.xls' -printf '%s\n' | awk '{s += $1} END {print s}')
 echo "workbooks: $(tr '\n' ' ' <"$WORK/extract.out")(${wb} bytes)"
+
+ratio=$(awk -v e="$ew" -v g="$gw" 'BEGIN { printf "%.2f", e / (g > 0 ? g : 0.001) }')
+bench_row "quilo extract, $articles articles, 8 strings" "${ew} s, $((er / 1024)) MiB" "grep -rF ${gw} s" "$ratio" \
+  "<= 2x, < 64 MiB" "$(bench_met "$ratio <= 2 && $er < 64 * 1024")"

@@ -9,7 +9,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
+#include <QDataStream>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -45,6 +46,77 @@ QString ArticleGroupFolder(const QString& id)
     bool ok = false;
     const qlonglong n = first.toLongLong(&ok);
     return ok ? QStringLiteral("%1").arg(n, 4, 10, QChar('0')) : first;
+}
+
+struct THeadingList::Store {
+    QTemporaryFile file;
+    QDataStream stream;
+};
+
+THeadingList::THeadingList() = default;
+THeadingList::~THeadingList() = default;
+
+bool THeadingList::Reset(const QString& folder)
+{
+    m_count = 0;
+    m_store = std::make_unique<Store>();
+    m_store->file.setFileTemplate(folder + QStringLiteral("/.~headings.XXXXXX"));
+    if (!m_store->file.open())
+        return false;
+    m_store->stream.setDevice(&m_store->file);
+    return true;
+}
+
+void THeadingList::Append(const THeadingEntry& e)
+{
+    if (!m_store)
+        return;
+    m_store->stream << e.title << qint32(e.level) << e.id << e.file << qint32(e.line);
+    ++m_count;
+}
+
+THeadingList::Mark THeadingList::Here()
+{
+    return {m_count, m_store ? m_store->file.pos() : 0};
+}
+
+void THeadingList::CutBack(const Mark& mark)
+{
+    if (!m_store)
+        return;
+    m_store->file.flush();
+    m_store->file.resize(mark.bytes);
+    m_store->file.seek(mark.bytes);
+    m_count = mark.count;
+}
+
+void THeadingList::Rewind()
+{
+    if (!m_store)
+        return;
+    m_store->file.flush();
+    m_store->file.seek(0);
+    m_store->stream.resetStatus();
+}
+
+bool THeadingList::Next(THeadingEntry& e)
+{
+    if (!m_store || m_store->file.atEnd())
+        return false;
+    qint32 level = 0, line = 0;
+    m_store->stream >> e.title >> level >> e.id >> e.file >> line;
+    e.level = level;
+    e.line = line;
+    return m_store->stream.status() == QDataStream::Ok;
+}
+
+QString THeadingList::Error() const
+{
+    if (!m_store)
+        return QStringLiteral("no list");
+    if (m_store->stream.status() != QDataStream::Ok || m_store->file.error() != QFileDevice::NoError)
+        return m_store->file.fileName() + QStringLiteral("\r\n") + m_store->file.errorString();
+    return {};
 }
 
 QStringList CollectRemoveTexts(const QStringList& edits)
@@ -190,7 +262,10 @@ bool TArticleGenerator::MakeTabArticles(int tab)
     if (!PrepareWorkFolder(tab))
         return false;
 
-    indexInfo.clear();
+    if (!indexInfo.Reset(jobFolder)) {
+        ui.ShowInfo(QStringLiteral("파일을 저장할 수 없습니다.\r\n[") + jobFolder + ']');
+        return false;
+    }
     ResetTree();
     const int files = int(TextFileList.size());
     ui.Progress(BarList, 0, qMax(files, 1));
@@ -228,7 +303,7 @@ bool TArticleGenerator::AnalyseFile(const QString& srcFolder, const QString& fil
     const QString rel = QDir(srcFolder).relativeFilePath(file);
     // A restart after a long line was cut takes back what this file added.
     const std::vector<PathNode> pathAtStart = path;
-    const size_t entriesAtStart = indexInfo.size();
+    const THeadingList::Mark entriesAtStart = indexInfo.Here();
 
     for (;;) {
         QString error;
@@ -253,7 +328,7 @@ bool TArticleGenerator::AnalyseFile(const QString& srcFolder, const QString& fil
                 if (!longLines || !longLines->FixLongLine(file, n + 1, copy, noAsk))
                     return false;
                 path = pathAtStart;
-                indexInfo.resize(entriesAtStart);
+                indexInfo.CutBack(entriesAtStart);
                 Log(QStringLiteral("긴 줄 수정 후 재시작."));
                 restart = true;
                 break;
@@ -384,7 +459,7 @@ bool TArticleGenerator::CheckTree(int n, qsizetype p, qsizetype q, int d)
         SourceLines[n] = rebuilt;
         ++iChanged;
     }
-    indexInfo.push_back(THeadingEntry{title, level, id, sFileNow, n});
+    indexInfo.Append(THeadingEntry{title, level, id, sFileNow, n});
     return true;
 }
 
@@ -392,20 +467,31 @@ bool TArticleGenerator::WriteArticles(int tab)
 {
     const QString srcFolder = QDir::cleanPath(TabSourceFolder(job, tab)) + '/';
     const QString work = ArticleFolderName(job, tab) + '/';
-    const int total = int(indexInfo.size());
+    const int total = int(indexInfo.Count());
     ui.Progress(BarIndex, 0, qMax(total, 1));
 
-    QStringList index;
-    index.reserve(qsizetype(total) * 3);
-    QSet<QString> groups;
+    // The index is written as the articles are, and takes its name only when all are done.
+    const QString idx = ArticleIndexFileName(job, tab);
+    TAtomicFile index(idx);
+    index.Write("\xFF\xFE", 2);
+    QString group; // the group folder made last: group numbers only grow along the list
     QString currentFile;
     QStringList lines;
     QString error;
     int failed = -1;
     const bool removing = !strRemove.isEmpty();
 
+    indexInfo.Rewind();
+    THeadingEntry e, next;
+    bool hasNext = indexInfo.Next(next);
     for (int i = 0; i < total && failed < 0; ++i) {
-        const THeadingEntry& e = indexInfo[size_t(i)];
+        if (!hasNext) {
+            error = indexInfo.Error();
+            failed = i;
+            break;
+        }
+        e = std::move(next);
+        hasNext = i + 1 < total && indexInfo.Next(next);
         if (i % 100 == 0 || i + 1 == total) {
             ui.Progress(BarIndex, i + 1, total);
             ui.Status(LabelIndex, QStringLiteral("%1 / %2").arg(i + 1).arg(total));
@@ -423,8 +509,8 @@ bool TArticleGenerator::WriteArticles(int tab)
         }
         const int start = e.line;
         int end = int(lines.size());
-        if (i + 1 < total && indexInfo[size_t(i) + 1].file == e.file)
-            end = indexInfo[size_t(i) + 1].line;
+        if (hasNext && next.file == e.file)
+            end = next.line;
         if (start < 0 || start >= lines.size() || end < start || end > lines.size()) {
             // The file changed on disk since it was analysed.
             error = QStringLiteral("파일 : ") + srcFolder + e.file
@@ -446,18 +532,18 @@ bool TArticleGenerator::WriteArticles(int tab)
             if (!drop)
                 article << l;
         }
-        const QString group = ArticleGroupFolder(e.id);
-        if (!groups.contains(group)) {
-            if (!QDir().mkpath(work + group)) {
-                error = QStringLiteral("폴더를 생성할 수 없습니다.\r\n[") + work + group + ']';
+        const QString folder = ArticleGroupFolder(e.id);
+        if (folder != group) {
+            if (!QDir().mkpath(work + folder)) {
+                error = QStringLiteral("폴더를 생성할 수 없습니다.\r\n[") + work + folder + ']';
                 failed = i;
                 break;
             }
-            groups.insert(group);
+            group = folder;
         }
         // The work folder was made empty for this run, so there is no earlier article to keep
         // whole; a plain write spares a sync per article on big books.
-        const QString name = work + group + '/' + e.id + QStringLiteral(".txt");
+        const QString name = work + folder + '/' + e.id + QStringLiteral(".txt");
         QFile f(name);
         const QByteArray bytes = EncodeLines(article, TextEncoding::Utf16LE);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size()) {
@@ -465,13 +551,14 @@ bool TArticleGenerator::WriteArticles(int tab)
             failed = i;
             break;
         }
-        index << e.id << QString::number(e.level) << e.title;
+        index.WriteUtf16Line(e.id);
+        index.WriteUtf16Line(QString::number(e.level));
+        index.WriteUtf16Line(e.title);
     }
 
     if (failed < 0) {
-        const QString idx = ArticleIndexFileName(job, tab);
         QString why;
-        if (WriteTextLines(idx, index, TextEncoding::Utf16LE, &why)) {
+        if (index.Commit(&why)) {
             Log(QStringLiteral("기사 정보가 저장되었습니다."));
             return true;
         }
@@ -483,11 +570,17 @@ bool TArticleGenerator::WriteArticles(int tab)
     Log(job.TabsFile[tab] + QStringLiteral(".idxtmp.txt 파일을 참조하십시오."));
     Log(QStringLiteral("줄번호 = %1").arg(qint64(failed) * 5));
     Log(error);
-    QStringList dump;
-    dump.reserve(qsizetype(total) * 5);
-    for (const THeadingEntry& e : indexInfo)
-        dump << e.title << QString::number(e.level) << e.id << e.file << QString::number(e.line);
-    WriteTextLines(DumpFileName(tab), dump, TextEncoding::Utf16LE);
+    TAtomicFile dump(DumpFileName(tab));
+    dump.Write("\xFF\xFE", 2);
+    indexInfo.Rewind();
+    for (qint64 i = 0; i < total && indexInfo.Next(e); ++i) {
+        dump.WriteUtf16Line(e.title);
+        dump.WriteUtf16Line(QString::number(e.level));
+        dump.WriteUtf16Line(e.id);
+        dump.WriteUtf16Line(e.file);
+        dump.WriteUtf16Line(QString::number(e.line));
+    }
+    dump.Commit();
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class Interaction;
@@ -43,6 +44,38 @@ struct THeadingEntry {
     int line = 0; // zero-based
 };
 
+// The heading list of a tab, kept in a temporary file in the job folder rather than in memory:
+// a book of hundreds of thousands of headings would otherwise grow the generator with it.
+class THeadingList {
+public:
+    THeadingList();
+    ~THeadingList();
+    THeadingList(const THeadingList&) = delete;
+    THeadingList& operator=(const THeadingList&) = delete;
+
+    // Empties the list; its file goes into `folder`. False when the file cannot be made.
+    bool Reset(const QString& folder);
+    void Append(const THeadingEntry& e);
+    qint64 Count() const { return m_count; }
+    // Where the list stands now, and back to such a place (the entries after it are dropped).
+    struct Mark {
+        qint64 count = 0;
+        qint64 bytes = 0;
+    };
+    Mark Here();
+    void CutBack(const Mark& mark);
+    // Reading from the first entry on; Next is false after the last.
+    void Rewind();
+    bool Next(THeadingEntry& e);
+    // Why writing or reading the file failed; empty while it works.
+    QString Error() const;
+
+private:
+    struct Store;
+    std::unique_ptr<Store> m_store;
+    qint64 m_count = 0;
+};
+
 // Called whenever a cell of the tab grid changes: tab index, column, text.
 using TabStateFn = std::function<void(int tab, int column, const QString& text)>;
 
@@ -62,7 +95,6 @@ public:
     // "</h"/"</H" starts, `d` the level digit. Rewrites SourceLines[n] when it changes.
     bool CheckTree(int n, qsizetype p, qsizetype q, int d);
 
-    const std::vector<THeadingEntry>& IndexInfo() const { return indexInfo; }
     // Level fixes of all files of the last tab run.
     int TotalFixed() const { return totalFixed; }
 
@@ -94,7 +126,7 @@ private:
 
     QStringList strRemove;
     QStringList TextFileList;
-    std::vector<THeadingEntry> indexInfo;
+    THeadingList indexInfo;
     // Only the path from the root to the current parent matters for numbering: the
     // sub-headings of earlier siblings can never receive another heading.
     std::vector<PathNode> path;

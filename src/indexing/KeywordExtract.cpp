@@ -9,6 +9,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <array>
+#include <future>
+#include <thread>
+#include <vector>
+
 QString MsgCloseOpenFile(const QString& workbookName)
 {
     return QStringLiteral("열려 있는 파일(") + workbookName + QStringLiteral(")을 닫으십시오.");
@@ -176,6 +182,103 @@ private:
     bool m_stopped = false;
 };
 
+// What a reader thread hands over for one article: its lines, the messages the loader would
+// have shown (shown in article order by the caller), and which reference strings occur on some line.
+struct TLoadedArticle {
+    QString path;
+    QStringList lines;
+    QStringList messages;
+    std::vector<bool> present;
+    bool loaded = false;
+};
+
+class RecordedMessages : public Interaction {
+public:
+    explicit RecordedMessages(QStringList& messages)
+        : m_messages(messages)
+    {
+    }
+    void ShowInfo(const QString& text) override { m_messages << text; }
+    bool AskYesNo(const QString&) override { return false; }
+
+private:
+    QStringList& m_messages;
+};
+
+// Reads the articles of a tab ahead of the search on a few threads, a block of articles per
+// thread, and hands them out in tree order. Only a bounded number of blocks is read ahead.
+class TArticlePrefetch {
+public:
+    TArticlePrefetch(const TJobDefine& job, int tab, const TArticleTree& tree, const QStringList& references)
+        : m_job(job)
+        , m_tab(tab)
+        , m_tree(tree)
+        , m_references(references)
+        , m_ahead(std::clamp(int(std::thread::hardware_concurrency()), 2, 4))
+    {
+    }
+    ~TArticlePrefetch()
+    {
+        for (auto& f : m_blocks)
+            if (f.valid())
+                f.wait();
+    }
+
+    // Article k (1 ...), asked for in increasing order.
+    TLoadedArticle& Take(int k)
+    {
+        const int block = (k - 1) / BlockSize;
+        while (m_launched <= block + m_ahead && m_launched * BlockSize + 1 < m_tree.count())
+            Launch(m_launched++);
+        if (block != m_current) {
+            m_ready = m_blocks[size_t(block % MaxBlocks)].get();
+            m_current = block;
+        }
+        return m_ready[size_t(k - 1 - block * BlockSize)];
+    }
+
+private:
+    static constexpr int BlockSize = 64;
+    static constexpr int MaxBlocks = 8;
+
+    void Launch(int block)
+    {
+        const int first = block * BlockSize + 1;
+        const int last = std::min(m_tree.count(), first + BlockSize);
+        m_blocks[size_t(block % MaxBlocks)] = std::async(std::launch::async, [this, first, last] {
+            std::vector<TLoadedArticle> out(size_t(last - first));
+            for (int k = first; k < last; ++k) {
+                TLoadedArticle& a = out[size_t(k - first)];
+                a.path = ArticleFileName(m_job, m_tab, &m_tree.node(k));
+                RecordedMessages recorder(a.messages);
+                a.loaded = !a.path.isEmpty() && LoadArticleText(a.lines, a.path, recorder);
+                a.present.assign(size_t(m_references.size()), false);
+                for (int j = 0; a.loaded && j < m_references.size(); ++j) {
+                    const QString& r = m_references[j];
+                    if (r.isEmpty())
+                        continue;
+                    for (const QString& line : a.lines)
+                        if (line.contains(r)) {
+                            a.present[size_t(j)] = true;
+                            break;
+                        }
+                }
+            }
+            return out;
+        });
+    }
+
+    const TJobDefine& m_job;
+    const int m_tab;
+    const TArticleTree& m_tree;
+    const QStringList m_references;
+    const int m_ahead;
+    std::array<std::future<std::vector<TLoadedArticle>>, MaxBlocks> m_blocks;
+    std::vector<TLoadedArticle> m_ready;
+    int m_launched = 0;
+    int m_current = -1;
+};
+
 } // namespace
 
 QString KeywordWorkbookPath(const TJobDefine& job, int tab)
@@ -229,22 +332,28 @@ bool SearchKeywordTab(const TJobDefine& job, int tab, const TVUX_codes& codes, c
     results.Reset(std::max(0, nodes - 1), codes.vux_DataBlockLength);
     TProgressTicker pages(ui, 1, nodes);
     TImageContext context{contentBaseUrl, job.pID, QString()};
+    TArticlePrefetch prefetch(job, tab, tree, columns.texts);
     for (int k = 1; k < nodes; ++k) {
         if (stop())
             break;
         pages.Set(k);
-        context.articlePath = ArticleFileName(job, tab, &tree.node(k));
-        QStringList lines;
-        if (context.articlePath.isEmpty() || !LoadArticleText(lines, context.articlePath, ui))
+        TLoadedArticle& article = prefetch.Take(k);
+        context.articlePath = article.path;
+        for (const QString& message : article.messages)
+            ui.ShowInfo(message);
+        if (!article.loaded)
             break;
         for (int j = 0; j < columns.count(); ++j) {
             if (stop())
                 break;
+            // A reference on no line of the article finds nothing; only the others are searched.
+            if (!article.present[size_t(j)])
+                continue;
             const int column = columns.pointers[j];
             const bool imageColumn = column == iImgColumn;
             QString value;
             TImageLists lists;
-            if (SearchReference(lines, columns.texts[j], imageColumn, value, lists, context, ui, stop)) {
+            if (SearchReference(article.lines, columns.texts[j], imageColumn, value, lists, context, ui, stop)) {
                 results.Set(k - 1, column, value);
                 if (imageColumn) {
                     results.Set(k - 1, image[1], lists.names);

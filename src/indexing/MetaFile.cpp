@@ -72,28 +72,44 @@ bool ReadMetaFile(const QString& path, TMetaData& data, QString* error)
 
 bool SaveMetaFile(const QString& path, const TMetaData& data, QString* backup, QString* error)
 {
+    TMetaFileWriter file(path);
+    for (const QString& l : data.Lines())
+        file.WriteLine(l);
+    return file.Commit(backup, error);
+}
+
+TMetaFileWriter::TMetaFileWriter(const QString& path)
+    : m_path(path)
+    , m_file(path)
+{
+    m_file.Write("\xFF\xFE", 2);
+}
+
+void TMetaFileWriter::WriteLine(const QString& value)
+{
+    m_file.WriteUtf16Line(MetaLineValue(value)); // a failed write shows at Commit
+}
+
+bool TMetaFileWriter::Commit(QString* backup, QString* error)
+{
     // The backup is a second name of the old file, not the old file moved away: the file's own
     // name keeps a whole version until the new one replaces it, even if the program dies between.
-    QString moved;
-    if (QFileInfo::exists(path)) {
-        moved = BackupByLink(path, QStringLiteral(".bak"));
-        if (moved.isEmpty()) {
+    QString linked;
+    if (QFileInfo::exists(m_path)) {
+        linked = BackupByLink(m_path, QStringLiteral(".bak"));
+        if (linked.isEmpty()) {
             if (error)
-                *error = path + QStringLiteral(": 백업 파일을 만들 수 없습니다.");
+                *error = m_path + QStringLiteral(": 백업 파일을 만들 수 없습니다.");
             return false;
         }
     }
-    QStringList lines;
-    lines.reserve(data.Lines().size());
-    for (const QString& l : data.Lines())
-        lines << MetaLineValue(l);
-    if (!WriteTextLines(path, lines, TextEncoding::Utf16LE, error)) {
+    if (!m_file.Commit(error)) {
         // The old file is still in place, so its backup is only clutter.
-        if (!moved.isEmpty() && QFileInfo::exists(path))
-            QFile::remove(moved);
+        if (!linked.isEmpty() && QFileInfo::exists(m_path))
+            QFile::remove(linked);
         return false;
     }
     if (backup)
-        *backup = moved;
+        *backup = linked;
     return true;
 }

@@ -3,6 +3,8 @@
 // order (record r belongs to tree node r + 1), one value per line, UTF-16LE with byte-order mark
 // and CR LF. The one reader and writer of it; the meta editor, the initialisation and the
 // upload go through here.
+#include "shell/TextFile.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -48,3 +50,16 @@ bool ReadMetaFile(const QString& path, TMetaData& data, QString* error = nullptr
 // `backup` gets the backup's name (empty when there was no file). On a failed write the backup
 // is put back, so the file on disk stays the previous one.
 bool SaveMetaFile(const QString& path, const TMetaData& data, QString* backup = nullptr, QString* error = nullptr);
+
+// The same file written line by line, for a book too big to hold: nothing changes on disk until
+// Commit, which keeps the previous file as SaveMetaFile does.
+class TMetaFileWriter {
+public:
+    explicit TMetaFileWriter(const QString& path);
+    void WriteLine(const QString& value);
+    bool Commit(QString* backup = nullptr, QString* error = nullptr);
+
+private:
+    QString m_path;
+    TAtomicFile m_file;
+};

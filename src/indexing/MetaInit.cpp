@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <vector>
+
 QString MsgMetaNoWorkbook(const QString& tabName)
 {
     return tabName + QStringLiteral(": 색인 추출 정보가 없습니다.") + QStringLiteral("\r\n") +
@@ -164,6 +166,38 @@ static bool StopConfirmed(Interaction& ui)
     return false;
 }
 
+// A row without a title carries more pictures of the article above; the first data row has no
+// article above and counts as its own.
+static bool IsContinuationRow(bool imageSheet, int row, const QStringList& cells)
+{
+    return imageSheet && row > 2 && cells.value(0).isEmpty();
+}
+
+// One sheet row into the record starting at line `p`: an ordinary row first puts the group's
+// fixed values, then every non-empty cell replaces its value, or on a continuation row is
+// appended to it after "^". Lines outside `lines` are not written.
+static void ApplySheetRow(QStringList& lines, qsizetype p, const TVuxGroup& group, const QStringList& fixed,
+                          const QStringList& row, bool continuation)
+{
+    for (int j = 0; j < group.Count; ++j) {
+        const qsizetype line = p + j;
+        if (line < 0 || line >= lines.size())
+            continue;
+        if (!continuation && !fixed.value(j).isNull())
+            lines[line] = fixed[j];
+        const QString v = row.value(j + 1);
+        if (v.isEmpty())
+            continue;
+        lines[line] = continuation ? lines[line] + QLatin1Char('^') + v : v;
+    }
+}
+
+// A value made of "^" alone lists nothing.
+static bool OnlySeparators(const QString& line)
+{
+    return !line.isEmpty() && line.count(QLatin1Char('^')) == line.size();
+}
+
 MetaBuild BuildTabMeta(const TVUX_codes& codes, const TWorkbookReader& book, const QList<TvuxSchOption>& options,
                        const TMetaArticleContext& context, QStringList& lines, Interaction& ui, QString* error)
 {
@@ -201,30 +235,117 @@ MetaBuild BuildTabMeta(const TVUX_codes& codes, const TWorkbookReader& book, con
                 return MetaBuild::Stopped;
             }
             const QStringList& row = rows[r - 1];
-            // A row without a title carries more pictures of the article above; the first data
-            // row has no article above and counts as its own.
-            const bool continuation = imageSheet && r > 2 && row.value(0).isEmpty();
+            const bool continuation = IsContinuationRow(imageSheet, r, row);
             if (continuation)
                 p -= block;
-            for (int j = 0; j < group.Count; ++j) {
-                const qsizetype line = p + j;
-                const bool exists = line >= 0 && line < lines.size();
-                if (!exists)
-                    continue;
-                if (g >= 1 && !continuation && !fixed.value(j).isNull())
-                    lines[line] = fixed[j];
-                const QString v = row.value(j + 1);
-                if (v.isEmpty())
-                    continue;
-                lines[line] = continuation ? lines[line] + QLatin1Char('^') + v : v;
-            }
+            ApplySheetRow(lines, p, group, fixed, row, continuation);
             p += block;
         }
         rowBar.Set(qMax(0, R - 1));
     }
     for (QString& l : lines)
-        if (!l.isEmpty() && l.count(QLatin1Char('^')) == l.size())
+        if (OnlySeparators(l))
             l.clear();
+    return MetaBuild::Done;
+}
+
+namespace {
+
+// One sheet of the workbook read along the records: the rows taken so far and the next row
+// that holds a value.
+struct SheetCursor {
+    TSheetStream stream;
+    const TVuxGroup* group = nullptr;
+    QStringList fixed;
+    bool image = false;
+    int taken = 1;       // the last sheet row taken; row 1 holds the titles
+    int record = -1;     // the record of the last ordinary row taken
+    int nextRow = 0;     // the next row holding a value, 0 after the last
+    QStringList next;
+
+    // Moves to the next row holding a value beyond the rows taken. False on a fault or on
+    // rows out of order.
+    bool Advance(QString* error)
+    {
+        do {
+            if (!stream.Next(nextRow, next, error)) {
+                nextRow = 0;
+                return !stream.Failed() && !stream.Disordered();
+            }
+        } while (nextRow <= taken);
+        return true;
+    }
+};
+
+} // namespace
+
+MetaBuild StreamTabMeta(const TVUX_codes& codes, const TWorkbookReader& book, const QList<TvuxSchOption>& options,
+                        const TMetaArticleContext& context, TMetaFileWriter& out, Interaction& ui, QString* error)
+{
+    const int block = codes.vux_DataBlockLength;
+    const int groups = codes.vux_GroupCount;
+    // Continuation rows in the base sheet would move its records away from the articles.
+    if (groups == 0 || codes.GetGroupName(0) == ImageGroupName)
+        return MetaBuild::WholeSheets;
+    std::vector<SheetCursor> sheets(static_cast<size_t>(groups));
+    for (int g = 0; g < groups; ++g) {
+        SheetCursor& c = sheets[size_t(g)];
+        const QString name = codes.GetGroupName(g);
+        c.group = &codes.vux_Groups[g];
+        c.image = name == ImageGroupName;
+        if (g >= 1)
+            c.fixed = MetaFixedValues(options, codes, g);
+        if (!c.stream.Open(book, name, error))
+            return MetaBuild::Failed;
+        if (!c.Advance(error))
+            return c.stream.Disordered() ? MetaBuild::WholeSheets : MetaBuild::Failed;
+    }
+    ui.Status(1, Counter(groups, groups));
+    ui.Progress(1, groups, groups);
+
+    const int articles = qMax(0, context.tree->count() - 1);
+    TProgressTicker rowBar(ui, 2, articles);
+    QStringList record;
+    const QStringList none;
+    // Record i is article i + 1 and row i + 2 of the base sheet; it exists while the base sheet
+    // has rows that far.
+    for (int i = 0; sheets[0].nextRow != 0; ++i) {
+        if ((i & 63) == 0)
+            ui.Status(2, Counter(i + 1, articles));
+        rowBar.Set(i + 1);
+        if (StopConfirmed(ui))
+            return MetaBuild::Stopped;
+        record.fill(QString(), block);
+        if (!WriteAutomaticBaseValues(record, 0, i + 1, context)) {
+            ui.ShowInfo(MsgMetaIndexError(i + 1));
+            ui.ShowInfo(MsgMetaCheckCounts);
+            return MetaBuild::Stopped;
+        }
+        for (SheetCursor& c : sheets) {
+            // The sheet's rows up to the next one that starts a later record.
+            while (c.nextRow != 0) {
+                const int r = c.taken + 1;
+                const QStringList& row = c.nextRow == r ? c.next : none;
+                const bool continuation = IsContinuationRow(c.image, r, row);
+                if (!continuation && c.record + 1 > i)
+                    break;
+                if (!continuation)
+                    ++c.record;
+                ApplySheetRow(record, c.group->First, *c.group, c.fixed, row, continuation);
+                c.taken = r;
+                if (c.nextRow == r && !c.Advance(error))
+                    return c.stream.Disordered() ? MetaBuild::WholeSheets : MetaBuild::Failed;
+            }
+        }
+        for (const QString& l : record)
+            out.WriteLine(OnlySeparators(l) ? QString() : l);
+    }
+    // Rows past the last record count for nothing, but a fault or disorder in them does.
+    for (SheetCursor& c : sheets)
+        while (c.nextRow != 0)
+            if (!c.Advance(error))
+                return c.stream.Disordered() ? MetaBuild::WholeSheets : MetaBuild::Failed;
+    rowBar.Set(articles);
     return MetaBuild::Done;
 }
 
@@ -302,18 +423,28 @@ TMetaInitOutcome RunMetaInitialisation(const TJobDefine& job, const TVUX_codes& 
         context.productCode = job.pCode;
         context.productId = job.pID;
         context.contentBaseUrl = contentBaseUrl;
-        TMetaData data(codes.vux_DataBlockLength);
-        const MetaBuild built = BuildTabMeta(codes, reader, options, context, data.Lines(), ui, &error);
+        const QString file = KeywordFileName(job, tab);
+        bool saved = false;
+        MetaBuild built = MetaBuild::Failed;
+        if (!file.isEmpty()) {
+            TMetaFileWriter out(file);
+            built = StreamTabMeta(codes, reader, options, context, out, ui, &error);
+            saved = built == MetaBuild::Done && out.Commit(nullptr, &error);
+        }
+        if (built == MetaBuild::WholeSheets) {
+            TMetaData data(codes.vux_DataBlockLength);
+            built = BuildTabMeta(codes, reader, options, context, data.Lines(), ui, &error);
+            saved = built == MetaBuild::Done && SaveMetaFile(file, data, nullptr, &error);
+        }
         if (built == MetaBuild::Stopped) {
             stopped = true;
             break;
         }
-        if (built == MetaBuild::Failed) {
+        if (built == MetaBuild::Failed && !file.isEmpty()) {
             failure = MsgWorkbookUnreadable(bookPath, error);
             break;
         }
-        const QString file = KeywordFileName(job, tab);
-        if (file.isEmpty() || !SaveMetaFile(file, data, nullptr, &error)) {
+        if (!saved) {
             failure = file + QStringLiteral(": 파일을 저장할 수 없습니다.\r\n") + error;
             break;
         }

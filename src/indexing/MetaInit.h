@@ -12,6 +12,7 @@
 class Interaction;
 class TVUX_codes;
 class TWorkbookReader;
+class TMetaFileWriter;
 struct TJobDefine;
 
 inline const QString MsgMetaInitQuestion =
@@ -81,11 +82,16 @@ struct TMetaArticleContext {
 // become the column's default). False when node k or the record is missing.
 bool WriteAutomaticBaseValues(QStringList& lines, qsizetype p, int k, const TMetaArticleContext& context);
 
-enum class MetaBuild { Done, Stopped, Failed };
+enum class MetaBuild { Done, Stopped, Failed, WholeSheets };
 // Builds the lines of one tab from its open workbook. Stopped: Esc confirmed or too many base
 // rows (its messages shown). Failed: a sheet could not be read (`error`).
 MetaBuild BuildTabMeta(const TVUX_codes& codes, const TWorkbookReader& book, const QList<TvuxSchOption>& options,
                        const TMetaArticleContext& context, QStringList& lines, Interaction& ui, QString* error);
+// The same lines written to `out` record by record while the sheets are read side by side, so
+// that a big book is never held. WholeSheets: the workbook needs BuildTabMeta (rows out of order,
+// or a base sheet that is the image sheet); nothing of `out` is to be kept then.
+MetaBuild StreamTabMeta(const TVUX_codes& codes, const TWorkbookReader& book, const QList<TvuxSchOption>& options,
+                        const TMetaArticleContext& context, TMetaFileWriter& out, Interaction& ui, QString* error);
 
 // Follows a run: the tab being initialised (entry of the keyword tab list).
 class TMetaInitObserver {

@@ -1,6 +1,6 @@
 #pragma once
 // Spreadsheet workbooks as the index steps use them: every cell is text. The writer produces
-// Office Open XML (whatever the file is called) through libxlsxwriter; the reader takes any
+// Office Open XML (whatever the file is called) with inline strings; the reader takes any
 // such workbook apart (minizip's unzip, QXmlStreamReader), also one a spreadsheet
 // program saved.
 
@@ -8,16 +8,17 @@
 #include <QString>
 #include <QStringList>
 
-struct lxw_workbook;
-struct lxw_worksheet;
-struct lxw_format;
+#include <memory>
+
 
 // The largest sheet a spreadsheet program keeps.
 constexpr int WorkbookMaxRows = 1048576;
 constexpr int WorkbookMaxColumns = 16384;
 
 // Writes to a temporary file beside `path` and renames it over `path` on Save, so a failed or
-// abandoned write leaves whatever was there before. Without Save nothing appears.
+// abandoned write leaves whatever was there before. Without Save nothing appears. Rows go out
+// as they are written (each sheet's XML deflated on the way), so a big book is never held:
+// the rows of a sheet must come in rising order, and a sheet is finished when the next begins.
 class TWorkbookWriter {
 public:
     explicit TWorkbookWriter(const QString& path);
@@ -36,12 +37,10 @@ public:
     int SheetCount() const { return m_sheets; }
 
 private:
+    struct Sheets;
     QString m_path;
     QString m_tmp;
-    QByteArray m_tmpdir;
-    lxw_workbook* m_book = nullptr;
-    lxw_worksheet* m_sheet = nullptr;
-    lxw_format* m_text = nullptr;
+    std::unique_ptr<Sheets> m_data;
     int m_sheets = 0;
 };
 
@@ -68,11 +67,38 @@ public:
     bool ReadSheet(const QString& name, TSheetRows& rows, QString* error = nullptr) const;
 
 private:
+    friend class TSheetStream;
     QString m_path;
     TWorkbookLimits m_limits;
     QStringList m_names;
     QStringList m_targets; // zip entry of each sheet
     QStringList m_shared;
+};
+
+// A sheet read row by row as it inflates, for sheets too big to hold: only the current row is
+// kept. Rows come in sheet order, only those holding a value; `Next` stops at the end, on a fault
+// (`Failed`, reason in `error`) or on rows out of order (`Disordered`: read the sheet whole).
+class TSheetStream {
+public:
+    TSheetStream();
+    ~TSheetStream();
+    TSheetStream(const TSheetStream&) = delete;
+    TSheetStream& operator=(const TSheetStream&) = delete;
+
+    // The reader must stay open while the stream is read.
+    bool Open(const TWorkbookReader& book, const QString& name, QString* error = nullptr);
+    // The next row: its number (from 1) and its cells from column A (the last one holds a value).
+    bool Next(int& row, QStringList& cells, QString* error = nullptr);
+    bool Failed() const { return m_failed; }
+    bool Disordered() const { return m_disordered; }
+
+private:
+    struct State;
+    bool Fail();
+    std::unique_ptr<State> m_state;
+    QString m_part;
+    bool m_failed = false;
+    bool m_disordered = false;
 };
 
 // Cells separated by TAB, each row ended by CR LF: what a spreadsheet program hands to the

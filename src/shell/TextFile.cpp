@@ -270,50 +270,97 @@ void GiveReplacementMode(int fd, const QString& target)
     }
 }
 
-bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error)
+TAtomicFile::TAtomicFile(const QString& path)
 {
     QString target = path;
     const QFileInfo info(path);
     if (info.isSymLink())
         target = info.symLinkTarget();
-    const QByteArray name = QFile::encodeName(target);
-    QByteArray temp = name + ".XXXXXX";
+    m_name = QFile::encodeName(target);
+    m_temp = m_name + ".XXXXXX";
+    m_fd = ::mkstemp(m_temp.data());
+    if (m_fd < 0) {
+        m_errno = errno;
+        return;
+    }
+    GiveReplacementMode(m_fd, target);
+}
+
+TAtomicFile::~TAtomicFile()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        ::unlink(m_temp.constData());
+    }
+}
+
+bool TAtomicFile::WriteAll(const char* p, qsizetype left)
+{
+    while (left > 0 && m_errno == 0) {
+        const ssize_t n = ::write(m_fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            m_errno = n < 0 ? errno : ENOSPC;
+        else
+            p += n, left -= n;
+    }
+    return m_errno == 0;
+}
+
+bool TAtomicFile::Flush()
+{
+    const bool ok = WriteAll(m_buffer.constData(), m_buffer.size());
+    m_buffer.clear();
+    return ok;
+}
+
+bool TAtomicFile::Write(const char* data, qsizetype size)
+{
+    if (m_fd < 0 || m_errno != 0)
+        return false;
+    constexpr qsizetype Chunk = 1 << 20;
+    if (m_buffer.size() + size <= Chunk) {
+        m_buffer.append(data, size);
+        return true;
+    }
+    return Flush() && WriteAll(data, size);
+}
+
+bool TAtomicFile::WriteUtf16Line(QStringView line)
+{
+    static_assert(QSysInfo::ByteOrder == QSysInfo::LittleEndian, "UTF-16LE is written as it is held");
+    return Write(reinterpret_cast<const char*>(line.utf16()), line.size() * 2) && Write("\r\0\n\0", 4);
+}
+
+bool TAtomicFile::Commit(QString* error)
+{
     auto fail = [&](int err) {
         if (error)
             *error = QString::fromLocal8Bit(std::strerror(err));
         return false;
     };
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return fail(errno);
-    GiveReplacementMode(fd, target);
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int err = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            ::unlink(temp.constData());
-            return fail(err);
-        }
-        p += n;
-        left -= n;
+    if (m_fd < 0)
+        return fail(m_errno);
+    if (!Flush() || ::fsync(m_fd) != 0) {
+        const int err = m_errno ? m_errno : errno;
+        return fail(err); // the destructor removes the temporary file
     }
-    if (::fsync(fd) != 0) {
+    const int closed = ::close(m_fd);
+    m_fd = -1;
+    if (closed != 0 || ::rename(m_temp.constData(), m_name.constData()) != 0) {
         const int err = errno;
-        ::close(fd);
-        ::unlink(temp.constData());
-        return fail(err);
-    }
-    if (::close(fd) != 0 || ::rename(temp.constData(), name.constData()) != 0) {
-        const int err = errno;
-        ::unlink(temp.constData());
+        ::unlink(m_temp.constData());
         return fail(err);
     }
     return true;
+}
+
+bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error)
+{
+    TAtomicFile file(path);
+    file.Write(bytes);
+    return file.Commit(error); // also reports a failed write
 }
 
 bool WriteTextLines(const QString& path, const QStringList& lines, TextEncoding encoding,

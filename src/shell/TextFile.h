@@ -27,6 +27,33 @@ QByteArray EncodeLines(const QStringList& lines, TextEncoding encoding);
 bool WriteTextLines(const QString& path, const QStringList& lines,
                     TextEncoding encoding = TextEncoding::Utf16LE, QString* error = nullptr);
 bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+// A file written piece by piece beside its target and renamed over it by Commit, for outputs
+// too big to hold: without Commit (or when any write failed) the target stays as it was.
+class TAtomicFile {
+public:
+    explicit TAtomicFile(const QString& path);
+    ~TAtomicFile();
+    TAtomicFile(const TAtomicFile&) = delete;
+    TAtomicFile& operator=(const TAtomicFile&) = delete;
+
+    bool Write(const char* data, qsizetype size);
+    bool Write(const QByteArray& bytes) { return Write(bytes.constData(), bytes.size()); }
+    // The line in UTF-16LE and CR LF (the byte-order mark is the caller's first write).
+    bool WriteUtf16Line(QStringView line);
+    // Writes what is buffered, syncs and renames over the target; false with the reason.
+    bool Commit(QString* error = nullptr);
+
+private:
+    bool Flush();
+    bool WriteAll(const char* data, qsizetype size);
+
+    QByteArray m_name;
+    QByteArray m_temp;
+    QByteArray m_buffer;
+    int m_fd = -1;
+    int m_errno = 0;
+};
 // A temporary file (`fd`) about to replace `target` gets its mode: that of the file it replaces,
 // else what the umask gives a new file.
 void GiveReplacementMode(int fd, const QString& target);

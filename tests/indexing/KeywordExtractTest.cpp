@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <ostream>
 
@@ -191,6 +192,26 @@ TEST(KeywordExtract, RunWritesTheWorkbookOfEveryTab)
                                         {"기사 1", "등대^염전", "a.jpg^b.jpg", url + "a.jpg^" + url + "b.jpg", "jpg^jpg"},
                                         {"기사 2", "", "", "", ""},
                                         {"기사 3", "", "", "", ""}}));
+}
+
+// Articles are read ahead on several threads: the values still land on their own rows, and an
+// article that cannot be read ends the tab's search there with its message, after the values
+// of the articles before it, once.
+TEST(KeywordExtract, ArticlesReadAheadKeepTheirOrderAndTheFirstUnreadableEndsTheSearch)
+{
+    JobFixture f;
+    QList<QStringList> texts;
+    for (int i = 1; i <= 300; ++i)
+        texts << QStringList{i % 3 ? QString("【인물】 사람%1").arg(i) : QString("본문 %1").arg(i)};
+    f.articles(texts);
+    ASSERT_TRUE(QFile::remove(f.dir.filePath("work_본문/250.txt")));
+    RecordingInteraction ui;
+    EXPECT_TRUE(f.run(ui).completed);
+    EXPECT_EQ(ui.infos, QStringList({f.dir.filePath("work_본문/250.txt") + ": 지정하신 파일을 열 수 없습니다.", MsgRunDone}));
+    const TSheetRows names = f.sheet("인명");
+    ASSERT_EQ(names.size(), 301);
+    for (int i = 1; i <= 300; ++i)
+        EXPECT_EQ(names[i][1], i < 250 && i % 3 ? QString("사람%1").arg(i) : QString()) << i;
 }
 
 TEST(KeywordExtract, TabWithoutReferenceStringsGetsTitlesOnly)

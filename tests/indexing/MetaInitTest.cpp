@@ -2,6 +2,7 @@
 
 #include "common/TestSupport.h"
 #include "indexing/KeywordDefinitions.h"
+#include "indexing/MetaFile.h"
 #include "indexing/MetaFixture.h"
 #include "indexing/MetaInit.h"
 #include "indexing/Workbook.h"
@@ -76,13 +77,35 @@ protected:
         return path;
     }
 
+    // Builds the lines whole, and once more streamed into a file: the file must hold the same
+    // lines, and the messages and questions on the way must be the same.
     MetaBuild Build(const QString& path, QStringList& lines)
     {
         TWorkbookReader reader;
         QString error;
         EXPECT_TRUE(reader.Open(path, &error)) << error.toStdString();
+        RecordingInteraction streamUi;
+        streamUi.stop = ui.stop;
+        streamUi.answers = ui.answers;
+        const qsizetype infos = ui.infos.size(), questions = ui.questions.size();
         const MetaBuild b = BuildTabMeta(codes, reader, options, context, lines, ui, &error);
         EXPECT_TRUE(b != MetaBuild::Failed) << error.toStdString();
+
+        const QString kwd = dir.filePath("streamed.kwd");
+        TMetaFileWriter out(kwd);
+        const MetaBuild s = StreamTabMeta(codes, reader, options, context, out, streamUi, &error);
+        EXPECT_EQ(s, b) << error.toStdString();
+        EXPECT_EQ(streamUi.infos, ui.infos.mid(infos));
+        EXPECT_EQ(streamUi.questions, ui.questions.mid(questions));
+        if (s == MetaBuild::Done) {
+            EXPECT_TRUE(out.Commit(nullptr, &error)) << error.toStdString();
+            TMetaData streamed(block);
+            EXPECT_TRUE(ReadMetaFile(kwd, streamed));
+            QStringList expected;
+            for (const QString& l : lines)
+                expected << MetaLineValue(l);
+            EXPECT_EQ(streamed.Lines(), expected);
+        }
         return b;
     }
 
@@ -149,6 +172,39 @@ TEST_F(MetaInitTest, AutomaticValuesSheetCellsAndFixedValues)
     };
     for (const Case& c : cases)
         EXPECT_EQ(At(lines, c.node, c.column), c.value) << "node " << c.node << " column " << c.column;
+}
+
+// Rows without any value inside a sheet: in the base and name sheets they are records of their
+// own (fixed values included), on the image sheet they continue the article above. Rows past
+// the last article of the base sheet count for nothing.
+TEST_F(MetaInitTest, RowsWithoutValuesKeepTheirPlace)
+{
+    const QString path = dir.filePath("gaps.xls");
+    {
+        TWorkbookWriter w(path);
+        const QList<QPair<QString, QList<QPair<int, QStringList>>>> sheets = {
+            {"기본메타", {{1, header}, {2, BaseRow("가")}, {4, BaseRow("나")}}},
+            {"인명", {{1, header}, {3, {"", "둘째"}}, {6, {"넷째", "밖"}}}},
+            {"지명", {{1, header}}},
+            {"이미지", {{1, header}, {2, {"가", "d1"}}, {4, {"", "d2"}}, {5, {"나", "d3"}}, {7, {"", "d4"}}}}};
+        for (const auto& [name, rows] : sheets) {
+            ASSERT_TRUE(w.AddSheet(name));
+            for (const auto& [r, cells] : rows)
+                ASSERT_TRUE(w.WriteRow(r, cells));
+        }
+        ASSERT_TRUE(w.Save());
+    }
+    QStringList lines;
+    ASSERT_EQ(Build(path, lines), MetaBuild::Done);
+    ASSERT_EQ(lines.size(), 3 * block);
+    EXPECT_EQ(At(lines, 1, 0), "가");
+    EXPECT_EQ(At(lines, 2, 0), "가-1"); // the empty base row is article 2
+    EXPECT_EQ(At(lines, 3, 0), "나");
+    EXPECT_EQ(At(lines, 1, 39), "남");   // row 2 of the name sheet is empty: the fixed value
+    EXPECT_EQ(At(lines, 2, 38), "둘째");
+    EXPECT_EQ(At(lines, 3, 39), "남");
+    EXPECT_EQ(At(lines, 1, 43), "d1^d2");
+    EXPECT_EQ(At(lines, 2, 43), "d3^d4");
 }
 
 TEST_F(MetaInitTest, MoreBaseRowsThanArticlesStopsWithBothMessages)

@@ -110,7 +110,8 @@ TEST(Workbook, WrittenTextReadsBackAsWritten)
                               {"007", "1e5", "=SUM(A1)"},
                               {"", "", "  앞뒤 공백  "},
                               {"0.10", "TRUE", longText},
-                              {"", "가^나^", ""}};
+                              {"", "가^나^", ""},
+                              {"<a & b>", "탭\t줄\n바꿈", "\n"}};
     {
         TWorkbookWriter w(path);
         ASSERT_TRUE(w.AddSheet("기본메타"));
@@ -314,4 +315,58 @@ TEST(Workbook, SpreadsheetProgramOpensAndSavesIt)
     EXPECT_EQ(rows, sheet);
     ASSERT_TRUE(r.ReadSheet("이미지", rows));
     EXPECT_EQ(rows, (TSheetRows{{"헤더", "설명"}}));
+}
+
+// The rows a sheet streams are the rows of the whole sheet that hold a value; rows out of order
+// are told apart, and a damaged part fails with the reason the whole read gives.
+TEST(Workbook, StreamGivesTheSheetRowByRow)
+{
+    QTemporaryDir dir;
+    enum Outcome { Rows, Disordered, Failed };
+    const struct {
+        const char* name;
+        QByteArray data;
+        Outcome outcome;
+    } cases[] = {
+        {"gaps, shared strings, cells out of column order",
+         R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row><row r="2"/>)"
+         R"(<row r="4"><c r="C4" t="inlineStr"><is><t>c</t></is></c><c r="A4"><v>7</v></c><c r="B4" t="s"><v>5</v></c></row>)"
+         R"(<row><c t="b"><v>1</v></c></row>)",
+         Rows},
+        {"rows out of order", R"(<row r="3"><c r="A3"><v>1</v></c></row><row r="2"><c r="A2"><v>2</v></c></row>)", Disordered},
+        {"a cell of another row", R"(<row r="2"><c r="A2"><v>1</v></c><c r="A3"><v>2</v></c></row>)", Disordered},
+        {"damaged", R"(<row r="1"><c r="A1"><v>1</v></row>)", Failed},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(QString("%1.xls").arg(int(&c - cases)));
+        MakeWorkbook(path, c.data, R"(<si><t>헤더</t></si>)");
+        QString whole;
+        const TSheetRows rows = Read(path, "S", &whole);
+        TWorkbookReader reader;
+        ASSERT_TRUE(reader.Open(path));
+        TSheetStream stream;
+        ASSERT_TRUE(stream.Open(reader, "S"));
+        TSheetRows streamed;
+        int row = 0;
+        QStringList cells;
+        QString error;
+        while (stream.Next(row, cells, &error)) {
+            while (streamed.size() < row - 1)
+                streamed << QStringList();
+            streamed << cells;
+        }
+        EXPECT_EQ(stream.Disordered(), c.outcome == Disordered) << c.name;
+        EXPECT_EQ(stream.Failed(), c.outcome == Failed) << c.name;
+        if (c.outcome == Failed) {
+            EXPECT_EQ(error, whole) << c.name;
+        }
+        if (c.outcome != Rows)
+            continue;
+        // The whole read pads every row to the used range; the stream ends each at its last value.
+        TSheetRows trimmed = rows;
+        for (QStringList& r : trimmed)
+            while (!r.isEmpty() && r.last().isEmpty())
+                r.removeLast();
+        EXPECT_EQ(streamed, trimmed) << c.name;
+    }
 }

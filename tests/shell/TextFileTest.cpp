@@ -126,3 +126,32 @@ TEST(TextFile, Cp949RoundTripAndLossDetection)
     DecodeCharset("x", "no-such-charset", &known);
     EXPECT_FALSE(known);
 }
+
+// A file written piece by piece: what Commit puts under the name is every piece in order, past
+// the writer's buffer too; without Commit the previous file stays and no temporary one is left.
+TEST(TextFile, AtomicFileWrittenInPieces)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.txt");
+    ASSERT_TRUE(WriteBytes(path, "old"));
+    QStringList lines;
+    for (int i = 0; i < 60000; ++i)
+        lines << QStringLiteral("줄 %1 ").arg(i).repeated(i % 7);
+    {
+        TAtomicFile abandoned(path);
+        abandoned.Write("\xFF\xFE", 2);
+        for (const QString& l : lines)
+            abandoned.WriteUtf16Line(l);
+    }
+    EXPECT_EQ(ReadBytes(path), "old");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"big.txt"});
+
+    TAtomicFile file(path);
+    file.Write("\xFF\xFE", 2);
+    for (const QString& l : lines)
+        file.WriteUtf16Line(l);
+    QString error;
+    ASSERT_TRUE(file.Commit(&error)) << error.toStdString();
+    EXPECT_EQ(ReadBytes(path), EncodeLines(lines, TextEncoding::Utf16LE));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"big.txt"});
+}
