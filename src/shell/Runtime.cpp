@@ -89,7 +89,8 @@ QString BackupByLink(const QString& file, const QString& suffix)
 {
     if (!QFileInfo(file).isFile())
         return {};
-    for (int n = 1; n <= 999; ++n) {
+    // At least three digits: after 999 the numbers simply go on with 1000.
+    for (int n = 1; n > 0; ++n) {
         const QString name = file + '.' + QStringLiteral("%1").arg(n, 3, 10, QChar('0')) + suffix;
         if (QFileInfo::exists(name))
             continue;

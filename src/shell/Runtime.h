@@ -29,9 +29,10 @@ QString ComputerName();
 // "경과시간 HH:MM:SS" since `start`; hours are not wrapped at 24.
 QString ElapsedText(const QDateTime& start, const QDateTime& now = QDateTime::currentDateTime());
 
-// A numbered backup file.NNN{suffix} (the first free NNN from 001) of a file about to be
-// rewritten atomically: a hard link (a copy where links are not possible), so `file` stays in
-// place and its name holds a whole version even when the program dies before the new one is in.
+// A numbered backup file.NNN{suffix} (the first free number from 001, at least three digits) of
+// a file about to be rewritten atomically: a hard link (a copy where links are not possible), so
+// `file` stays in place and its name holds a whole version even when the program dies before the
+// new one is in.
 QString BackupByLink(const QString& file, const QString& suffix);
 
 // Removes a folder tree: into the desktop's trash when it can take it, else into the trash folder

@@ -86,6 +86,20 @@ TEST(Runtime, BackupByLinkKeepsTheFileInPlace)
     EXPECT_EQ(BackupByLink(dir.path(), ".bak"), QString());
 }
 
+// The numbers have at least three digits: after 999 saves the next backup is 1000, not none.
+TEST(Runtime, BackupByLinkGoesOnAfter999)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("1.txt");
+    WriteBytes(file, "v");
+    for (int n = 2; n <= 999; ++n)
+        ASSERT_TRUE(WriteBytes(file + QStringLiteral(".%1.bak").arg(n, 3, 10, QChar('0')), "old"));
+    EXPECT_EQ(BackupByLink(file, ".bak"), file + ".001.bak");
+    EXPECT_EQ(BackupByLink(file, ".bak"), file + ".1000.bak");
+    EXPECT_EQ(BackupByLink(file, ".bak"), file + ".1001.bak");
+    EXPECT_EQ(ReadBytes(file + ".1000.bak"), "v");
+}
+
 TEST(Runtime, DeletedFoldersGoToATrashNeverToTheCurrentFolder)
 {
     QTemporaryDir dir, cwd;
