@@ -122,13 +122,12 @@ int CheckImageLinks(const TImageLinks& rows)
 bool IsImageUsed(const QString& name, const TImageLinks& rows)
 {
     for (const TImageLink& r : rows) {
-        const bool start = IsSet(r.start);
-        const bool end = IsSet(r.end);
-        if (start && end) {
+        // "-" is a value here like any name; only an emptied cell is empty.
+        if (!r.start.isEmpty() && !r.end.isEmpty()) {
             if (QString::compare(r.start, name, Qt::CaseSensitive) <= 0
                 && QString::compare(name, r.end, Qt::CaseSensitive) <= 0)
                 return true;
-        } else if ((start && r.start == name) || (end && r.end == name)) {
+        } else if (r.start == name || r.end == name) {
             return true;
         }
     }

@@ -55,8 +55,9 @@ bool WriteLinkFile(const QString& path, const QStringList& lines, QString* error
 // nearest earlier article row with both set (ordinal comparison). The root only gets the first test.
 int CheckImageLinks(const TImageLinks& rows);
 
-// A name is used by a row whose start and end are both set when start <= name <= end, and by a
-// row with one of them set when it is that name ("-" counts as not set). Ordinal comparison.
+// A name is used by a row whose cells are both non-empty when start <= name <= end, and by a row
+// with an empty cell when it is the other cell. "-" is a value, sorting before the digits, so a
+// row from "-" to 0006.jpg marks everything up to 0006.jpg. Ordinal comparison.
 bool IsImageUsed(const QString& name, const TImageLinks& rows);
 QStringList UnusedImages(const QStringList& images, const TImageLinks& rows);
 

@@ -139,10 +139,14 @@ TEST(ImageLinksCheck, OwnOrderAndThePreviousArticlesEnd)
 TEST(ImageLinksUse, MarkingAndTheUnusedImages)
 {
     const QStringList images{"0001.jpg", "0002.jpg", "0003.jpg", "0004.jpg", "0005.jpg", "0006.jpg"};
-    const TImageLinks rows = Rows({{"-", "-"}, {"0002.jpg", "0003.jpg"}, {"0005.jpg", ""}, {"-", "0006.jpg"}});
-    // "-" is no name: the row with "-" and 0006 marks 0006 alone, not everything up to it.
+    const TImageLinks rows = Rows({{"-", "-"}, {"0002.jpg", "0003.jpg"}, {"0005.jpg", ""}, {"", "0006.jpg"}});
+    // An emptied cell: the row marks the other cell's image alone.
     EXPECT_EQ(UnusedImages(images, rows), QStringList({"0001.jpg", "0004.jpg"}));
     EXPECT_EQ(UnusedImages(images, Rows({{"-", "-"}})), images);
+    // "-" is a value that sorts before the digits: from "-" to 0003 marks 0001 to 0003, from
+    // 0005 to "-" marks nothing.
+    EXPECT_EQ(UnusedImages(images, Rows({{"-", "0003.jpg"}, {"0005.jpg", "-"}})),
+              QStringList({"0004.jpg", "0005.jpg", "0006.jpg"}));
 }
 
 TEST(ImageLinksPut, EnteringATabRunsStartEndNextRow)
