@@ -32,10 +32,10 @@ TPageInfoRead ReadPageInfo(const QString& path, const TArticleTree& tree, QStrin
             read.changed = true;
             continue;
         }
-        if (lines[i] == PagePage && (i == 0 || !tree.node(i).children.empty())) {
-            read.changed = true;
+        // A page cannot carry articles: such a node reads as Main, as its locked row shows, which
+        // changes nothing the operator would have to save. The root keeps its own value.
+        if (lines[i] == PagePage && i > 0 && !tree.node(i).children.empty())
             continue;
-        }
         rows[i] = lines[i];
     }
     return read;
@@ -62,14 +62,17 @@ std::vector<int> ContentNumbers(const QStringList& rows, int nodeCount)
     return numbers;
 }
 
-bool LoadContentNumbers(const QString& path, int nodeCount, std::vector<int>& numbers, QString* error)
+bool LoadContentNumbers(const QString& path, const TArticleTree& tree, std::vector<int>& numbers, QString* error)
 {
-    QStringList lines;
-    if (!path.isEmpty() && QFileInfo::exists(path) && !ReadTextLines(path, lines, error)) {
+    QStringList rows;
+    const TPageInfoRead read = ReadPageInfo(path, tree, rows);
+    if (!read.ok) {
+        if (error)
+            *error = read.error;
         numbers.clear();
         return false;
     }
-    numbers = ContentNumbers(lines, nodeCount);
+    numbers = ContentNumbers(rows, tree.count());
     return true;
 }
 

@@ -23,13 +23,13 @@ inline const QString NoPageFileQuestion = QStringLiteral(
 QString PageInfoFileName(const TJobDefine& job, int tab);
 
 struct TPageInfoRead : TLinkFileRead {
-    // A line was missing, or neither "Main" nor "page" (it reads as "Main"), or a node with
-    // sub-articles was marked "page": the rows differ from the file.
+    // A line was missing, or neither "Main" nor "page" (it reads as "Main"): the file needs saving.
     bool changed = false;
 };
 
 // One row per node of `tree`, each "Main" or "page" as the window loads them: missing and
-// invalid lines read as "Main", and so do nodes with child nodes (a page cannot carry articles).
+// invalid lines read as "Main", and so do nodes with child nodes other than the root (a page
+// cannot carry articles); the root keeps the value of its line.
 TPageInfoRead ReadPageInfo(const QString& path, const TArticleTree& tree, QStringList& rows);
 
 // Marking by title: a node whose title begins with "(page" is a page, every other node Main;
@@ -39,9 +39,10 @@ QStringList PagesByTitle(const TArticleTree& tree);
 // Node i's content number: the count of rows 0 … i that are not exactly "page".
 std::vector<int> ContentNumbers(const QStringList& rows, int nodeCount);
 
-// The upload's numbering of a tab straight from its page file (missing lines count as "Main";
-// without the file node i has number i + 1). False when the file is there but cannot be read.
-bool LoadContentNumbers(const QString& path, int nodeCount, std::vector<int>& numbers, QString* error = nullptr);
+// The upload's numbering of a tab, from its page file read as the window reads it (without the
+// file node i has number i + 1). False when the file is there but cannot be read.
+bool LoadContentNumbers(const QString& path, const TArticleTree& tree, std::vector<int>& numbers,
+                        QString* error = nullptr);
 
 // The grouped contents: the article tree without its page nodes. `pointers[j]` is the article
 // node of contents node j (0 the root); `parents[j]` the contents node above it (-1 for the root).

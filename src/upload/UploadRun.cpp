@@ -181,7 +181,7 @@ private:
         if (!LoadArticleTree(job, tab, tree, treeUi))
             return false;
         std::vector<int> numbers;
-        if (!LoadContentNumbers(PageInfoFileName(job, tab), tree.count(), numbers, &error))
+        if (!LoadContentNumbers(PageInfoFileName(job, tab), tree, numbers, &error))
             return Fail(error);
         for (size_t n = numbers.size(); n < size_t(tree.count()); ++n)
             numbers.push_back(int(n) + 1); // a short numbering must not index past its end

@@ -81,8 +81,9 @@ TEST(PageInfo, ReadingShortInvalidAnsiAndMissingFiles)
          {"Main", "page", "Main", "Main", "Main", "Main"}, true},
         {"values neither Main nor page, case-sensitive", true, Utf16File({"Main", "PAGE", " page", "page", "x", "Main"}),
          {"Main", "Main", "Main", "page", "Main", "Main"}, true},
-        {"a page with sub-articles and a page root read as Main", true,
-         Utf16File({"page", "Main", "page", "Main", "Main", "Main"}), {"Main", "Main", "Main", "Main", "Main", "Main"}, true},
+        {"a page with sub-articles reads as Main, the root keeps its value; nothing to save", true,
+         Utf16File({"page", "Main", "page", "Main", "Main", "Main"}), {"page", "Main", "Main", "Main", "Main", "Main"},
+         false},
         {"code page 949, extra lines ignored", true, EncodeCp949("Main\r\nMain\r\nMain\r\npage\r\nMain\r\nMain\r\n추가\r\n"),
          {"Main", "Main", "Main", "page", "Main", "Main"}, false},
         {"empty file", true, QByteArray(), {"Main", "Main", "Main", "Main", "Main", "Main"}, true},
@@ -102,22 +103,32 @@ TEST(PageInfo, ReadingShortInvalidAnsiAndMissingFiles)
     }
 }
 
-TEST(PageInfo, UploadNumbersStraightFromTheFile)
+TEST(PageInfo, UploadNumbersReadTheFileAsTheWindowDoes)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("a_pageinfo.txt");
+    const TArticleTree flat = Tree({{"가", 1}, {"나", 1}, {"다", 1}, {"라", 1}});
     std::vector<int> numbers;
-    ASSERT_TRUE(LoadContentNumbers(path, 4, numbers));
-    EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 4})) << "without a file node i has number i + 1";
+    ASSERT_TRUE(LoadContentNumbers(path, flat, numbers));
+    EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 4, 5})) << "without a file node i has number i + 1";
 
-    ASSERT_TRUE(WriteBytes(path, Utf16File({"Main", "Main", "page", "Main"})));
-    ASSERT_TRUE(LoadContentNumbers(path, 4, numbers));
-    EXPECT_EQ(numbers, (std::vector<int>{1, 2, 2, 3}));
+    ASSERT_TRUE(WriteBytes(path, Utf16File({"Main", "Main", "page", "Main", "Main"})));
+    ASSERT_TRUE(LoadContentNumbers(path, flat, numbers));
+    EXPECT_EQ(numbers, (std::vector<int>{1, 2, 2, 3, 4}));
 
     // Short file and a stray value: both count as Main.
     ASSERT_TRUE(WriteBytes(path, Utf16File({"Main", "page", "Page"})));
-    ASSERT_TRUE(LoadContentNumbers(path, 5, numbers));
+    ASSERT_TRUE(LoadContentNumbers(path, flat, numbers));
     EXPECT_EQ(numbers, (std::vector<int>{1, 1, 2, 3, 4}));
+
+    // A page root counts as a page; a node with sub-articles is Main whatever its line says.
+    const TArticleTree nested = Tree({{"가", 1}, {"나", 1}, {"나-1", 2}, {"다", 1}});
+    ASSERT_TRUE(WriteBytes(path, Utf16File({"page", "Main", "page", "page", "Main"})));
+    QStringList rows;
+    ReadPageInfo(path, nested, rows);
+    ASSERT_TRUE(LoadContentNumbers(path, nested, numbers));
+    EXPECT_EQ(numbers, ContentNumbers(rows, nested.count()));
+    EXPECT_EQ(numbers, (std::vector<int>{0, 1, 2, 2, 3}));
 }
 
 TEST(PageInfo, SavedFileIsUtf16WithCrLf)

@@ -322,7 +322,7 @@ QList<ExpectedRecord> ExpectedRecords(const DemoJob& d)
         TArticleTree tree;
         std::vector<int> numbers;
         EXPECT_TRUE(LoadArticleTree(d.job, tab, tree, ui));
-        EXPECT_TRUE(LoadContentNumbers(PageInfoFileName(d.job, tab), tree.count(), numbers));
+        EXPECT_TRUE(LoadContentNumbers(PageInfoFileName(d.job, tab), tree, numbers));
         for (int j = 1; j < tree.count(); ++j) {
             QString html;
             EXPECT_TRUE(BuildArticleHtml(d.job, tab, tree, j, ui, html));

@@ -192,3 +192,24 @@ TEST(ContentPageWindow, ShortFileTickingByHandAndAllMain)
     w.close();
     EXPECT_FALSE(w.isVisible());
 }
+
+TEST(ContentPageWindow, RootLineAndLockedRowsAreNoChange)
+{
+    PagesJob job;
+    // The root's "page" stays; 제2장 carries 1절, so its "page" reads as Main without asking to save.
+    const QByteArray file = Utf16File({"page", "Main", "Main", "page", "page", "page", "Main"});
+    WriteBytes(job.pages, file);
+    Window t;
+    TfrmContentPage& w = t.w;
+    EXPECT_EQ(w.Rows(), QStringList({"page", "Main", "Main", "page", "page", "Main", "Main"}));
+    EXPECT_EQ(w.CheckListBox->item(0)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(w.CheckListBox->item(5)->checkState(), Qt::Checked);
+    EXPECT_FALSE(w.Dirty());
+    EXPECT_FALSE(w.PanelChangedMsg->isVisible());
+    EXPECT_EQ(t.contents(), QStringList({"본문", "서문", "제1장", "제2장", "1절"}));
+
+    // Saving after a change writes the root's line back as it was read.
+    t.tick(3, true);
+    w.tbSave->click();
+    EXPECT_EQ(ReadBytes(job.pages), Utf16File({"page", "Main", "Main", "Main", "page", "Main", "Main"}));
+}
