@@ -66,7 +66,9 @@ bool LoadTagArticle(const TJobDefine& job, int tab, const TArticleNode& node, QS
 QStringList EditorTextLines(const QString& text)
 {
     QString t = text;
+    // Shift+Enter puts a line separator into the text, and pasted text may carry either kind.
     t.replace(QChar::ParagraphSeparator, u'\n');
+    t.replace(QChar::LineSeparator, u'\n');
     return t.split(u'\n');
 }
 

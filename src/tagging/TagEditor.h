@@ -33,8 +33,8 @@ QString TagArticlePath(const TJobDefine& job, int tab, const TArticleNode& node,
 bool LoadTagArticle(const TJobDefine& job, int tab, const TArticleNode& node, QStringList& lines,
                     Interaction& ui);
 
-// An editor's text cut into the lines that are saved: paragraph ends of the text document
-// count as line breaks, every other character is kept as it is.
+// An editor's text cut into the lines that are saved: paragraph ends and line separators of the
+// text document count as line breaks, every other character is kept as it is.
 QStringList EditorTextLines(const QString& text);
 
 struct TArticleSave {

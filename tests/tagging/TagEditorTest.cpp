@@ -199,9 +199,11 @@ TEST(TagEditorSave, ArticleKeepsItsNameWhileTheNewTextIsWritten)
 
 TEST(TagEditorSave, EditorTextKeepsEveryCharacter)
 {
-    // Paragraph ends of the document are line breaks; no-break and full-width spaces stay.
-    EXPECT_EQ(EditorTextLines(QString("a") + QChar::ParagraphSeparator + "\u3000b\nc\u00a0d"),
-              QStringList({"a", "\u3000b", "c\u00a0d"}));
+    // Paragraph ends and line separators (Shift+Enter) of the document are line breaks;
+    // no-break and full-width spaces stay.
+    EXPECT_EQ(EditorTextLines(QString("a") + QChar::ParagraphSeparator + "\u3000b\nc\u00a0d" + QChar::LineSeparator
+                              + "e"),
+              QStringList({"a", "\u3000b", "c\u00a0d", "e"}));
     EXPECT_EQ(EditorTextLines("a\n"), QStringList({"a", ""}));
 }
 

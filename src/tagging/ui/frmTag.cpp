@@ -400,11 +400,17 @@ bool TfrmTag::LoadArticle()
     const TArticleNode* node = SourceTree->nodeOf(item);
     eFileName->setText(node->info.id + QStringLiteral(".txt"));
     if (!LoadSourceText(ArticleFileName(myLIB.Jobs, SourceTree->tabIndex(), node), SourceTree, eTextSource)) {
-        // The article is not shown and cannot be edited, but the tree and the tabs stay usable.
+        // The loader has told why. Nothing of the previous article stays in sight while the file
+        // field names this one; the tree and the tabs stay usable.
+        eTextSource->clear();
         eTextSource->setReadOnly(true);
+        eTextSource->setEnabled(false);
+        eUnitSrc->clear();
+        fWeb1->GoURL(QStringLiteral("about:blank"), SourceTree);
         isInit = true;
         return false;
     }
+    eTextSource->setEnabled(true);
     m_articleIndex = SourceTree->absoluteIndex(item);
     SetViewing();
     eTextSource->moveCursor(QTextCursor::Start);

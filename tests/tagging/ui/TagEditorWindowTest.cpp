@@ -198,15 +198,20 @@ TEST(TagEditorWindow, EditSaveAndSilentSaveWhenLeaving)
     EXPECT_FALSE(w.btnSave->isEnabled());
     t.type("end");
     EXPECT_TRUE(w.btnSave->isEnabled());
+    // Shift+Enter breaks the line in the file as it does on screen.
+    QTest::keyClick(w.eTextSource, Qt::Key_Return, Qt::ShiftModifier);
+    t.type("new");
     w.btnSave->click();
     QStringList edited = TagJob::FirstArticle();
     edited.last() += "end";
+    edited << "new";
     EXPECT_EQ(ReadBytes(job.work + "0001/1.txt"), Utf16File(edited));
     EXPECT_EQ(ReadBytes(job.work + "0001/1.txt.001.bak"), Utf16File(TagJob::FirstArticle()));
     EXPECT_FALSE(w.btnSave->isEnabled());
     EXPECT_TRUE(w.eTextSource->isReadOnly());
     EXPECT_EQ(w.btnEdit->text(), "수정");
     EXPECT_TRUE(w.eUnitSrc->toPlainText().contains("width=\"3\"end"));
+    EXPECT_TRUE(w.eUnitSrc->toPlainText().contains("\nnew"));
 
     // Leaving a changed article saves it without a question.
     w.btnEdit->click();
@@ -309,22 +314,39 @@ TEST(TagEditorWindow, CancelReloadAndCloseQuestions)
     EXPECT_FALSE(QFileInfo::exists(job.work + "0001/1.txt.001.bak"));
 }
 
-TEST(TagEditorWindow, LongLineArticleIsRefusedAndTheWindowGoesOn)
+TEST(TagEditorWindow, UnreadableArticlesAreRefusedAndTheWindowGoesOn)
 {
     TagJob job(1);
+    QFile::remove(job.work + "1_1.txt");
     BoxAnswerer boxes;
     Window t;
     TfrmTag& w = t.w;
+    // Nothing of the article before stays in the editor or the preview.
+    auto refused = [&](const QString& file) {
+        EXPECT_EQ(w.eFileName->text(), file);
+        EXPECT_TRUE(w.eTextSource->toPlainText().isEmpty());
+        EXPECT_FALSE(w.eTextSource->isEnabled());
+        EXPECT_TRUE(w.eTextSource->isReadOnly());
+        EXPECT_FALSE(w.btnEdit->isEnabled());
+        EXPECT_TRUE(w.eUnitSrc->toPlainText().isEmpty());
+        EXPECT_EQ(w.fWeb1->Furl, "about:blank");
+    };
     t.select(3);
     ASSERT_EQ(boxes.texts.size(), 1);
     EXPECT_TRUE(boxes.texts[0].contains("줄번호 #2"));
     EXPECT_TRUE(boxes.texts[0].contains("길이가 너무 깁니다."));
-    EXPECT_TRUE(w.eTextSource->toPlainText().isEmpty());
-    EXPECT_FALSE(w.btnEdit->isEnabled());
-    EXPECT_TRUE(w.eTextSource->isReadOnly());
+    refused("2.txt");
     t.select(1);
     EXPECT_EQ(t.text(), TagJob::FirstArticle());
     EXPECT_TRUE(w.btnEdit->isEnabled());
+
+    t.select(2); // its file is gone
+    ASSERT_EQ(boxes.texts.size(), 2);
+    EXPECT_TRUE(boxes.texts[1].endsWith("1_1.txt: 지정하신 파일을 열 수 없습니다.")) << boxes.texts[1].toStdString();
+    refused("1_1.txt");
+    t.select(1);
+    EXPECT_TRUE(w.eTextSource->isEnabled());
+    EXPECT_EQ(t.text(), TagJob::FirstArticle());
 }
 
 TEST(TagEditorWindow, FindDialog)
