@@ -35,23 +35,30 @@ bool ShowPage(const QStringList& articleLines, TArticleTreeWidget* tree, TfWeb* 
 }
 
 template <typename Editor>
-void PreviewSelected(int tabIndex, TArticleTreeWidget* tree, TfWeb* view, Editor* editor)
+bool PreviewSelected(int tabIndex, TArticleTreeWidget* tree, TfWeb* view, Editor* editor)
 {
     if (!tree)
-        return;
+        return false;
     QTreeWidgetItem* item = tree->currentItem();
     if (!item || !tree->carriesArticle(item))
-        return;
+        return false;
     TProgressInteraction ui(tree->window(), false);
     QStringList lines;
-    if (!LoadArticleText(lines, ArticleFileName(myLIB.Jobs, tabIndex, tree->nodeOf(item)), ui))
-        return;
-    if (editor) {
+    const bool loaded = LoadArticleText(lines, ArticleFileName(myLIB.Jobs, tabIndex, tree->nodeOf(item)), ui);
+    // An article that cannot be read leaves nothing of the previous one in sight.
+    if (editor)
         editor->clear();
+    if (!loaded) {
+        if (view)
+            view->GoURL(QStringLiteral("about:blank"), tree);
+        return false;
+    }
+    if (editor) {
         editor->setPlainText(lines.join('\n'));
         editor->moveCursor(QTextCursor::Start);
     }
     ShowPage(lines, tree, view, ui);
+    return true;
 }
 
 template <typename Editor>
@@ -70,14 +77,14 @@ void PreviewText(TArticleTreeWidget* tree, QTreeWidgetItem* node, Editor* source
 
 } // namespace
 
-void PreviewSelectedArticle(int tabIndex, TArticleTreeWidget* tree, TfWeb* view, QPlainTextEdit* editor)
+bool PreviewSelectedArticle(int tabIndex, TArticleTreeWidget* tree, TfWeb* view, QPlainTextEdit* editor)
 {
-    PreviewSelected(tabIndex, tree, view, editor);
+    return PreviewSelected(tabIndex, tree, view, editor);
 }
 
-void PreviewSelectedArticle(int tabIndex, TArticleTreeWidget* tree, TfWeb* view, QTextEdit* editor)
+bool PreviewSelectedArticle(int tabIndex, TArticleTreeWidget* tree, TfWeb* view, QTextEdit* editor)
 {
-    PreviewSelected(tabIndex, tree, view, editor);
+    return PreviewSelected(tabIndex, tree, view, editor);
 }
 
 void PreviewEditorText(TArticleTreeWidget* tree, QTreeWidgetItem* node, QPlainTextEdit* source,

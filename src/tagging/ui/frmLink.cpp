@@ -355,7 +355,9 @@ void TfrmLink::SourceComboChange(int index)
             m_reverting = false;
             return;
         }
+        // The dropped links leave the editor too, or the next save would write them after all.
         SetDirty(false);
+        LoadLeftArticle();
     }
     m_comboIndex = index;
     LinkSourcePage->setEnabled(false);
@@ -386,11 +388,21 @@ void TfrmLink::LeftTreeChange(QTreeWidgetItem* current, QTreeWidgetItem* previou
         m_reverting = false;
         return;
     }
+    TreeLeft->eTextSource->moveCursor(QTextCursor::Start);
+    LoadLeftArticle();
+}
+
+void TfrmLink::LoadLeftArticle()
+{
     QPlainTextEdit* editor = TreeLeft->eTextSource;
-    editor->moveCursor(QTextCursor::Start);
+    TArticleTreeWidget* tree = TreeLeft->TreeView;
     m_articleIndex = -1;
-    PreviewSelectedArticle(TreeLeft->FiTabsPtr, tree, TreeLeft->fWeb1, editor);
-    m_articleIndex = tree->absoluteIndex(current);
+    // An article that cannot be read leaves the editor empty and read-only, and with no article
+    // in it nothing can be linked or saved: its empty text never reaches any file.
+    const bool loaded = PreviewSelectedArticle(TreeLeft->FiTabsPtr, tree, TreeLeft->fWeb1, editor);
+    editor->setReadOnly(!loaded);
+    if (loaded)
+        m_articleIndex = tree->absoluteIndex(tree->currentItem());
     tbClear->setEnabled(false);
     EditorSelectionChange();
 }

@@ -72,6 +72,7 @@ private:
     bool OpenTargets();
     void FillProductGrid();
     void SelectProductRow(int row);
+    void LoadLeftArticle();
     bool SaveArticle();
     void SetDirty(bool on);
     void CloseWindow();

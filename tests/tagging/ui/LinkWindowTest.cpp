@@ -2,6 +2,7 @@
 #include "articles/ui/fTreeModule.h"
 #include "articles/ui/fWeb.h"
 #include "common/TestSupport.h"
+#include "common/WindowTestSupport.h"
 #include "controls/ui/EditPlus.h"
 #include "shell/myLIB.h"
 #include "shell/ui/WindowRegistry.h"
@@ -210,6 +211,63 @@ TEST(LinkWindow, RecognitionMessagesAndTargetChecks)
     EXPECT_EQ(t.text(), LinkJob::Text("일").join('\n'));
     EXPECT_EQ(ReadBytes(job.Article("본문", 1)), Utf16File({"<a href=\"innerrefer://page=0003&tap=101\">소문자</a>",
                                                             "<A HREF=\"INNERREFER://page=0001&tap=999\">잘못</A>"}));
+}
+
+// An article whose file cannot be read must not show, link or save the article left before it.
+TEST(LinkWindow, UnreadableArticleIsEmptyAndNeverSaved)
+{
+    LinkJob job;
+    const QString missing = job.Article("본문", 2);
+    QFile::remove(missing);
+    BoxAnswerer boxes;
+    Window t;
+    TfrmLink& w = t.w;
+    t.chooseTab(0);
+    w.TreeLeft->TreeView->selectAbsolute(2);
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts[0].endsWith(": 지정하신 파일을 열 수 없습니다.")) << boxes.texts[0].toStdString();
+    EXPECT_EQ(t.text(), QString());
+    EXPECT_TRUE(t.editor()->isReadOnly());
+
+    // Nothing to link, nothing written: not by the save button, not when moving on.
+    w.PageControlThis->setCurrentIndex(1);
+    w.TargetTree(1)->selectAbsolute(1);
+    t.select(0, 0);
+    w.tbConnect->click();
+    w.tbSave->click();
+    EXPECT_FALSE(w.Dirty());
+    w.TreeLeft->TreeView->selectAbsolute(3);
+    EXPECT_FALSE(QFileInfo::exists(missing));
+    EXPECT_EQ(t.text(), LinkJob::Text("다").join('\n'));
+    EXPECT_FALSE(t.editor()->isReadOnly());
+    EXPECT_EQ(ReadBytes(job.Article("본문", 1)), Utf16File(LinkJob::Text("가")));
+}
+
+// Discarding the links by choosing the placeholder reads the article again.
+TEST(LinkWindow, DiscardedLinksLeaveTheEditor)
+{
+    LinkJob job;
+    Window t;
+    TfrmLink& w = t.w;
+    t.chooseTab(0);
+    const QString original = t.text();
+    t.select(0, 4);
+    w.TargetTree(0)->selectAbsolute(2);
+    w.tbConnect->click();
+    ASSERT_TRUE(w.Dirty());
+    t.ui.answers = {true};
+    w.SourceCombo->setCurrentIndex(0);
+    EXPECT_EQ(t.ui.questions, QStringList("수정 내용을 취소합니까?"));
+    EXPECT_FALSE(w.Dirty());
+    EXPECT_EQ(t.text(), original);
+
+    // The next link is saved alone (silently, on moving to another article).
+    const int at = int(original.indexOf("가 끝"));
+    t.select(at, at + 1);
+    w.tbConnect->click();
+    w.TreeLeft->TreeView->selectAbsolute(2);
+    const QString linked = QString(original).replace(at, 1, "<A HREF=\"INNERREFER://page=0002&tap=101\">가</A>");
+    EXPECT_EQ(ReadBytes(job.Article("본문", 1)), Utf16File(linked.split('\n')));
 }
 
 TEST(LinkWindow, ProductLinksListAndSearch)
