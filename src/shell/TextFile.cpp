@@ -256,19 +256,29 @@ QByteArray EncodeLines(const QStringList& lines, TextEncoding encoding)
     return out;
 }
 
-// Written beside the target and renamed over it. Every write, the sync and the close are checked:
-// on a full disk the buffered QSaveFile reported success and left an empty file under the name.
+namespace {
+
+// Reading the umask means setting it; done once before main, while no other thread can create a
+// file under the wrong mask.
+const mode_t kProcessUmask = [] {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}();
+
+} // namespace
+
 void GiveReplacementMode(int fd, const QString& target)
 {
     struct stat st;
-    if (::stat(QFile::encodeName(target).constData(), &st) == 0) {
+    if (::stat(QFile::encodeName(target).constData(), &st) == 0)
         ::fchmod(fd, st.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
+    else
+        ::fchmod(fd, 0666 & ~kProcessUmask);
 }
+
+// Written beside the target and renamed over it. Every write, the sync and the close are checked:
+// on a full disk the buffered QSaveFile reported success and left an empty file under the name.
 
 TAtomicFile::TAtomicFile(const QString& path)
 {

@@ -160,7 +160,7 @@ QStringList UploadWarnings(const TJobDefine& job, const TVUX_codes& codes, const
         const QString metaPath = KeywordFileName(job, tab);
         const bool hasMeta = !metaPath.isEmpty() && QFileInfo::exists(metaPath) && ReadMetaFile(metaPath, meta);
         std::vector<int> numbers;
-        LoadContentNumbers(PageInfoFileName(job, tab), tree.count(), numbers, nullptr);
+        LoadContentNumbers(PageInfoFileName(job, tab), tree, numbers, nullptr);
         for (size_t n = numbers.size(); n < size_t(tree.count()); ++n)
             numbers.push_back(int(n) + 1);
         TRecordContext c;
