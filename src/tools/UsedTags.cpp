@@ -174,6 +174,14 @@ TabResult CountTab(const TJobDefine& job, int tab, TTagTable& table, Interaction
 TUsedTagsOutcome CountUsedTags(const TJobDefine& job, const QList<bool>& ticked, Interaction& ui,
                                UsedTagsObserver* observer)
 {
+    const TUsedTagsOutcome out = CountUsedTagsTabs(job, ticked, ui, observer);
+    ShowUsedTagsOutcome(out, ui);
+    return out;
+}
+
+TUsedTagsOutcome CountUsedTagsTabs(const TJobDefine& job, const QList<bool>& ticked, Interaction& ui,
+                                   UsedTagsObserver* observer)
+{
     TUsedTagsOutcome out;
     const int tabs = std::clamp(job.TabsCount, 0, MaxTabs);
     auto isTicked = [&](int t) { return t < ticked.size() && ticked[t]; };
@@ -215,11 +223,17 @@ TUsedTagsOutcome CountUsedTags(const TJobDefine& job, const QList<bool>& ticked,
         observer->CountingTab(false);
 
     out.completed = !stopped;
-    if (out.completed) {
+    return out;
+}
+
+void ShowUsedTagsOutcome(const TUsedTagsOutcome& outcome, Interaction& ui)
+{
+    if (!outcome.started)
+        return;
+    if (outcome.completed) {
         ui.ShowInfo(QStringLiteral("작업을 완료했습니다."));
     } else {
         ui.Report(QStringLiteral("작업을 중단했습니다."));
         ui.ShowInfo(QStringLiteral("작업을 중단했습니다."));
     }
-    return out;
 }

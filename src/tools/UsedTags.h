@@ -66,3 +66,8 @@ struct TUsedTagsOutcome {
 // Esc is polled before every line and confirmed with "취소합니까?".
 TUsedTagsOutcome CountUsedTags(const TJobDefine& job, const QList<bool>& ticked, Interaction& ui,
                                UsedTagsObserver* observer = nullptr);
+// Its two parts, for the window that stops its clock before the closing message: the counting ...
+TUsedTagsOutcome CountUsedTagsTabs(const TJobDefine& job, const QList<bool>& ticked, Interaction& ui,
+                                   UsedTagsObserver* observer = nullptr);
+// ... and the closing message of a run that started.
+void ShowUsedTagsOutcome(const TUsedTagsOutcome& outcome, Interaction& ui);

@@ -292,17 +292,17 @@ void TfrmUsedTags::btnOKClick()
     observer->onState = [this](int tab, const QString& state) { SetTabState(tab, state); };
     observer->onSection = [this](const QList<TTagResultRow>& rows) { AddSection(rows); };
     observer->onCounting = [this](bool counting) { SetCounting(counting); };
-    auto completed = std::make_shared<bool>(false);
+    auto outcome = std::make_shared<TUsedTagsOutcome>();
     const TJobDefine job = m_job;
     WidgetInteraction* ui = m_ui;
-    m_worker = QThread::create([job, ticked, ui, observer, completed] {
-        *completed = CountUsedTags(job, ticked, *ui, observer).completed;
+    m_worker = QThread::create([job, ticked, ui, observer, outcome] {
+        *outcome = CountUsedTagsTabs(job, ticked, *ui, observer);
     });
-    connect(m_worker, &QThread::finished, this, [this, observer, completed] {
+    connect(m_worker, &QThread::finished, this, [this, observer, outcome] {
         delete observer;
         m_worker->deleteLater();
         m_worker = nullptr;
-        RunFinished(*completed);
+        RunFinished(*outcome);
     });
     m_worker->start();
 }
@@ -319,11 +319,12 @@ void TfrmUsedTags::SetCounting(bool counting)
         QApplication::restoreOverrideCursor();
 }
 
-void TfrmUsedTags::RunFinished(bool completed)
+void TfrmUsedTags::RunFinished(const TUsedTagsOutcome& outcome)
 {
     SetCounting(false);
     ElapseTimer->stop();
-    if (completed)
+    ShowUsedTagsOutcome(outcome, *m_ui);
+    if (outcome.completed)
         btnOK->setText(RunAgainCaption);
     sGrid->setEnabled(true);
     PanelBottom->show();

@@ -19,6 +19,8 @@ class QWidget;
 class WidgetInteraction;
 struct TTagResultRow;
 
+struct TUsedTagsOutcome;
+
 class TfrmUsedTags : public TWorkerDialog {
     Q_OBJECT
 public:
@@ -38,7 +40,7 @@ private:
     void btnOKClick();
     void ButtonClipboardClick();
     void ElapseTimerTimer();
-    void RunFinished(bool completed);
+    void RunFinished(const TUsedTagsOutcome& outcome);
     void SetTabState(int tab, const QString& state);
     void AddSection(const QList<TTagResultRow>& rows);
     void SetCounting(bool counting);

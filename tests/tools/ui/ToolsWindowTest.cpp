@@ -129,9 +129,14 @@ TEST(UsedTagsWindow, CountsTickedTabsAndCopiesTheResult)
     QTest::keyClick(sGrid, Qt::Key_Space);
     ASSERT_EQ(sGrid->item(2, 2)->checkState(), Qt::Unchecked);
 
+    // The clock stops with the work, before the closing box.
+    bool clockRanBehindTheBox = false;
+    boxes.onBox = [&](const QString&) { clockRanBehindTheBox = Find<QTimer>(&w, "ElapseTimer")->isActive(); };
     QTest::mouseClick(btnOK, Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return !w.isRunning() && btnOK->text() == "재실행" && btnOK->isVisible(); }));
     EXPECT_EQ(boxes.texts, QStringList({"작업을 완료했습니다."}));
+    EXPECT_FALSE(clockRanBehindTheBox);
+    boxes.onBox = {};
     EXPECT_EQ(sGrid->item(0, 3)->text(), "완료");
     EXPECT_EQ(sGrid->item(1, 3)->text(), "완료");
     EXPECT_EQ(sGrid->item(2, 3)->text(), "미실행");
