@@ -1,16 +1,19 @@
 // Load check of quilo-server: N clients post article records in parallel to a server on loopback,
 // then the records in its database are counted against the records sent. --slow N keeps N slow
-// clients connected meanwhile and times a login beside them; --uploads N --upload-mb M sends N
+// clients connected meanwhile and times a login beside them; --attack KIND runs an attack from other
+// loopback addresses meanwhile (headers, idle, trickle, wrongpw); --uploads N --upload-mb M sends N
 // multipart uploads of M MB at once instead (with --upload-pw, e.g. a wrong password).
 #include <httplib.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <csignal>
+#include <memory>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -44,6 +47,125 @@ int SlowClient(int port, int kind) {
   if (!start.empty()) (void)!::send(fd, start.data(), start.size(), MSG_NOSIGNAL);
   return fd;
 }
+
+// A connection from `from` (a loopback address); -1 when it could not be made.
+int ConnectFrom(int port, const std::string& from) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return -1;
+  sockaddr_in src{};
+  src.sin_family = AF_INET;
+  inet_pton(AF_INET, from.c_str(), &src.sin_addr);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&src), sizeof src) != 0 ||
+      ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool SendAll(int fd, const std::string& s) { return ::send(fd, s.data(), s.size(), MSG_NOSIGNAL) == ssize_t(s.size()); }
+
+// Someone without the password, busy while the owner uploads. Each kind is one of the floods the
+// server must shrug off:
+//   headers  six connections sending short header lines without end (reconnecting when closed);
+//   idle     5 000 connections that sent a request line and then nothing, from 25 addresses;
+//   trickle  16 connections trickling 12.5 KB/s each into bodies that announce 10 MB;
+//   wrongpw  wrong passwords under the owner's ID, ten a second, from another address.
+class Attack {
+ public:
+  Attack(int port, const std::string& kind) : port_(port) {
+    if (kind == "headers") {
+      for (int i = 0; i < 6; ++i) threads_.emplace_back([this] { Headers(); });
+    } else if (kind == "idle") {
+      rlimit r{};
+      if (::getrlimit(RLIMIT_NOFILE, &r) == 0 && r.rlim_cur < r.rlim_max) {
+        r.rlim_cur = r.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &r);
+      }
+      for (int i = 0; i < 5000; ++i) {
+        int fd = ConnectFrom(port_, "127.0.1." + std::to_string(1 + i % 25));
+        if (fd < 0) continue;
+        SendAll(fd, "POST /ASP/vx__use_staff.asp HTTP/1.1\r\n");
+        idle_.push_back(fd);
+      }
+      printf("idle connections   %zu\n", idle_.size());
+    } else if (kind == "trickle") {
+      for (int i = 0; i < 16; ++i) threads_.emplace_back([this, i] { Trickle(i); });
+    } else if (kind == "wrongpw") {
+      threads_.emplace_back([this] { WrongPasswords(); });
+    } else {
+      fprintf(stderr, "unknown attack %s\n", kind.c_str());
+      ::exit(2);
+    }
+  }
+  ~Attack() {
+    stop_ = true;
+    for (auto& t : threads_) t.join();
+    for (int fd : idle_) ::close(fd);
+  }
+
+ private:
+  void Headers() {
+    const std::string line = "X-Filler: aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\r\n";
+    while (!stop_) {
+      int fd = ConnectFrom(port_, "127.0.0.2");
+      if (fd < 0) break;
+      bool open = SendAll(fd, "POST /ASP/vx__InsertProduct.asp HTTP/1.1\r\nHost: x\r\n");
+      // Paced a little, so that the attacker's own sending does not take the owner's core on a small machine.
+      for (int n = 1; open && !stop_; ++n) {
+        open = SendAll(fd, line);
+        if (n % 64 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      ::close(fd);
+    }
+  }
+  void Trickle(int i) {
+    const std::string chunk(1250, 'x');  // ten a second
+    while (!stop_) {
+      int fd = ConnectFrom(port_, "127.0.0." + std::to_string(3 + i % 4));
+      if (fd < 0) break;
+      bool open = SendAll(fd, "POST /ASP/vx__InsertProduct.asp HTTP/1.1\r\nHost: x\r\n"
+                              "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 10000000\r\n\r\n"
+                              "page_detail=");
+      while (open && !stop_) {
+        open = SendAll(fd, chunk);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
+      ::close(fd);
+    }
+  }
+  void WrongPasswords() {
+    const std::string body = "id=demo&pw=wrong&p_id=9001&p_dcode=DEMO01&ar_id=101&content_number=2&page_number=1";
+    const std::string req = "POST /ASP/vx__InsertProduct.asp HTTP/1.1\r\nHost: x\r\nContent-Type: "
+                            "application/x-www-form-urlencoded\r\nConnection: close\r\nContent-Length: " +
+                            std::to_string(body.size()) + "\r\n\r\n" + body;
+    // Each attempt on its own thread, so that held ones do not slow the storm down.
+    std::vector<std::thread> sent;
+    while (!stop_) {
+      sent.emplace_back([this, req] {
+        int fd = ConnectFrom(port_, "127.0.0.9");
+        if (fd < 0) return;
+        SendAll(fd, req);
+        timeval tv{20, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        char buf[256];
+        (void)!::recv(fd, buf, sizeof buf, 0);
+        ::close(fd);
+      });
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    for (auto& t : sent) t.join();
+  }
+
+  int port_;
+  std::atomic<bool> stop_{false};
+  std::vector<std::thread> threads_;
+  std::vector<int> idle_;
+};
 
 int Uploads(int port, int count, int mb, const std::string& pw) {
   std::string bytes(static_cast<size_t>(mb) << 20, 'x');
@@ -86,7 +208,7 @@ int Uploads(int port, int count, int mb, const std::string& pw) {
 int main(int argc, char** argv) {
   int port = 0, clients = 8, records = 4000, slow = 0, uploads = 0, uploadMb = 60;
   std::string uploadPw = "demo";
-  std::string db;
+  std::string db, attack;
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string a = argv[i];
     if (a == "--port") port = atoi(argv[i + 1]);
@@ -97,6 +219,7 @@ int main(int argc, char** argv) {
     else if (a == "--uploads") uploads = atoi(argv[i + 1]);
     else if (a == "--upload-mb") uploadMb = atoi(argv[i + 1]);
     else if (a == "--upload-pw") uploadPw = argv[i + 1];
+    else if (a == "--attack") attack = argv[i + 1];
   }
   signal(SIGPIPE, SIG_IGN);  // a refused upload may end its connection; count it, do not die
   if (port > 0 && uploads > 0) return Uploads(port, uploads, uploadMb, uploadPw);
@@ -120,8 +243,13 @@ int main(int argc, char** argv) {
 
   std::vector<int> slowFds;
   for (int i = 0; i < slow; ++i) slowFds.push_back(SlowClient(port, i % 3));
+  std::unique_ptr<Attack> attacker;
+  if (!attack.empty()) {
+    attacker = std::make_unique<Attack>(port, attack);
+    std::this_thread::sleep_for(std::chrono::seconds(2));  // the attack in full swing first
+  }
   double loginSecs = -1;
-  if (slow > 0) {
+  {
     auto l0 = std::chrono::steady_clock::now();
     httplib::Client cli("127.0.0.1", port);
     auto r = cli.Post("/ASP/vx__use_staff.asp", "id=demo&pw=demo", form);
@@ -155,6 +283,7 @@ int main(int argc, char** argv) {
   }
   for (auto& t : threads) t.join();
   double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  attacker.reset();
   auto done = setup.Post("/ASP/vx__InsertProductComplete.asp", login, form);
 
   long stored;
@@ -169,13 +298,12 @@ int main(int argc, char** argv) {
   printf("stored (database)  %ld\n", stored);
   printf("time               %.2f s\n", secs);
   printf("records per second %.0f\n", records / secs);
-  if (slow > 0) {
-    printf("slow clients       %d\n", slow);
-    if (loginSecs < 0) printf("login beside them  FAILED\n");
-    else printf("login beside them  %.3f s\n", loginSecs);
-  }
+  if (slow > 0) printf("slow clients       %d\n", slow);
+  if (!attack.empty()) printf("attack             %s\n", attack.c_str());
+  if (loginSecs < 0) printf("login beside them  FAILED\n");
+  else printf("login beside them  %.3f s\n", loginSecs);
   for (int fd : slowFds) ::close(fd);
   bool lost = stored != records || ok != records;
   printf("%s\n", lost ? "RECORDS LOST" : "no record lost");
-  return lost || !done || (slow > 0 && loginSecs < 0) ? 1 : 0;
+  return lost || !done || loginSecs < 0 ? 1 : 0;
 }

@@ -16,7 +16,8 @@ struct ThrottleOptions {
   std::chrono::milliseconds firstDelay{1000};    // doubles with every further failure
   std::chrono::milliseconds maxDelay{16000};
   int maxHeld = 32;                              // attempts held at once; more are answered "busy"
-  double checkShare = 0.5;                       // of one core, at most, spent on password checks
+  double checkShare = 0.5;                       // of one core, at most, for the checks of addresses
+                                                 // with failures, and as much for those without
   std::chrono::seconds checkQueue{5};            // the longest wait for a check; beyond it "busy"
 };
 
@@ -32,9 +33,9 @@ class LoginThrottle {
   // Brackets the time an attempt is held, so that holding cannot take every worker.
   bool Enter();
   void Leave();
-  // When the next password check may start: checks take turns so that together they stay within
-  // the share of a core. Nothing when the turn is too far off.
-  std::optional<Clock::time_point> CheckTurn();
+  // When the next password check of an attempt from `address` may start: checks take turns so that
+  // together they stay within a share of a core. Nothing when the turn is too far off.
+  std::optional<Clock::time_point> CheckTurn(const std::string& address);
   // The time a check took sets the length of the turns that follow.
   void Checked(Clock::duration cost);
 
@@ -45,6 +46,7 @@ class LoginThrottle {
   std::map<std::string, std::deque<Clock::time_point>> failures_;
   int held_ = 0;
   Clock::time_point nextCheck_{};
+  Clock::time_point nextClean_{};  // the turns of addresses without failures
   Clock::duration checkCost_{};
 };
 

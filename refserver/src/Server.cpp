@@ -534,8 +534,9 @@ struct QuiloServer::Impl {
   // One login attempt of a client, in the ways it may have been written. A password verified before
   // passes at once, whatever others send under the same ID. Any other is checked in its turn (the
   // checks together keep within a share of a core); a wrong one whose ID or address failed too often
-  // is answered only after its hold. Held attempts keep one of a few places; with none free, or no
-  // turn soon, the attempt is answered "busy" unchecked, which tells nothing about the password.
+  // is answered only after its hold. Held attempts keep one of a few places; with none free, the
+  // attempt is checked all the same and a wrong one answered "busy" at once. With no turn soon it is
+  // answered "busy" unchecked, which tells nothing about the password.
   std::optional<Staff> Attempt(const std::string& address,
                                const std::vector<std::pair<std::string, std::string>>& pairs) {
     if (pairs.empty()) return std::nullopt;
@@ -543,14 +544,14 @@ struct QuiloServer::Impl {
       if (auto s = store.KnownStaff(id, pw)) return s;
     auto from = std::chrono::steady_clock::now();
     auto hold = throttle.Hold(address, pairs.front().first);
-    if (hold.count() > 0 && !throttle.Enter()) throw ServerBusy();
+    const bool held = hold.count() > 0 && throttle.Enter();
     struct Place {
       LoginThrottle* throttle;
       ~Place() {
         if (throttle) throttle->Leave();
       }
-    } place{hold.count() > 0 ? &throttle : nullptr};
-    auto turn = throttle.CheckTurn();
+    } place{held ? &throttle : nullptr};
+    auto turn = throttle.CheckTurn(address);
     if (!turn) throw ServerBusy();
     Pause(*turn);
     std::optional<Staff> s;
@@ -560,6 +561,7 @@ struct QuiloServer::Impl {
     throttle.Checked(std::chrono::steady_clock::now() - started);
     if (!s) {
       throttle.Failed(address, pairs.front().first);
+      if (hold.count() > 0 && !held) throw ServerBusy();
       Pause(from + hold);
     }
     if (auto* conn = Connection::Current()) conn->Excuse(std::chrono::steady_clock::now() - from);
