@@ -234,26 +234,17 @@ TSpellScan SpellCheckTab(const TJobDefine& job, int tab, const TArticleTree& tre
                          Interaction& ui, bool suggest)
 {
     TSpellScan scan;
-    const int last = tree.count() - 1;
-    for (int n = 1; n <= last; ++n) {
-        ui.Progress(0, n - 1, last - 1);
-        if (ui.StopRequested()) {
-            scan.stopped = true;
-            break;
-        }
+    const TArticleWalk walk = WalkTabArticles(job, tab, tree, 1, tree.count() - 1, ui, [&](int n, const QStringList& lines) {
         const TArticleNode& node = tree.node(n);
-        QStringList lines;
-        if (!LoadTagArticle(job, tab, node, lines, ui)) {
-            ++scan.unreadable;
-            continue;
-        }
-        ++scan.articles;
         for (int l = 0; l < lines.size(); ++l)
             for (const TWordSpan& w : checker.UnknownWords(lines[l])) {
                 const QString word = lines[l].mid(w.start, w.length);
                 const QString first = suggest ? checker.Suggest(word).value(0) : QString();
                 scan.findings.append({node.info.id, node.title, l + 1, word, first});
             }
-    }
+    });
+    scan.articles = walk.articles;
+    scan.unreadable = walk.unreadable;
+    scan.stopped = walk.stopped;
     return scan;
 }

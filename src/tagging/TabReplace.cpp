@@ -117,23 +117,15 @@ TReplaceScan FindReplaceMatches(const TJobDefine& job, int tab, const TArticleTr
     TReplaceScan scan;
     const int first = onlyNode > 0 ? onlyNode : 1;
     const int last = onlyNode > 0 ? onlyNode : tree.count() - 1;
-    for (int n = first; n <= last && tree.valid(n); ++n) {
-        ui.Progress(0, n - first, last - first);
-        if (ui.StopRequested()) {
-            scan.stopped = true;
-            break;
-        }
+    const TArticleWalk walk = WalkTabArticles(job, tab, tree, first, last, ui, [&](int n, const QStringList& lines) {
         const TArticleNode& node = tree.node(n);
-        QStringList lines;
-        if (!LoadTagArticle(job, tab, node, lines, ui)) {
-            ++scan.unreadable;
-            continue;
-        }
-        ++scan.articles;
         for (int l = 0; l < lines.size(); ++l)
             for (const TTextMatch& m : replacer.Matches(lines[l]))
                 scan.matches.append({n, node.info.id, node.title, l, m, lines[l], TTextReplacer::Apply(lines[l], {m})});
-    }
+    });
+    scan.articles = walk.articles;
+    scan.unreadable = walk.unreadable;
+    scan.stopped = walk.stopped;
     return scan;
 }
 

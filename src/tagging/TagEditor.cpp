@@ -63,6 +63,27 @@ bool LoadTagArticle(const TJobDefine& job, int tab, const TArticleNode& node, QS
     return LoadSourceText(flat, lines, ui);
 }
 
+TArticleWalk WalkTabArticles(const TJobDefine& job, int tab, const TArticleTree& tree, int first, int last,
+                             Interaction& ui, const std::function<void(int, const QStringList&)>& visit)
+{
+    TArticleWalk walk;
+    for (int n = first; n <= last && tree.valid(n); ++n) {
+        ui.Progress(0, n - first, last - first);
+        if (ui.StopRequested()) {
+            walk.stopped = true;
+            break;
+        }
+        QStringList lines;
+        if (!LoadTagArticle(job, tab, tree.node(n), lines, ui)) {
+            ++walk.unreadable;
+            continue;
+        }
+        ++walk.articles;
+        visit(n, lines);
+    }
+    return walk;
+}
+
 QStringList EditorTextLines(const QString& text)
 {
     QString t = text;

@@ -33,6 +33,17 @@ QString TagArticlePath(const TJobDefine& job, int tab, const TArticleNode& node,
 bool LoadTagArticle(const TJobDefine& job, int tab, const TArticleNode& node, QStringList& lines,
                     Interaction& ui);
 
+// What a walk over a tab's articles saw: read, unreadable (left out), stopped with Esc.
+struct TArticleWalk {
+    int articles = 0;
+    int unreadable = 0;
+    bool stopped = false;
+};
+// Reads articles `first`..`last` of the tab in turn, with progress on bar 0 and Esc polled before
+// each; `visit` gets the node's index and its lines.
+TArticleWalk WalkTabArticles(const TJobDefine& job, int tab, const TArticleTree& tree, int first, int last,
+                             Interaction& ui, const std::function<void(int, const QStringList&)>& visit);
+
 // An editor's text cut into the lines that are saved: paragraph ends and line separators of the
 // text document count as line breaks, every other character is kept as it is.
 QStringList EditorTextLines(const QString& text);
