@@ -4,7 +4,7 @@ set -euo pipefail
 PKGS=(cmake ninja-build g++ pkg-config ccache
       qt6-base-dev qt6-webengine-dev qt6-tools-dev libqt6sql6-sqlite qt6-qpa-plugins libgl-dev libxkbcommon-dev
       libicu-dev libjpeg62-turbo-dev libxlsxwriter-dev zlib1g-dev libminizip-dev libhunspell-dev hunspell-ko
-      libsqlite3-dev libcpp-httplib-dev libssl-dev
+      libsqlite3-dev libcpp-httplib-dev libssl-dev postgresql libpq-dev
       libgtest-dev libgmock-dev
       qt6-translations-l10n
       xvfb xauth xdotool imagemagick fonts-noto-cjk curl time

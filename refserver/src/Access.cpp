@@ -7,33 +7,23 @@
 
 #include "Codec.h"
 #include "Password.h"
+#include "Store.h"
 
 namespace qs {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kSessionIdle = std::chrono::hours(8);
-constexpr size_t kMaxKeys = 20000;
+constexpr int64_t kSessionIdleSeconds = 8 * 3600;
+// The count only needs to reach the longest delay.
+constexpr int kMostCounted = 64;
 
 }  // namespace
 
-int LoginThrottle::Count(const std::string& key, Clock::time_point now) {
-  auto it = failures_.find(key);
-  if (it == failures_.end()) return 0;
-  auto& times = it->second;
-  while (!times.empty() && now - times.front() > opt_.window) times.pop_front();
-  if (times.empty()) {
-    failures_.erase(it);
-    return 0;
-  }
-  return static_cast<int>(times.size());
-}
-
 std::chrono::milliseconds LoginThrottle::Hold(const std::string& address, const std::string& id) {
-  std::lock_guard lock(mutex_);
-  auto now = Clock::now();
-  int n = std::max(Count("a:" + address, now), Count("i:" + id, now));
+  const int64_t window = std::chrono::duration_cast<std::chrono::milliseconds>(opt_.window).count();
+  int n = std::max(store_.CountLoginFailures("a:" + address, window, kMostCounted),
+                   store_.CountLoginFailures("i:" + id, window, kMostCounted));
   if (n < opt_.freeFailures) return std::chrono::milliseconds(0);
   auto delay = opt_.firstDelay;
   for (int i = opt_.freeFailures; i < n && delay < opt_.maxDelay; ++i) delay *= 2;
@@ -41,17 +31,8 @@ std::chrono::milliseconds LoginThrottle::Hold(const std::string& address, const 
 }
 
 void LoginThrottle::Failed(const std::string& address, const std::string& id) {
-  std::lock_guard lock(mutex_);
-  auto now = Clock::now();
-  if (failures_.size() > kMaxKeys) {
-    for (auto it = failures_.begin(); it != failures_.end();)
-      it = it->second.empty() || now - it->second.back() > opt_.window ? failures_.erase(it) : std::next(it);
-  }
-  for (const auto& key : {"a:" + address, "i:" + id}) {
-    auto& times = failures_[key];
-    times.push_back(now);
-    if (times.size() > 64) times.pop_front();  // the count only needs to reach the longest delay
-  }
+  store_.AddLoginFailure({"a:" + address, "i:" + id},
+                         std::chrono::duration_cast<std::chrono::milliseconds>(opt_.window).count());
 }
 
 bool LoginThrottle::Enter() {
@@ -105,33 +86,17 @@ std::string Sessions::Create(const std::string& staffId) {
     token += hex[c >> 4];
     token += hex[c & 15];
   }
-  std::lock_guard lock(mutex_);
-  auto now = Clock::now();
-  if (sessions_.size() > kMaxKeys) {
-    for (auto it = sessions_.begin(); it != sessions_.end();)
-      it = now - it->second.lastUse > kSessionIdle ? sessions_.erase(it) : std::next(it);
-  }
-  sessions_[token] = {staffId, now};
+  store_.PutSession(token, staffId, kSessionIdleSeconds);
   return token;
 }
 
 std::optional<std::string> Sessions::Find(const std::string& token) {
   if (token.size() != 64) return std::nullopt;
-  std::lock_guard lock(mutex_);
-  auto it = sessions_.find(token);
-  if (it == sessions_.end()) return std::nullopt;
-  auto now = Clock::now();
-  if (now - it->second.lastUse > kSessionIdle) {
-    sessions_.erase(it);
-    return std::nullopt;
-  }
-  it->second.lastUse = now;
-  return it->second.staffId;
+  return store_.FindSession(token, kSessionIdleSeconds);
 }
 
 void Sessions::Drop(const std::string& token) {
-  std::lock_guard lock(mutex_);
-  sessions_.erase(token);
+  if (token.size() == 64) store_.DropSession(token);
 }
 
 std::optional<std::pair<std::string, std::string>> ParseBasicAuth(const std::string& header) {

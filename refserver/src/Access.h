@@ -2,13 +2,13 @@
 // Who may look: failed-login slowing, and the sessions of staff who logged in to the pages.
 #include <chrono>
 #include <cstdint>
-#include <deque>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 
 namespace qs {
+
+class Store;
 
 struct ThrottleOptions {
   int freeFailures = 5;                          // failures within the window before attempts slow down
@@ -21,12 +21,14 @@ struct ThrottleOptions {
   std::chrono::seconds checkQueue{5};            // the longest wait for a check; beyond it "busy"
 };
 
-// Counts failed logins per staff ID and per client address. An attempt whose ID or address failed
-// too often is slowed: a wrong password is answered only after the hold, a right one at once.
+// Counts failed logins per staff ID and per client address, in the database so that every server
+// process on it counts them all. An attempt whose ID or address failed too often is slowed: a wrong
+// password is answered only after the hold, a right one at once. Holding and the turns of password
+// checks are this process's own: they share out its threads and its CPU.
 class LoginThrottle {
  public:
   using Clock = std::chrono::steady_clock;
-  explicit LoginThrottle(ThrottleOptions o) : opt_(o) {}
+  LoginThrottle(Store& store, ThrottleOptions o) : store_(store), opt_(o) {}
   // How long a wrong password of this attempt is held before it is answered.
   std::chrono::milliseconds Hold(const std::string& address, const std::string& id);
   void Failed(const std::string& address, const std::string& id);
@@ -40,30 +42,25 @@ class LoginThrottle {
   void Checked(Clock::duration cost);
 
  private:
-  int Count(const std::string& key, Clock::time_point now);
+  Store& store_;
   ThrottleOptions opt_;
   std::mutex mutex_;
-  std::map<std::string, std::deque<Clock::time_point>> failures_;
   int held_ = 0;
   Clock::time_point nextCheck_{};
   Clock::time_point nextClean_{};  // the turns of addresses without failures
   Clock::duration checkCost_{};
 };
 
-// Page sessions: a random token in a cookie, kept in memory (a restart logs everyone out).
+// Page sessions: a random token in a cookie, kept in the database (any server process knows it).
 class Sessions {
  public:
+  explicit Sessions(Store& store) : store_(store) {}
   std::string Create(const std::string& staffId);
   std::optional<std::string> Find(const std::string& token);  // the staff ID; refreshes the session
   void Drop(const std::string& token);
 
  private:
-  struct Entry {
-    std::string staffId;
-    std::chrono::steady_clock::time_point lastUse;
-  };
-  std::mutex mutex_;
-  std::map<std::string, Entry> sessions_;
+  Store& store_;
 };
 
 // "Basic xxx" -> (id, password).

@@ -225,8 +225,13 @@ struct QuiloServer::Impl {
   std::mutex slotMutex;
   std::condition_variable slotFree;
   size_t largeBodies = 0;
+  // The column definitions as each open run first read them: a run checks all its records by one
+  // reading, and a record costs no reading of its own.
+  std::mutex layoutMutex;
+  std::map<int64_t, std::shared_ptr<const MetaLayout>> layouts;
 
-  Impl(Store& s, ServerOptions o) : store(s), opt(std::move(o)), svr(opt.limits), throttle(opt.throttle) {
+  Impl(Store& s, ServerOptions o)
+      : store(s), opt(std::move(o)), svr(opt.limits), throttle(store, opt.throttle), sessions(store) {
     filesRoot = fs::path(opt.dataDir) / "files";
     tmpRoot = fs::path(opt.dataDir) / "tmp";
     PrepareFolders();
@@ -280,12 +285,17 @@ struct QuiloServer::Impl {
 
   // The file store and the upload pieces are the owner's only; pieces left by a stop or a crash go
   // at start. They live in DIR/tmp alone, so no stored file, whatever its name, is ever taken for one.
+  // Where other server processes share the folder, only pieces a day old go: the rest may be theirs.
   void PrepareFolders() {
     for (const auto& d : {filesRoot, tmpRoot}) {
       fs::create_directories(d);
       fs::permissions(d, fs::perms::owner_all, fs::perm_options::replace);
     }
-    for (const auto& e : fs::directory_iterator(tmpRoot)) fs::remove_all(e.path());
+    const auto dayAgo = fs::file_time_type::clock::now() - std::chrono::hours(24);
+    for (const auto& e : fs::directory_iterator(tmpRoot)) {
+      std::error_code ec;
+      if (!opt.sharedData || fs::last_write_time(e.path(), ec) < dayAgo) fs::remove_all(e.path(), ec);
+    }
   }
 
   // Requests refused before any handler reads a byte of their body: framing httplib would read
@@ -347,6 +357,10 @@ struct QuiloServer::Impl {
     try {
       return f();
     } catch (const ServerBusy&) {
+      return Busy();
+    } catch (const StoreUnavailable& e) {
+      // The database is away for a while (restarting): the program waits and sends again.
+      fprintf(stderr, "quilo-server: %s\n", e.what());
       return Busy();
     } catch (const StoreError& e) {
       fprintf(stderr, "quilo-server: %s\n", e.what());
@@ -514,6 +528,8 @@ struct QuiloServer::Impl {
       // The login of an upload may arrive unescaped; a "%" in a password is then no escape at all.
       if (!v && upload && (name == "id" || name == "pw")) v = value;
       if (!v) return upload ? Error("wrong escaping in field " + name.substr(0, 40)) : Text(kWrongLogin);
+      // No database text holds a NUL; the program's text never has one.
+      if (upload && v->find('\0') != std::string::npos) return Error("a NUL character in field " + name.substr(0, 40));
       fields.emplace_back(name, std::move(*v));
     }
     if (upload) {
@@ -663,6 +679,19 @@ struct QuiloServer::Impl {
     return Text(run->mode + "\r\n");
   }
 
+  std::shared_ptr<const MetaLayout> LayoutOf(int64_t runId) {
+    {
+      std::lock_guard lock(layoutMutex);
+      auto it = layouts.find(runId);
+      if (it != layouts.end()) return it->second;
+    }
+    auto layout = std::make_shared<const MetaLayout>(Layout(store.MetaColumns()));
+    std::lock_guard lock(layoutMutex);
+    // Runs start far more rarely than records arrive; the oldest runs are done long ago.
+    while (layouts.size() >= 64) layouts.erase(layouts.begin());
+    return layouts.emplace(runId, layout).first->second;
+  }
+
   Reply InsertProduct(const FormFields& f) {
     auto s = UploadLogin(f);
     if (!s) return Error(kLoginFailed);
@@ -683,7 +712,9 @@ struct QuiloServer::Impl {
     r.exaddmeta = FieldValue(f, "exaddmeta");
     r.imgmeta = FieldValue(f, "imgmeta");
 
-    MetaLayout layout = Layout(store.MetaColumns());
+    auto run = RunOf(*s, p->id, reason);
+    if (!run) return Error(reason);
+    const MetaLayout& layout = *LayoutOf(run->id);
     if (!r.coremeta.empty()) {
       const auto* core = layout.groups.empty() ? nullptr : &layout.groups.front();
       if (!core || !CheckMeta(r.coremeta, [&](const std::string& c) { return core->columns.count(c) > 0; }, reason))
@@ -711,8 +742,6 @@ struct QuiloServer::Impl {
       if (!img || !CheckMeta(r.imgmeta, [&](const std::string& c) { return img->columns.count(c) > 0; }, reason))
         return Error("imgmeta names an unknown column: " + reason);
     }
-    auto run = RunOf(*s, p->id, reason);
-    if (!run) return Error(reason);
     store.AddRecord(run->id, r);
     return Text("OK\r\n");
   }

@@ -12,6 +12,7 @@ namespace qs {
 
 struct ServerOptions {
   std::string dataDir;                       // the database and the file store live here
+  bool sharedData = false;                   // other server processes use the same folder
   size_t maxFormBytes = 16u << 20;           // one form request (an article's HTML included)
   size_t maxFileBytes = 64u << 20;           // one uploaded file
   ConnectionLimits limits;

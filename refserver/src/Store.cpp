@@ -1,8 +1,9 @@
 #include "Store.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <regex>
 #include <set>
 
 #include "Codec.h"
@@ -12,85 +13,54 @@ namespace qs {
 
 namespace {
 
-// A prepared statement that finalizes itself; binds by position from 1.
+// One use of a cached statement; binds by position from 1.
 class Stmt {
  public:
-  Stmt(sqlite3* db, const char* sql) : db_(db) {
-    if (sqlite3_prepare_v2(db, sql, -1, &st_, nullptr) != SQLITE_OK)
-      throw StoreError(std::string("SQL error: ") + sqlite3_errmsg(db));
-  }
-  ~Stmt() { sqlite3_finalize(st_); }
-  Stmt(const Stmt&) = delete;
-  Stmt& operator=(const Stmt&) = delete;
+  Stmt(Database& db, const std::string& sql) : q_(db.Prepare(sql)) {}
 
   Stmt& Bind(int i, const std::string& v) {
-    sqlite3_bind_text(st_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    q_->Bind(i, v);
     return *this;
   }
   Stmt& Bind(int i, int64_t v) {
-    sqlite3_bind_int64(st_, i, v);
+    q_->Bind(i, v);
     return *this;
   }
   Stmt& BindBlob(int i, const std::string& v) {
-    sqlite3_bind_blob(st_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    q_->BindBlob(i, v);
     return *this;
   }
   // True while a row is available.
-  bool Step() {
-    int rc = sqlite3_step(st_);
-    if (rc == SQLITE_ROW) return true;
-    if (rc == SQLITE_DONE) return false;
-    throw StoreError(std::string("SQL error: ") + sqlite3_errmsg(db_));
-  }
+  bool Step() { return q_->Step(); }
   void Run() {
     while (Step()) {
     }
   }
-  std::string Text(int col) {
-    const unsigned char* p = sqlite3_column_text(st_, col);
-    return p ? std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(st_, col)))
-             : std::string();
-  }
-  std::string Blob(int col) {
-    const void* p = sqlite3_column_blob(st_, col);
-    return p ? std::string(static_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(st_, col)))
-             : std::string();
-  }
-  int64_t Int(int col) { return sqlite3_column_int64(st_, col); }
-  void Reset() {
-    sqlite3_reset(st_);
-    sqlite3_clear_bindings(st_);
-  }
+  std::string Text(int col) { return q_->Text(col); }
+  std::string Blob(int col) { return q_->Blob(col); }
+  int64_t Int(int col) { return q_->Int(col); }
 
  private:
-  sqlite3* db_;
-  sqlite3_stmt* st_ = nullptr;
+  std::unique_ptr<Query> q_;
 };
 
 class Transaction {
  public:
-  explicit Transaction(sqlite3* db) : db_(db) { Exec("BEGIN IMMEDIATE"); }
+  explicit Transaction(Database& db) : db_(db) { db_.Begin(); }
   ~Transaction() {
-    if (!done_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!done_) db_.Rollback();
   }
   void Commit() {
-    Exec("COMMIT");
+    db_.Commit();
     done_ = true;
   }
 
  private:
-  void Exec(const char* sql) {
-    char* err = nullptr;
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, &err) != SQLITE_OK) {
-      std::string msg = err ? err : "unknown";
-      sqlite3_free(err);
-      throw StoreError("SQL error: " + msg);
-    }
-  }
-  sqlite3* db_;
+  Database& db_;
   bool done_ = false;
 };
 
+// Written for SQLite; PostgreSQL gets it through PgSchema.
 const char* kSchema = R"SQL(
 CREATE TABLE IF NOT EXISTS staff(
   id TEXT PRIMARY KEY, name TEXT NOT NULL, level TEXT NOT NULL, pw_hash TEXT NOT NULL);
@@ -137,9 +107,40 @@ CREATE TABLE IF NOT EXISTS files(
   run_id INTEGER NOT NULL REFERENCES runs(id), product_id TEXT NOT NULL, folder TEXT NOT NULL,
   name TEXT NOT NULL, size INTEGER NOT NULL, received_at TEXT NOT NULL, UNIQUE(product_id, folder, name));
 CREATE INDEX IF NOT EXISTS files_run ON files(run_id);
+CREATE TABLE IF NOT EXISTS sessions(token TEXT PRIMARY KEY, staff_id TEXT NOT NULL, last_use INTEGER NOT NULL);
+CREATE INDEX IF NOT EXISTS sessions_use ON sessions(last_use);
+CREATE TABLE IF NOT EXISTS login_failures(who TEXT NOT NULL, at_ms INTEGER NOT NULL);
+CREATE INDEX IF NOT EXISTS login_failures_who ON login_failures(who, at_ms);
+CREATE INDEX IF NOT EXISTS login_failures_at ON login_failures(at_ms);
 )SQL";
 
-const char* kNow = "strftime('%Y-%m-%d %H:%M:%S','now','localtime')";
+// Keys counted up by the database, 64-bit numbers, bytes, and text that sorts byte by byte as in
+// SQLite whatever the database's locale.
+std::string PgSchema() {
+  std::string s = std::regex_replace(kSchema, std::regex("INTEGER PRIMARY KEY AUTOINCREMENT"), "BIGSERIAL PRIMARY KEY");
+  s = std::regex_replace(s, std::regex("\\(\n  id INTEGER PRIMARY KEY,"), "(\n  id BIGSERIAL PRIMARY KEY,");
+  s = std::regex_replace(s, std::regex("\\bINTEGER\\b"), "BIGINT");
+  s = std::regex_replace(s, std::regex("\\bBLOB\\b"), "BYTEA");
+  return std::regex_replace(s, std::regex("\\bTEXT\\b"), "TEXT COLLATE \"C\"");
+}
+
+// Times are the server's local time as text, the same on both databases.
+std::string LocalTime(std::chrono::system_clock::time_point t) {
+  std::time_t tt = std::chrono::system_clock::to_time_t(t);
+  std::tm tm{};
+  localtime_r(&tt, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+  return buf;
+}
+std::string Now() { return LocalTime(std::chrono::system_clock::now()); }
+std::string MinutesAgo(int minutes) {
+  return LocalTime(std::chrono::system_clock::now() - std::chrono::minutes(minutes));
+}
+int64_t EpochMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
 
 bool HasAny(const std::string& s, std::string_view chars) { return s.find_first_of(chars) != std::string::npos; }
 
@@ -210,42 +211,21 @@ bool IsSafeId(const std::string& s) {
   return true;
 }
 
-Store::Store(const std::string& path) {
-  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                      nullptr) != SQLITE_OK) {
-    std::string msg = db_ ? sqlite3_errmsg(db_) : "out of memory";
-    sqlite3_close(db_);
-    db_ = nullptr;
-    throw StoreError("cannot open database " + path + ": " + msg);
-  }
-  sqlite3_busy_timeout(db_, 10000);
-  Exec("PRAGMA journal_mode=WAL");
-  Exec("PRAGMA synchronous=NORMAL");
-  Exec("PRAGMA foreign_keys=ON");
-  Exec(kSchema);
+Store::Store(const std::string& location) : db_(OpenDatabase(location)) {
+  Transaction t(*db_);
+  // Two servers starting on one PostgreSQL database make or upgrade its schema one after the other.
+  if (db_->IsPostgres()) Stmt(*db_, "SELECT pg_advisory_xact_lock(7311001)").Run();
+  db_->Exec(db_->IsPostgres() ? PgSchema() : kSchema);
   // Databases made before runs kept their last request.
-  bool touched = false;
-  {
-    Stmt cols(db_, "PRAGMA table_info(runs)");
-    while (cols.Step()) touched = touched || cols.Text(1) == "touched_at";
-  }
-  if (!touched) Exec("ALTER TABLE runs ADD COLUMN touched_at TEXT");
+  if (!db_->HasColumn("runs", "touched_at")) db_->Exec("ALTER TABLE runs ADD COLUMN touched_at TEXT");
+  t.Commit();
 }
 
-Store::~Store() { sqlite3_close(db_); }
-
-void Store::Exec(const char* sql) {
-  char* err = nullptr;
-  if (sqlite3_exec(db_, sql, nullptr, nullptr, &err) != SQLITE_OK) {
-    std::string msg = err ? err : "unknown";
-    sqlite3_free(err);
-    throw StoreError("SQL error: " + msg);
-  }
-}
+Store::~Store() = default;
 
 bool Store::IsEmpty() {
   std::lock_guard lock(mutex_);
-  Stmt q(db_,
+  Stmt q(*db_,
          "SELECT (SELECT COUNT(*) FROM staff) + (SELECT COUNT(*) FROM products) + (SELECT COUNT(*) FROM "
          "meta_columns) + (SELECT COUNT(*) FROM codes)");
   q.Step();
@@ -264,7 +244,7 @@ void Store::SetStaff(const std::string& id, const std::string& name, const std::
   if (password.size() > 256 || HasAny(password, "&=")) throw StoreError("the password is too long or has & or =");
   std::string hash = HashPassword(password);
   std::lock_guard lock(mutex_);
-  Stmt(db_,
+  Stmt(*db_,
        "INSERT INTO staff(id, name, level, pw_hash) VALUES(?1, ?2, ?3, ?4) ON CONFLICT(id) DO UPDATE SET "
        "name = ?2, level = ?3, pw_hash = ?4")
       .Bind(1, id)
@@ -300,7 +280,7 @@ void Store::SetProduct(const Product& p) {
       if (!names.count(l)) throw StoreError("tab link names an unknown tab: " + l);
   }
   std::lock_guard lock(mutex_);
-  Stmt(db_,
+  Stmt(*db_,
        "INSERT INTO products(id, code, name, service_id, src_image, ins_image, tabs, tab_links, tab_ids, fav_key) "
        "VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10) ON CONFLICT(id) DO UPDATE SET code=?2, name=?3, service_id=?4, "
        "src_image=?5, ins_image=?6, tabs=?7, tab_links=?8, tab_ids=?9, fav_key=?10")
@@ -319,11 +299,11 @@ void Store::SetProduct(const Product& p) {
 
 void Store::Assign(const std::string& staffId, const std::string& productId) {
   std::lock_guard lock(mutex_);
-  Stmt s(db_, "SELECT (SELECT COUNT(*) FROM staff WHERE id=?1), (SELECT COUNT(*) FROM products WHERE id=?2)");
+  Stmt s(*db_, "SELECT (SELECT COUNT(*) FROM staff WHERE id=?1), (SELECT COUNT(*) FROM products WHERE id=?2)");
   s.Bind(1, staffId).Bind(2, productId).Step();
   if (s.Int(0) == 0) throw StoreError("no staff member " + staffId);
   if (s.Int(1) == 0) throw StoreError("no product " + productId);
-  Stmt(db_, "INSERT OR IGNORE INTO assignments(staff_id, product_id) VALUES(?1, ?2)")
+  Stmt(*db_, "INSERT INTO assignments(staff_id, product_id) VALUES(?1, ?2) ON CONFLICT DO NOTHING")
       .Bind(1, staffId)
       .Bind(2, productId)
       .Run();
@@ -340,15 +320,14 @@ void Store::ReplaceMetaColumns(const std::vector<MetaColumn>& columns) {
     }
   }
   std::lock_guard lock(mutex_);
-  Transaction t(db_);
-  Exec("DELETE FROM meta_columns");
-  Stmt ins(db_, "INSERT INTO meta_columns VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9)");
+  Transaction t(*db_);
+  db_->Exec("DELETE FROM meta_columns");
   for (size_t i = 0; i < columns.size(); ++i) {
     const auto& c = columns[i];
+    Stmt ins(*db_, "INSERT INTO meta_columns VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9)");
     ins.Bind(1, static_cast<int64_t>(i)).Bind(2, c.groupCode).Bind(3, c.tableCode).Bind(4, c.groupName);
     ins.Bind(5, c.columnCode).Bind(6, c.columnName).Bind(7, c.codeGroup).Bind(8, c.multiple).Bind(9, c.inputType);
     ins.Run();
-    ins.Reset();
   }
   t.Commit();
 }
@@ -359,10 +338,10 @@ void Store::ReplaceCodes(const std::vector<CodeRow>& rows) {
       RequireListField("code row " + std::to_string(i + 1), *f);
   }
   std::lock_guard lock(mutex_);
-  Transaction t(db_);
-  Exec("DELETE FROM codes");
+  Transaction t(*db_);
+  db_->Exec("DELETE FROM codes");
   for (size_t i = 0; i < rows.size(); ++i) {
-    Stmt(db_, "INSERT INTO codes VALUES(?1,?2,?3,?4)")
+    Stmt(*db_, "INSERT INTO codes VALUES(?1,?2,?3,?4)")
         .Bind(1, static_cast<int64_t>(i))
         .Bind(2, rows[i].group)
         .Bind(3, rows[i].name)
@@ -415,10 +394,10 @@ void Store::ReplaceKeywords(const std::string& productId, const std::vector<std:
     kept.push_back(line);
   }
   std::lock_guard lock(mutex_);
-  Transaction t(db_);
-  Stmt(db_, "DELETE FROM keywords WHERE product_id=?1").Bind(1, productId).Run();
+  Transaction t(*db_);
+  Stmt(*db_, "DELETE FROM keywords WHERE product_id=?1").Bind(1, productId).Run();
   for (size_t i = 0; i < kept.size(); ++i)
-    Stmt(db_, "INSERT INTO keywords VALUES(?1,?2,?3)")
+    Stmt(*db_, "INSERT INTO keywords VALUES(?1,?2,?3)")
         .Bind(1, productId)
         .Bind(2, static_cast<int64_t>(i))
         .Bind(3, kept[i])
@@ -428,7 +407,7 @@ void Store::ReplaceKeywords(const std::string& productId, const std::vector<std:
 
 void Store::SetAsset(const std::string& name, const std::string& bytes) {
   std::lock_guard lock(mutex_);
-  Stmt(db_, "INSERT INTO assets(name, content) VALUES(?1, ?2) ON CONFLICT(name) DO UPDATE SET content=?2")
+  Stmt(*db_, "INSERT INTO assets(name, content) VALUES(?1, ?2) ON CONFLICT(name) DO UPDATE SET content=excluded.content")
       .Bind(1, name)
       .BindBlob(2, bytes)
       .Run();
@@ -436,7 +415,7 @@ void Store::SetAsset(const std::string& name, const std::string& bytes) {
 
 bool Store::StaffRow(const std::string& id, Staff& staff, std::string& hash) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_, "SELECT name, level, pw_hash FROM staff WHERE id=?1");
+  Stmt q(*db_, "SELECT name, level, pw_hash FROM staff WHERE id=?1");
   q.Bind(1, id);
   if (!q.Step()) return false;
   staff = {id, q.Text(0), q.Text(1)};
@@ -473,7 +452,7 @@ std::optional<Staff> Store::CheckStaff(const std::string& id, const std::string&
 
 std::vector<Product> Store::Products() {
   std::lock_guard lock(mutex_);
-  Stmt q(db_, (std::string("SELECT ") + kProductCols + " FROM products p ORDER BY p.fav_key, p.id").c_str());
+  Stmt q(*db_, (std::string("SELECT ") + kProductCols + " FROM products p ORDER BY p.fav_key, p.id"));
   std::vector<Product> out;
   while (q.Step()) out.push_back(ReadProduct(q));
   return out;
@@ -481,9 +460,9 @@ std::vector<Product> Store::Products() {
 
 std::vector<Product> Store::ProductsOf(const std::string& staffId) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_, (std::string("SELECT ") + kProductCols +
+  Stmt q(*db_, (std::string("SELECT ") + kProductCols +
                " FROM products p JOIN assignments a ON a.product_id = p.id WHERE a.staff_id=?1 ORDER BY p.id")
-                  .c_str());
+                  );
   q.Bind(1, staffId);
   std::vector<Product> out;
   while (q.Step()) out.push_back(ReadProduct(q));
@@ -492,7 +471,7 @@ std::vector<Product> Store::ProductsOf(const std::string& staffId) {
 
 std::optional<Product> Store::FindProduct(const std::string& id) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_, (std::string("SELECT ") + kProductCols + " FROM products p WHERE p.id=?1").c_str());
+  Stmt q(*db_, (std::string("SELECT ") + kProductCols + " FROM products p WHERE p.id=?1"));
   q.Bind(1, id);
   if (!q.Step()) return std::nullopt;
   return ReadProduct(q);
@@ -500,7 +479,7 @@ std::optional<Product> Store::FindProduct(const std::string& id) {
 
 std::vector<MetaColumn> Store::MetaColumns() {
   std::lock_guard lock(mutex_);
-  Stmt q(db_,
+  Stmt q(*db_,
          "SELECT group_code, table_code, group_name, column_code, column_name, code_group, multiple, input_type "
          "FROM meta_columns ORDER BY pos");
   std::vector<MetaColumn> out;
@@ -511,7 +490,7 @@ std::vector<MetaColumn> Store::MetaColumns() {
 
 std::vector<CodeRow> Store::Codes() {
   std::lock_guard lock(mutex_);
-  Stmt q(db_, "SELECT code_group, code_name, code_value FROM codes ORDER BY pos");
+  Stmt q(*db_, "SELECT code_group, code_name, code_value FROM codes ORDER BY pos");
   std::vector<CodeRow> out;
   while (q.Step()) out.push_back({q.Text(0), q.Text(1), q.Text(2)});
   return out;
@@ -519,7 +498,7 @@ std::vector<CodeRow> Store::Codes() {
 
 std::vector<std::string> Store::Keywords(const std::string& productId) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_, "SELECT line FROM keywords WHERE product_id=?1 ORDER BY pos");
+  Stmt q(*db_, "SELECT line FROM keywords WHERE product_id=?1 ORDER BY pos");
   q.Bind(1, productId);
   std::vector<std::string> out;
   while (q.Step()) out.push_back(q.Text(0));
@@ -528,7 +507,7 @@ std::vector<std::string> Store::Keywords(const std::string& productId) {
 
 std::optional<std::string> Store::Asset(const std::string& name) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_, "SELECT content FROM assets WHERE name=?1");
+  Stmt q(*db_, "SELECT content FROM assets WHERE name=?1");
   q.Bind(1, name);
   if (!q.Step()) return std::nullopt;
   return q.Blob(0);
@@ -537,17 +516,19 @@ std::optional<std::string> Store::Asset(const std::string& name) {
 std::optional<Run> Store::StartRun(const std::string& productId, const std::string& staffId, Run* busy,
                                    int activeMinutes) {
   std::lock_guard lock(mutex_);
-  Transaction t(db_);
+  Transaction t(*db_);
+  // Starts of one product take turns, whichever server process they reach; the open runs are
+  // locked before their records so that a record arriving meanwhile waits in the same order.
+  Stmt(*db_, std::string("SELECT id FROM products WHERE id=?1") + ForUpdate()).Bind(1, productId).Run();
+  Stmt(*db_, std::string("SELECT id FROM runs WHERE product_id=?1 AND state='open'") + ForUpdate())
+      .Bind(1, productId)
+      .Run();
   {
-    Stmt other(db_, (std::string("SELECT ") + kRunCols +
-                     ", (SELECT name FROM staff s WHERE s.id = runs.staff_id) FROM runs WHERE product_id=?1 AND "
-                     "state='open' AND staff_id<>?2 AND COALESCE(touched_at, started_at) >= "
-                     "datetime('now','localtime',?3) ORDER BY id DESC LIMIT 1")
-                        .c_str());
-    // Built by appending: GCC 12 at -O2 takes "-" + std::string for an overlapping copy (-Wrestrict).
-    std::string window = "-";
-    window += std::to_string(activeMinutes) + " minutes";
-    other.Bind(1, productId).Bind(2, staffId).Bind(3, window);
+    Stmt other(*db_, std::string("SELECT ") + kRunCols +
+                         ", (SELECT name FROM staff s WHERE s.id = runs.staff_id) FROM runs WHERE product_id=?1 AND "
+                         "state='open' AND staff_id<>?2 AND COALESCE(touched_at, started_at) >= ?3 ORDER BY id DESC "
+                         "LIMIT 1");
+    other.Bind(1, productId).Bind(2, staffId).Bind(3, MinutesAgo(activeMinutes));
     if (other.Step()) {
       if (busy) {
         *busy = ReadRun(other);
@@ -556,48 +537,46 @@ std::optional<Run> Store::StartRun(const std::string& productId, const std::stri
       return std::nullopt;
     }
   }
-  Stmt done(db_, "SELECT COUNT(*) FROM runs WHERE product_id=?1 AND state='completed'");
+  Stmt done(*db_, "SELECT COUNT(*) FROM runs WHERE product_id=?1 AND state='completed'");
   done.Bind(1, productId).Step();
   std::string mode = done.Int(0) > 0 ? "UPDATE" : "INSERT";
   // A run that was never completed (the same staff member's, or one left idle) is abandoned and
   // the new run takes over. What it had sent never replaced the completed content; kept, it would
   // stand beside that content as a second copy of the same articles for good.
-  for (const char* table : {"records", "tab_links", "image_links"})
-    Stmt(db_, (std::string("DELETE FROM ") + table +
-               " WHERE run_id IN (SELECT id FROM runs WHERE product_id=?1 AND state='open')")
-                  .c_str())
-        .Bind(1, productId)
-        .Run();
-  Stmt(db_, "UPDATE runs SET state='abandoned' WHERE product_id=?1 AND state='open'").Bind(1, productId).Run();
-  Stmt(db_, (std::string("INSERT INTO runs(product_id, staff_id, mode, state, started_at, touched_at) VALUES(?1, ?2, "
-                         "?3, 'open', ") + kNow + ", " + kNow + ")")
-                .c_str())
+  Stmt(*db_, "DELETE FROM records WHERE run_id IN (SELECT id FROM runs WHERE product_id=?1 AND state='open')")
       .Bind(1, productId)
-      .Bind(2, staffId)
-      .Bind(3, mode)
       .Run();
-  int64_t id = sqlite3_last_insert_rowid(db_);
-  Stmt q(db_, (std::string("SELECT ") + kRunCols + " FROM runs WHERE id=?1").c_str());
-  q.Bind(1, id).Step();
+  Stmt(*db_, "DELETE FROM tab_links WHERE run_id IN (SELECT id FROM runs WHERE product_id=?1 AND state='open')")
+      .Bind(1, productId)
+      .Run();
+  Stmt(*db_, "DELETE FROM image_links WHERE run_id IN (SELECT id FROM runs WHERE product_id=?1 AND state='open')")
+      .Bind(1, productId)
+      .Run();
+  Stmt(*db_, "UPDATE runs SET state='abandoned' WHERE product_id=?1 AND state='open'").Bind(1, productId).Run();
+  Stmt q(*db_, std::string("INSERT INTO runs(product_id, staff_id, mode, state, started_at, touched_at) VALUES(?1, "
+                           "?2, ?3, 'open', ?4, ?4) RETURNING ") +
+                   kRunCols);
+  q.Bind(1, productId).Bind(2, staffId).Bind(3, mode).Bind(4, Now()).Step();
   Run run = ReadRun(q);
+  q.Run();  // the insert ends with its last row
   t.Commit();
   return run;
 }
 
 void Store::TouchRun(int64_t runId) {
   std::lock_guard lock(mutex_);
-  Stmt(db_, (std::string("UPDATE runs SET touched_at=") + kNow +
-             " WHERE id=?1 AND (touched_at IS NULL OR touched_at < datetime('now','localtime','-1 minute'))")
-                .c_str())
+  Stmt(*db_, "UPDATE runs SET touched_at=?2 WHERE id=?1 AND (touched_at IS NULL OR touched_at < ?3)")
       .Bind(1, runId)
+      .Bind(2, Now())
+      .Bind(3, MinutesAgo(1))
       .Run();
 }
 
 std::optional<Run> Store::OpenRunOfProduct(const std::string& productId) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_, (std::string("SELECT ") + kRunCols +
+  Stmt q(*db_, (std::string("SELECT ") + kRunCols +
                " FROM runs WHERE product_id=?1 AND state='open' ORDER BY id DESC LIMIT 1")
-                  .c_str());
+                  );
   q.Bind(1, productId);
   if (!q.Step()) return std::nullopt;
   return ReadRun(q);
@@ -605,9 +584,9 @@ std::optional<Run> Store::OpenRunOfProduct(const std::string& productId) {
 
 std::optional<Run> Store::OpenRunOfStaff(const std::string& staffId) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_,
+  Stmt q(*db_,
          (std::string("SELECT ") + kRunCols + " FROM runs WHERE staff_id=?1 AND state='open' ORDER BY id DESC LIMIT 1")
-             .c_str());
+             );
   q.Bind(1, staffId);
   if (!q.Step()) return std::nullopt;
   return ReadRun(q);
@@ -615,13 +594,15 @@ std::optional<Run> Store::OpenRunOfStaff(const std::string& staffId) {
 
 bool Store::AddRecord(int64_t runId, const RecordIn& r) {
   std::lock_guard lock(mutex_);
-  Transaction t(db_);
+  Transaction t(*db_);
+  // A record sent again to another server process while the first still works on it waits here.
+  Stmt(*db_, std::string("SELECT id FROM runs WHERE id=?1") + ForUpdate()).Bind(1, runId).Run();
   bool header = false;
   // The tab header is the first record of its tab in the run; its numbers, its core record and an
   // empty html field can all be an article's too, so only its place tells it apart. The same
   // request sent again after a broken connection is still the header.
   {
-    Stmt q(db_,
+    Stmt q(*db_,
            "SELECT is_header, content_number, page_number, title, html, coremeta, exmeta, exaddmeta, imgmeta "
            "FROM records WHERE run_id=?1 AND ar_id=?2 ORDER BY is_header DESC LIMIT 1");
     q.Bind(1, runId).Bind(2, r.arId);
@@ -633,14 +614,12 @@ bool Store::AddRecord(int64_t runId, const RecordIn& r) {
                  q.Text(7) == r.exaddmeta && q.Text(8) == r.imgmeta;
   }
   // A request sent again after a broken connection replaces what the first one stored.
-  Stmt(db_, (std::string("INSERT INTO records(run_id, product_id, ar_id, content_number, page_number, is_header, "
-                         "title, html, coremeta, exmeta, exaddmeta, imgmeta, received_at) SELECT ?1, product_id, ?2, "
-                         "?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ") +
-             kNow +
-             " FROM runs WHERE id=?1 ON CONFLICT(run_id, ar_id, content_number, page_number, is_header) DO UPDATE "
-             "SET title=excluded.title, html=excluded.html, coremeta=excluded.coremeta, exmeta=excluded.exmeta, "
-             "exaddmeta=excluded.exaddmeta, imgmeta=excluded.imgmeta, received_at=excluded.received_at")
-                .c_str())
+  Stmt(*db_,
+       "INSERT INTO records(run_id, product_id, ar_id, content_number, page_number, is_header, title, html, "
+       "coremeta, exmeta, exaddmeta, imgmeta, received_at) SELECT ?1, product_id, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+       "?10, ?11, ?12 FROM runs WHERE id=?1 ON CONFLICT(run_id, ar_id, content_number, page_number, is_header) DO "
+       "UPDATE SET title=excluded.title, html=excluded.html, coremeta=excluded.coremeta, exmeta=excluded.exmeta, "
+       "exaddmeta=excluded.exaddmeta, imgmeta=excluded.imgmeta, received_at=excluded.received_at")
       .Bind(1, runId)
       .Bind(2, r.arId)
       .Bind(3, r.contentNumber)
@@ -652,6 +631,7 @@ bool Store::AddRecord(int64_t runId, const RecordIn& r) {
       .Bind(9, r.exmeta)
       .Bind(10, r.exaddmeta)
       .Bind(11, r.imgmeta)
+      .Bind(12, Now())
       .Run();
   t.Commit();
   return header;
@@ -659,9 +639,9 @@ bool Store::AddRecord(int64_t runId, const RecordIn& r) {
 
 void Store::AddTabLinks(int64_t runId, const std::vector<TabLink>& links) {
   std::lock_guard lock(mutex_);
-  Transaction t(db_);
+  Transaction t(*db_);
   for (const auto& l : links) {
-    Stmt(db_,
+    Stmt(*db_,
          "INSERT INTO tab_links VALUES(?1,?2,?3,?4,?5,?6,?7,?8) ON CONFLICT(run_id, tran_ar_id, tran_content, "
          "tran_page) DO UPDATE SET ori_ar_id=excluded.ori_ar_id, ori_content=excluded.ori_content, "
          "ori_page=excluded.ori_page")
@@ -680,7 +660,7 @@ void Store::AddTabLinks(int64_t runId, const std::vector<TabLink>& links) {
 
 void Store::AddImageLink(int64_t runId, const std::string& arId, int64_t page, const std::string& images) {
   std::lock_guard lock(mutex_);
-  Stmt(db_,
+  Stmt(*db_,
        "INSERT INTO image_links SELECT ?1, product_id, ?2, ?3, ?4 FROM runs WHERE id=?1 ON CONFLICT(run_id, ar_id, "
        "page_number) DO UPDATE SET images=excluded.images")
       .Bind(1, runId)
@@ -693,16 +673,16 @@ void Store::AddImageLink(int64_t runId, const std::string& arId, int64_t page, c
 void Store::AddFile(int64_t runId, const std::string& productId, const std::string& folder, const std::string& name,
                     int64_t size, const std::function<void()>& place) {
   std::lock_guard lock(mutex_);
-  Transaction t(db_);
-  Stmt(db_, (std::string("INSERT INTO files VALUES(?1,?2,?3,?4,?5,") + kNow +
-             ") ON CONFLICT(product_id, folder, name) DO UPDATE SET run_id=excluded.run_id, size=excluded.size, "
-             "received_at=excluded.received_at")
-                .c_str())
+  Transaction t(*db_);
+  Stmt(*db_,
+       "INSERT INTO files VALUES(?1,?2,?3,?4,?5,?6) ON CONFLICT(product_id, folder, name) DO UPDATE SET "
+       "run_id=excluded.run_id, size=excluded.size, received_at=excluded.received_at")
       .Bind(1, runId)
       .Bind(2, productId)
       .Bind(3, folder)
       .Bind(4, name)
       .Bind(5, size)
+      .Bind(6, Now())
       .Run();
   if (place) place();
   t.Commit();
@@ -710,52 +690,47 @@ void Store::AddFile(int64_t runId, const std::string& productId, const std::stri
 
 void Store::CompleteRun(int64_t runId, const std::string& note) {
   std::lock_guard lock(mutex_);
-  Transaction t(db_);
+  Transaction t(*db_);
+  Stmt(*db_, std::string("SELECT id FROM runs WHERE id=?1") + ForUpdate()).Bind(1, runId).Run();
   // The tabs sent in this run replace what earlier runs stored for them; other tabs stay.
-  Stmt(db_,
+  Stmt(*db_,
        "DELETE FROM records WHERE product_id=(SELECT product_id FROM runs WHERE id=?1) AND run_id<?1 AND ar_id IN "
        "(SELECT DISTINCT ar_id FROM records WHERE run_id=?1)")
       .Bind(1, runId)
       .Run();
   // A tab sent again without links (none of its articles connected, no scan in a range) loses the
   // earlier run's links with its records.
-  Stmt(db_,
+  Stmt(*db_,
        "DELETE FROM tab_links WHERE product_id=(SELECT product_id FROM runs WHERE id=?1) AND run_id<?1 AND "
        "(tran_ar_id IN (SELECT DISTINCT tran_ar_id FROM tab_links WHERE run_id=?1) OR "
        "tran_ar_id IN (SELECT DISTINCT ar_id FROM records WHERE run_id=?1))")
       .Bind(1, runId)
       .Run();
-  Stmt(db_,
+  Stmt(*db_,
        "DELETE FROM image_links WHERE product_id=(SELECT product_id FROM runs WHERE id=?1) AND run_id<?1 AND "
        "(ar_id IN (SELECT DISTINCT ar_id FROM image_links WHERE run_id=?1) OR "
        "ar_id IN (SELECT DISTINCT ar_id FROM records WHERE run_id=?1))")
       .Bind(1, runId)
       .Run();
-  Stmt(db_, (std::string("UPDATE runs SET state='completed', completed_at=") + kNow + ", note=?2 WHERE id=?1").c_str())
+  Stmt(*db_, "UPDATE runs SET state='completed', completed_at=?3, note=?2 WHERE id=?1")
       .Bind(1, runId)
       .Bind(2, note)
+      .Bind(3, Now())
       .Run();
   t.Commit();
 }
 
-std::optional<RunSummary> Store::LastRun(const std::string& productId) {
-  return Summary("product_id=?1 ORDER BY id DESC LIMIT 1", productId);
-}
-
-std::optional<RunSummary> Store::RunById(int64_t runId) { return Summary("id=?1", std::to_string(runId)); }
-
-std::optional<RunSummary> Store::Summary(const char* where, const std::string& key) {
-  std::lock_guard lock(mutex_);
-  Stmt q(db_, (std::string("SELECT ") + kRunCols + " FROM runs WHERE " + where).c_str());
-  q.Bind(1, key);
+namespace {
+// The run `q` found, with what it holds.
+std::optional<RunSummary> SummaryOf(Database& db, Stmt& q) {
   if (!q.Step()) return std::nullopt;
   RunSummary s;
   s.run = ReadRun(q);
-  Stmt c(db_,
+  Stmt c(db,
          "SELECT (SELECT COUNT(*) FROM records WHERE run_id=?1 AND is_header=1), (SELECT COUNT(*) FROM records WHERE "
          "run_id=?1 AND is_header=0), (SELECT COUNT(*) FROM tab_links WHERE run_id=?1), (SELECT COUNT(*) FROM "
-         "image_links WHERE run_id=?1), (SELECT COUNT(*) FROM files WHERE run_id=?1), (SELECT TOTAL(size) FROM "
-         "files WHERE run_id=?1)");
+         "image_links WHERE run_id=?1), (SELECT COUNT(*) FROM files WHERE run_id=?1), (SELECT COALESCE(SUM(size), 0) "
+         "FROM files WHERE run_id=?1)");
   c.Bind(1, s.run.id).Step();
   s.headers = c.Int(0);
   s.articles = c.Int(1);
@@ -764,6 +739,21 @@ std::optional<RunSummary> Store::Summary(const char* where, const std::string& k
   s.files = c.Int(4);
   s.fileBytes = c.Int(5);
   return s;
+}
+}  // namespace
+
+std::optional<RunSummary> Store::LastRun(const std::string& productId) {
+  std::lock_guard lock(mutex_);
+  Stmt q(*db_, std::string("SELECT ") + kRunCols + " FROM runs WHERE product_id=?1 ORDER BY id DESC LIMIT 1");
+  q.Bind(1, productId);
+  return SummaryOf(*db_, q);
+}
+
+std::optional<RunSummary> Store::RunById(int64_t runId) {
+  std::lock_guard lock(mutex_);
+  Stmt q(*db_, std::string("SELECT ") + kRunCols + " FROM runs WHERE id=?1");
+  q.Bind(1, runId);
+  return SummaryOf(*db_, q);
 }
 
 namespace {
@@ -792,9 +782,9 @@ RecordRow ReadRecord(Stmt& q, bool withHtml) {
 
 std::vector<RecordRow> Store::RunRecords(int64_t runId, int limit) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_, (std::string("SELECT ") + kRecordCols +
+  Stmt q(*db_, (std::string("SELECT ") + kRecordCols +
                " FROM records WHERE run_id=?1 ORDER BY ar_id, is_header DESC, page_number, content_number LIMIT ?2")
-                  .c_str());
+                  );
   q.Bind(1, runId).Bind(2, static_cast<int64_t>(limit));
   std::vector<RecordRow> out;
   while (q.Step()) out.push_back(ReadRecord(q, false));
@@ -803,7 +793,7 @@ std::vector<RecordRow> Store::RunRecords(int64_t runId, int limit) {
 
 std::optional<RecordRow> Store::Record(int64_t id) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_, (std::string("SELECT ") + kRecordCols + " FROM records WHERE id=?1").c_str());
+  Stmt q(*db_, (std::string("SELECT ") + kRecordCols + " FROM records WHERE id=?1"));
   q.Bind(1, id);
   if (!q.Step()) return std::nullopt;
   return ReadRecord(q, true);
@@ -811,7 +801,7 @@ std::optional<RecordRow> Store::Record(int64_t id) {
 
 std::vector<TabLink> Store::RunTabLinks(int64_t runId) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_,
+  Stmt q(*db_,
          "SELECT product_id, tran_ar_id, tran_content, tran_page, ori_ar_id, ori_content, ori_page FROM tab_links "
          "WHERE run_id=?1 ORDER BY tran_ar_id, CAST(tran_page AS INTEGER)");
   q.Bind(1, runId);
@@ -822,7 +812,7 @@ std::vector<TabLink> Store::RunTabLinks(int64_t runId) {
 
 std::vector<std::pair<std::string, std::string>> Store::RunImageLinks(int64_t runId) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_, "SELECT ar_id, page_number, images FROM image_links WHERE run_id=?1 ORDER BY ar_id, page_number");
+  Stmt q(*db_, "SELECT ar_id, page_number, images FROM image_links WHERE run_id=?1 ORDER BY ar_id, page_number");
   q.Bind(1, runId);
   std::vector<std::pair<std::string, std::string>> out;
   while (q.Step()) out.emplace_back(q.Text(0) + "/" + std::to_string(q.Int(1)), q.Text(2));
@@ -831,7 +821,7 @@ std::vector<std::pair<std::string, std::string>> Store::RunImageLinks(int64_t ru
 
 std::vector<FileRow> Store::RunFiles(int64_t runId) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_, "SELECT folder, name, size FROM files WHERE run_id=?1 ORDER BY folder, name");
+  Stmt q(*db_, "SELECT folder, name, size FROM files WHERE run_id=?1 ORDER BY folder, name");
   q.Bind(1, runId);
   std::vector<FileRow> out;
   while (q.Step()) out.push_back({q.Text(0), q.Text(1), q.Int(2)});
@@ -840,14 +830,14 @@ std::vector<FileRow> Store::RunFiles(int64_t runId) {
 
 int64_t Store::CountRecords(const std::string& productId) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_, "SELECT COUNT(*) FROM records WHERE product_id=?1");
+  Stmt q(*db_, "SELECT COUNT(*) FROM records WHERE product_id=?1");
   q.Bind(1, productId).Step();
   return q.Int(0);
 }
 
 int64_t Store::CountPublishedRecords(const std::string& productId) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_,
+  Stmt q(*db_,
          "SELECT COUNT(*) FROM records JOIN runs ON runs.id=records.run_id WHERE records.product_id=?1 AND "
          "runs.state='completed'");
   q.Bind(1, productId).Step();
@@ -856,9 +846,9 @@ int64_t Store::CountPublishedRecords(const std::string& productId) {
 
 std::vector<RecordRow> Store::ProductRecords(const std::string& productId) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_, (std::string("SELECT ") + kRecordCols +
+  Stmt q(*db_, (std::string("SELECT ") + kRecordCols +
                " FROM records WHERE product_id=?1 ORDER BY ar_id, is_header DESC, page_number, content_number, run_id")
-                  .c_str());
+                  );
   q.Bind(1, productId);
   std::vector<RecordRow> out;
   while (q.Step()) out.push_back(ReadRecord(q, true));
@@ -867,7 +857,7 @@ std::vector<RecordRow> Store::ProductRecords(const std::string& productId) {
 
 std::vector<std::pair<int64_t, TabLink>> Store::ProductTabLinks(const std::string& productId) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_,
+  Stmt q(*db_,
          "SELECT run_id, product_id, tran_ar_id, tran_content, tran_page, ori_ar_id, ori_content, ori_page FROM "
          "tab_links WHERE product_id=?1 ORDER BY tran_ar_id, CAST(tran_page AS INTEGER), run_id");
   q.Bind(1, productId);
@@ -879,7 +869,7 @@ std::vector<std::pair<int64_t, TabLink>> Store::ProductTabLinks(const std::strin
 
 std::vector<Store::ImageLinkRow> Store::ProductImageLinks(const std::string& productId) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_,
+  Stmt q(*db_,
          "SELECT run_id, ar_id, page_number, images FROM image_links WHERE product_id=?1 ORDER BY ar_id, "
          "page_number, run_id");
   q.Bind(1, productId);
@@ -890,11 +880,138 @@ std::vector<Store::ImageLinkRow> Store::ProductImageLinks(const std::string& pro
 
 std::vector<std::pair<int64_t, FileRow>> Store::ProductFiles(const std::string& productId) {
   std::lock_guard lock(mutex_);
-  Stmt q(db_, "SELECT run_id, folder, name, size FROM files WHERE product_id=?1 ORDER BY folder, name");
+  Stmt q(*db_, "SELECT run_id, folder, name, size FROM files WHERE product_id=?1 ORDER BY folder, name");
   q.Bind(1, productId);
   std::vector<std::pair<int64_t, FileRow>> out;
   while (q.Step()) out.emplace_back(q.Int(0), FileRow{q.Text(1), q.Text(2), q.Int(3)});
   return out;
+}
+
+void Store::PutSession(const std::string& token, const std::string& staffId, int64_t idleSeconds) {
+  int64_t now = EpochMs() / 1000;
+  std::lock_guard lock(mutex_);
+  Stmt(*db_, "DELETE FROM sessions WHERE last_use < ?1").Bind(1, now - idleSeconds).Run();
+  Stmt(*db_, "INSERT INTO sessions(token, staff_id, last_use) VALUES(?1, ?2, ?3)")
+      .Bind(1, token)
+      .Bind(2, staffId)
+      .Bind(3, now)
+      .Run();
+}
+
+std::optional<std::string> Store::FindSession(const std::string& token, int64_t idleSeconds) {
+  int64_t now = EpochMs() / 1000;
+  std::lock_guard lock(mutex_);
+  Stmt q(*db_, "SELECT staff_id, last_use FROM sessions WHERE token=?1");
+  q.Bind(1, token);
+  if (!q.Step()) return std::nullopt;
+  std::string staffId = q.Text(0);
+  int64_t lastUse = q.Int(1);
+  if (lastUse < now - idleSeconds) {
+    Stmt(*db_, "DELETE FROM sessions WHERE token=?1").Bind(1, token).Run();
+    return std::nullopt;
+  }
+  // A page view writes at most once a minute.
+  if (lastUse < now - 60) Stmt(*db_, "UPDATE sessions SET last_use=?2 WHERE token=?1").Bind(1, token).Bind(2, now).Run();
+  return staffId;
+}
+
+void Store::DropSession(const std::string& token) {
+  std::lock_guard lock(mutex_);
+  Stmt(*db_, "DELETE FROM sessions WHERE token=?1").Bind(1, token).Run();
+}
+
+void Store::AddLoginFailure(const std::vector<std::string>& keys, int64_t windowMs) {
+  int64_t now = EpochMs();
+  std::lock_guard lock(mutex_);
+  Transaction t(*db_);
+  Stmt(*db_, "DELETE FROM login_failures WHERE at_ms < ?1").Bind(1, now - windowMs).Run();
+  for (const auto& key : keys) Stmt(*db_, "INSERT INTO login_failures(who, at_ms) VALUES(?1, ?2)").Bind(1, key).Bind(2, now).Run();
+  t.Commit();
+}
+
+int Store::CountLoginFailures(const std::string& key, int64_t windowMs, int cap) {
+  std::lock_guard lock(mutex_);
+  Stmt q(*db_, "SELECT COUNT(*) FROM (SELECT 1 FROM login_failures WHERE who=?1 AND at_ms >= ?2 LIMIT ?3) AS f");
+  q.Bind(1, key).Bind(2, EpochMs() - windowMs).Bind(3, static_cast<int64_t>(cap)).Step();
+  return static_cast<int>(q.Int(0));
+}
+
+std::vector<std::string> Store::CopyFrom(Store& from) {
+  // Columns in order: t text, n text that may be missing, i number, b bytes. Parents before children.
+  struct Table {
+    const char* name;
+    std::vector<std::pair<const char*, char>> cols;
+  };
+  const std::vector<Table> tables = {
+      {"staff", {{"id", 't'}, {"name", 't'}, {"level", 't'}, {"pw_hash", 't'}}},
+      {"products",
+       {{"id", 't'}, {"code", 't'}, {"name", 't'}, {"service_id", 't'}, {"src_image", 't'}, {"ins_image", 't'},
+        {"tabs", 't'}, {"tab_links", 't'}, {"tab_ids", 't'}, {"fav_key", 'i'}}},
+      {"assignments", {{"staff_id", 't'}, {"product_id", 't'}}},
+      {"meta_columns",
+       {{"pos", 'i'}, {"group_code", 't'}, {"table_code", 't'}, {"group_name", 't'}, {"column_code", 't'},
+        {"column_name", 't'}, {"code_group", 't'}, {"multiple", 't'}, {"input_type", 't'}}},
+      {"codes", {{"pos", 'i'}, {"code_group", 't'}, {"code_name", 't'}, {"code_value", 't'}}},
+      {"keywords", {{"product_id", 't'}, {"pos", 'i'}, {"line", 't'}}},
+      {"assets", {{"name", 't'}, {"content", 'b'}}},
+      {"runs",
+       {{"id", 'i'}, {"product_id", 't'}, {"staff_id", 't'}, {"mode", 't'}, {"state", 't'}, {"started_at", 't'},
+        {"completed_at", 'n'}, {"note", 'n'}, {"touched_at", 'n'}}},
+      {"records",
+       {{"id", 'i'}, {"run_id", 'i'}, {"product_id", 't'}, {"ar_id", 't'}, {"content_number", 'i'},
+        {"page_number", 'i'}, {"is_header", 'i'}, {"title", 't'}, {"html", 't'}, {"coremeta", 't'}, {"exmeta", 't'},
+        {"exaddmeta", 't'}, {"imgmeta", 't'}, {"received_at", 't'}}},
+      {"tab_links",
+       {{"run_id", 'i'}, {"product_id", 't'}, {"tran_ar_id", 't'}, {"tran_content", 't'}, {"tran_page", 't'},
+        {"ori_ar_id", 't'}, {"ori_content", 't'}, {"ori_page", 't'}}},
+      {"image_links", {{"run_id", 'i'}, {"product_id", 't'}, {"ar_id", 't'}, {"page_number", 'i'}, {"images", 't'}}},
+      {"files",
+       {{"run_id", 'i'}, {"product_id", 't'}, {"folder", 't'}, {"name", 't'}, {"size", 'i'}, {"received_at", 't'}}},
+  };
+  auto count = [](Database& db, const std::string& table) {
+    Stmt q(db, "SELECT COUNT(*) FROM " + table);
+    q.Step();
+    return q.Int(0);
+  };
+  std::scoped_lock lock(mutex_, from.mutex_);
+  Transaction t(*db_);
+  for (const auto& table : tables)
+    if (count(*db_, table.name) > 0) throw StoreError(std::string("the target already holds ") + table.name);
+  std::vector<std::string> lines;
+  for (const auto& table : tables) {
+    std::string cols, values;
+    for (size_t i = 0; i < table.cols.size(); ++i) {
+      std::string at = "?" + std::to_string(i + 1);
+      cols += std::string(i ? ", " : "") + table.cols[i].first;
+      values += std::string(i ? ", " : "") + (table.cols[i].second == 'n' ? "NULLIF(" + at + ", '')" : at);
+    }
+    Stmt read(*from.db_, "SELECT " + cols + " FROM " + table.name);
+    const std::string insert = std::string("INSERT INTO ") + table.name + "(" + cols + ") VALUES(" + values + ")";
+    while (read.Step()) {
+      Stmt write(*db_, insert);
+      for (size_t i = 0; i < table.cols.size(); ++i) {
+        int col = static_cast<int>(i);
+        char kind = table.cols[i].second;
+        if (kind == 'i') write.Bind(col + 1, read.Int(col));
+        else if (kind == 'b') write.BindBlob(col + 1, read.Blob(col));
+        else write.Bind(col + 1, read.Text(col));
+      }
+      write.Run();
+    }
+    int64_t source = count(*from.db_, table.name), target = count(*db_, table.name);
+    if (source != target)
+      throw StoreError(std::string(table.name) + ": " + std::to_string(target) + " rows copied of " +
+                       std::to_string(source));
+    lines.push_back(std::string(table.name) + " " + std::to_string(target));
+  }
+  // The keys the database counts up go on after the copied ones.
+  if (db_->IsPostgres())
+    for (const char* table : {"runs", "records"})
+      Stmt(*db_, std::string("SELECT setval(pg_get_serial_sequence('") + table + "', 'id'), COALESCE((SELECT MAX(id) FROM " +
+                     table + "), 0) + 1, false)")
+          .Run();
+  t.Commit();
+  return lines;
 }
 
 }  // namespace qs

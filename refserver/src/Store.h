@@ -1,21 +1,18 @@
 #pragma once
-// Everything the server keeps: staff, products, reference tables and upload runs, in one SQLite file.
+// Everything the server keeps: staff, products, reference tables, upload runs, and what several
+// server processes on one database must agree on (page sessions, failed logins).
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-struct sqlite3;
+#include "Database.h"
 
 namespace qs {
-
-struct StoreError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
 
 struct Staff {
   std::string id, name, level;
@@ -75,7 +72,8 @@ struct FileRow {
 
 class Store {
  public:
-  explicit Store(const std::string& path);
+  // A SQLite file path or a "postgresql://" URL; the schema is made or upgraded here.
+  explicit Store(const std::string& location);
   ~Store();
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;
@@ -147,10 +145,22 @@ class Store {
   std::vector<ImageLinkRow> ProductImageLinks(const std::string& productId);
   std::vector<std::pair<int64_t, FileRow>> ProductFiles(const std::string& productId);  // run, file
 
+  // Page sessions: the staff ID of a token used within `idleSeconds` (its use is refreshed).
+  void PutSession(const std::string& token, const std::string& staffId, int64_t idleSeconds);
+  std::optional<std::string> FindSession(const std::string& token, int64_t idleSeconds);
+  void DropSession(const std::string& token);
+  // Failed logins by key (an address, a staff ID): one more now, and how many within the window
+  // (counted up to `cap`).
+  void AddLoginFailure(const std::vector<std::string>& keys, int64_t windowMs);
+  int CountLoginFailures(const std::string& key, int64_t windowMs, int cap);
+
+  // Copies a whole store into this empty one; returns "TABLE rows" lines once every count matches.
+  std::vector<std::string> CopyFrom(Store& from);
+
  private:
-  void Exec(const char* sql);
-  std::optional<RunSummary> Summary(const char* where, const std::string& key);
-  sqlite3* db_ = nullptr;
+  // Locks the rows a SELECT finds to the end of the transaction, where the database has row locks.
+  const char* ForUpdate() const { return db_->IsPostgres() ? " FOR UPDATE" : ""; }
+  std::unique_ptr<Database> db_;
   std::mutex mutex_;
   bool StaffRow(const std::string& id, Staff& staff, std::string& hash);
   std::mutex cacheMutex_;

@@ -24,12 +24,15 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* kUsage =
-    "usage: quilo-server --data DIR [--port N] [--bind ADDR] [--seed DIR] [--max-file-mb N]\n"
+    "usage: quilo-server --data DIR [--db URL] [--port N] [--bind ADDR] [--seed DIR] [--max-file-mb N]\n"
     "                    [--max-per-address N]\n"
-    "       quilo-server admin --data DIR COMMAND ...\n"
+    "       quilo-server admin --data DIR [--db URL] COMMAND ...\n"
+    "       quilo-server admin migrate --from DIR --to URL\n"
     "\n"
     "Serves on 127.0.0.1:8079 by default; --port 0 picks a free port. --seed loads a seed folder\n"
     "into an empty database. --max-file-mb sets the largest uploaded file (64 MB).\n"
+    "The database is DIR/quilo.db (SQLite) unless --db or QUILO_DB names a PostgreSQL database\n"
+    "(postgresql://USER@HOST/NAME); then several servers may share it and the folder DIR.\n"
     "--max-per-address sets the connections one client address may hold open (256).\n"
     "The pages at / need a staff login; the data folder is readable by its owner only.\n"
     "\n"
@@ -52,7 +55,9 @@ const char* kUsage =
     "                                 length:SHA-256 of html, coremeta, exmeta, exaddmeta, imgmeta;\n"
     "                                 tablink TRAN_AR CONTENT PAGE ORI_AR CONTENT PAGE RUN;\n"
     "                                 imagelink ARID PAGE RUN IMAGES; file FOLDER NAME SIZE RUN\n"
-    "                                 disk=SIZE|missing; then the counts\n";
+    "                                 disk=SIZE|missing; then the counts\n"
+    "  migrate --from DIR --to URL    copy the SQLite store of DIR into an empty PostgreSQL database\n"
+    "                                 and check the rows of every table\n";
 
 std::atomic<qs::QuiloServer*> g_server{nullptr};
 
@@ -68,12 +73,13 @@ int Usage(const std::string& msg) {
 }
 
 // The database holds password hashes and everything uploaded: the owner's only.
-std::unique_ptr<qs::Store> OpenStore(const std::string& dataDir) {
+std::unique_ptr<qs::Store> OpenStore(const std::string& dataDir, const std::string& db) {
   fs::path dir(dataDir);
   if (!fs::exists(dir)) {
     fs::create_directories(dir);
     fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace);
   }
+  if (!db.empty()) return std::make_unique<qs::Store>(db);
   auto store = std::make_unique<qs::Store>((dir / "quilo.db").string());
   for (const char* name : {"quilo.db", "quilo.db-wal", "quilo.db-shm"}) {
     std::error_code ec;
@@ -93,9 +99,33 @@ bool DropToOwnerOf(const std::string& dataDir) {
   return true;
 }
 
-int Admin(const std::string& dataDir, const std::vector<std::string>& a) {
+// Copies DIR/quilo.db into an empty PostgreSQL database; the files stay in DIR for both.
+int Migrate(const std::vector<std::string>& a) {
+  std::string from, to;
+  for (size_t i = 1; i + 1 < a.size(); i += 2) {
+    if (a[i] == "--from") from = a[i + 1];
+    else if (a[i] == "--to") to = a[i + 1];
+    else return Usage("unknown migrate option " + a[i]);
+  }
+  if (a.size() % 2 == 0 || from.empty() || to.empty()) return Usage("migrate needs --from DIR --to URL");
+  if (!qs::IsDatabaseUrl(to)) return Usage("--to must be a postgresql:// URL");
+  fs::path file = fs::path(from) / "quilo.db";
+  if (!fs::is_regular_file(file)) {
+    fprintf(stderr, "quilo-server: no database %s\n", file.c_str());
+    return 1;
+  }
+  qs::Store source(file.string());
+  qs::Store target(to);
+  for (const auto& line : target.CopyFrom(source)) printf("%s\n", line.c_str());
+  fprintf(stderr, "quilo-server: every table holds as many rows as in %s\n", file.c_str());
+  return 0;
+}
+
+int Admin(const std::string& dataDir, const std::string& db, const std::vector<std::string>& a) {
   if (a.empty()) return Usage("no administration command");
-  auto store = OpenStore(dataDir);
+  if (a[0] == "migrate") return Migrate(a);
+  if (dataDir.empty()) return Usage("--data DIR is required");
+  auto store = OpenStore(dataDir, db);
   const std::string& cmd = a[0];
   auto need = [&](size_t lo, size_t hi) {
     if (a.size() - 1 < lo || a.size() - 1 > hi) throw std::invalid_argument("wrong number of arguments for " + cmd);
@@ -161,6 +191,7 @@ int main(int argc, char** argv) {
   bool admin = !args.empty() && args[0] == "admin";
   if (admin) args.erase(args.begin());
   std::string dataDir, seed, bind = "127.0.0.1";
+  std::string db = getenv("QUILO_DB") ? getenv("QUILO_DB") : "";
   int port = 8079;
   long maxFileMb = 64, maxPerAddress = 256;
   std::vector<std::string> rest;
@@ -179,6 +210,8 @@ int main(int argc, char** argv) {
         return 0;
       } else if (s == "--data") {
         dataDir = value();
+      } else if (s == "--db") {
+        db = value();
       } else if (!admin && s == "--port") {
         std::string v = value();
         char* end = nullptr;
@@ -199,7 +232,7 @@ int main(int argc, char** argv) {
         if (v.empty() || *end || maxPerAddress < 1 || maxPerAddress > 1000000) return Usage("bad --max-per-address " + v);
       } else if (!admin && s == "--seed") {
         seed = value();
-      } else if (!s.empty() && s[0] == '-' && rest.empty()) {
+      } else if (!s.empty() && s[0] == '-' && (rest.empty() || rest[0] != "migrate")) {
         return Usage("unknown option " + s);
       } else {
         rest.push_back(s);
@@ -208,7 +241,8 @@ int main(int argc, char** argv) {
       return Usage(e.what());
     }
   }
-  if (dataDir.empty()) return Usage("--data DIR is required");
+  if (!db.empty() && !qs::IsDatabaseUrl(db)) return Usage("--db must be a postgresql:// URL");
+  if (dataDir.empty() && !(admin && !rest.empty() && rest[0] == "migrate")) return Usage("--data DIR is required");
   // Whatever the server or its database library creates is the owner's only.
   umask(077);
 
@@ -216,12 +250,12 @@ int main(int argc, char** argv) {
     if (admin) {
       // Root administering a server that runs as its own user works as that user, so the
       // database files it creates stay the server's.
-      if (!DropToOwnerOf(dataDir)) return 1;
-      return Admin(dataDir, rest);
+      if (!dataDir.empty() && !DropToOwnerOf(dataDir)) return 1;
+      return Admin(dataDir, db, rest);
     }
     if (!rest.empty()) return Usage("unexpected argument " + rest[0]);
 
-    auto store = OpenStore(dataDir);
+    auto store = OpenStore(dataDir, db);
     if (!seed.empty()) {
       if (store->IsEmpty()) {
         for (const auto& line : qs::LoadSeed(*store, seed)) printf("seed: %s\n", line.c_str());
@@ -231,6 +265,7 @@ int main(int argc, char** argv) {
     }
     qs::ServerOptions opt;
     opt.dataDir = dataDir;
+    opt.sharedData = !db.empty();
     opt.maxFileBytes = static_cast<size_t>(maxFileMb) << 20;
     opt.limits.maxPerAddress = static_cast<size_t>(maxPerAddress);
     // Every waiting connection holds a descriptor: take all the system allows.

@@ -6,7 +6,6 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -23,8 +22,10 @@
 #include <thread>
 
 #include "Codec.h"
+#include "Readback.h"
 #include "Seed.h"
 #include "Store.h"
+#include "TestDb.h"
 
 namespace fs = std::filesystem;
 using namespace qs;
@@ -201,7 +202,8 @@ class HardeningTest : public ::testing::Test {
     // the server's queue on a slow machine too.
     ::setenv("QUILO_SERVER_PBKDF2_ITERATIONS", "10000", 1);
     {
-      Store store((dir_ / "quilo.db").string());
+      db_ = TestDatabase(dir_);
+      Store store(db_);
       LoadSeed(store, std::string(QUILO_SOURCE_DIR) + "/examples/demo/server");
       store.SetStaff("kim", "김 작업자", "2", "kimpw");
       store.Assign("kim", "9001");
@@ -214,8 +216,12 @@ class HardeningTest : public ::testing::Test {
     server_.reset();
     fs::remove_all(dir_);
   }
+  std::vector<std::string> Args(std::vector<std::string> extra) const {
+    if (TestOnPostgres()) extra.insert(extra.end(), {"--db", db_});
+    return extra;
+  }
   void Serve(const std::vector<std::string>& extra = {}, const std::function<void()>& inChild = {}) {
-    server_ = std::make_unique<ChildServer>(dir_, extra, inChild);
+    server_ = std::make_unique<ChildServer>(dir_, Args(extra), inChild);
     ASSERT_GT(server_->port(), 0) << "the server did not start";
   }
   int port() const { return server_->port(); }
@@ -231,8 +237,16 @@ class HardeningTest : public ::testing::Test {
     EXPECT_EQ(r->status, 200) << path << " " << r->body;
     return r->body;
   }
-  std::string StartAs(const std::string& id, const std::string& pw) {
-    return Post("/ASP/vx__InsertProductStart.asp", "id=" + id + "&pw=" + pw + "&p_id=9001&p_dcode=DEMO01");
+  std::string StartAs(const std::string& id, const std::string& pw, int at = 0) {
+    return PostTo(at ? at : port(), "/ASP/vx__InsertProductStart.asp",
+                  "id=" + id + "&pw=" + pw + "&p_id=9001&p_dcode=DEMO01");
+  }
+  std::string PostTo(int at, const std::string& path, const std::string& body) {
+    httplib::Client c("127.0.0.1", at);
+    c.set_read_timeout(60, 0);
+    auto r = c.Post(path.c_str(), body, kForm);
+    EXPECT_TRUE(r) << path;
+    return r ? r->body : "";
   }
   httplib::Result File(const std::string& folder, const std::string& name, const std::string& content,
                        const std::string& pw = "demo") {
@@ -244,9 +258,9 @@ class HardeningTest : public ::testing::Test {
     return Client()->Post("/ASP/vx__use_fileup.asp", items);
   }
   // What the server's database holds now, read beside the running server.
-  int64_t Records() { return Store((dir_ / "quilo.db").string()).CountRecords("9001"); }
+  int64_t Records() { return Store(db_).CountRecords("9001"); }
   std::vector<FileRow> Files() {
-    Store store((dir_ / "quilo.db").string());
+    Store store(db_);
     auto last = store.LastRun("9001");
     return last ? store.RunFiles(last->run.id) : std::vector<FileRow>{};
   }
@@ -258,17 +272,8 @@ class HardeningTest : public ::testing::Test {
     std::sort(out.begin(), out.end());
     return out;
   }
-  void Sql(const std::string& sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((dir_ / "quilo.db").string().c_str(), &db), SQLITE_OK);
-    sqlite3_busy_timeout(db, 10000);
-    char* err = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
-    sqlite3_free(err);
-    sqlite3_close(db);
-  }
-
   fs::path dir_;
+  std::string db_;  // the test's database: a SQLite file in dir_ or a PostgreSQL schema
   std::unique_ptr<ChildServer> server_;
 };
 
@@ -313,7 +318,7 @@ TEST_F(HardeningTest, BodiesThatEndEarlyAreRefusedAndTheResendIsStoredWhole) {
   }
   // The same record sent whole, as the program resends it, is stored as it was sent.
   EXPECT_EQ(Post("/ASP/vx__InsertProduct.asp", body), "OK\r\n");
-  Store store((dir_ / "quilo.db").string());
+  Store store(db_);
   auto rows = store.RunRecords(store.LastRun("9001")->run.id, 10);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].title, "ARTICLE 1");
@@ -355,9 +360,15 @@ TEST_F(HardeningTest, UploadPiecesLiveOutsideTheServedTreeAndOnlyTheyAreClearedA
   fs::create_directories(dir_ / "tmp");
   fs::create_directories(dir_ / "files/9001/img");
   std::ofstream(dir_ / "tmp/upload-0123456789abcdef") << "left by a crash";
+  std::ofstream(dir_ / "tmp/upload-fedcba9876543210") << "left by a crash two days ago";
+  fs::last_write_time(dir_ / "tmp/upload-fedcba9876543210", fs::file_time_type::clock::now() - std::chrono::hours(48));
   std::ofstream(dir_ / "files/9001/img/.upload-0123456789abcdef") << "left by an older version";
   Serve();
-  EXPECT_TRUE(Tree(dir_ / "tmp").empty());
+  // Beside other server processes on one database a fresh piece may be another's upload in progress.
+  if (TestOnPostgres())
+    EXPECT_EQ(Tree(dir_ / "tmp"), std::vector<std::string>{"upload-0123456789abcdef"});
+  else
+    EXPECT_TRUE(Tree(dir_ / "tmp").empty());
   // Temporaries live in DIR/tmp alone: a stored file whose name looks like one is the operator's.
   EXPECT_EQ(Tree(dir_ / "files").size(), 1u);
   EXPECT_TRUE(fs::exists(dir_ / "files/9001/img/.upload-0123456789abcdef"));
@@ -376,7 +387,7 @@ TEST_F(HardeningTest, PagesNeedAStaffLoginAndTheDataIsTheOwnersOnly) {
             "OK\r\n");
   int64_t record = 0, run = 0;
   {
-    Store store((dir_ / "quilo.db").string());
+    Store store(db_);
     run = store.LastRun("9001")->run.id;
     record = store.RunRecords(run, 1)[0].id;
   }
@@ -423,7 +434,9 @@ TEST_F(HardeningTest, PagesNeedAStaffLoginAndTheDataIsTheOwnersOnly) {
     EXPECT_EQ(anon->Get(open)->status, 200) << open;
 
   auto mode = [](const fs::path& p) { return fs::status(p).permissions() & fs::perms::all; };
-  EXPECT_EQ(mode(dir_ / "quilo.db"), fs::perms::owner_read | fs::perms::owner_write);
+  if (!TestOnPostgres()) {
+    EXPECT_EQ(mode(dir_ / "quilo.db"), fs::perms::owner_read | fs::perms::owner_write);
+  }
   EXPECT_EQ(mode(dir_ / "files"), fs::perms::owner_all);
   EXPECT_EQ(mode(dir_ / "tmp"), fs::perms::owner_all);
   EXPECT_EQ(mode(dir_ / "files/9001/img/a.jpg") & (fs::perms::group_all | fs::perms::others_all), fs::perms::none);
@@ -520,8 +533,8 @@ TEST_F(HardeningTest, AnActiveRunOfAnotherStaffMemberBlocksAStart) {
   EXPECT_EQ(Records(), 0);
 
   // Half an hour without a request: the run is left behind and the other staff member takes over.
-  Sql("UPDATE runs SET touched_at = datetime('now','localtime','-31 minutes'), started_at = "
-      "datetime('now','localtime','-40 minutes') WHERE state = 'open'");
+  TestSql(db_, "UPDATE runs SET touched_at = '2000-01-01 00:00:00', started_at = '2000-01-01 00:00:00' WHERE "
+               "state = 'open'");
   EXPECT_EQ(StartAs("kim", "kimpw"), "INSERT\r\n");
   std::string late = Post("/ASP/vx__InsertProduct.asp", kLogin + "&ar_id=101&content_number=1&page_number=1&content_detail=x");
   EXPECT_EQ(late.rfind("ERROR: ", 0), 0u) << late;
@@ -735,7 +748,7 @@ TEST_F(HardeningTest, ImageLinksGoToTheProductTheyNameAndItsTabs) {
   // Without p_id, as the program sends it, the latest run is meant, and only its product's tabs.
   EXPECT_EQ(image("arid=101").rfind("ERROR: ", 0), 0u);
   EXPECT_EQ(image("arid=201"), "OK\r\n");
-  Store store((dir_ / "quilo.db").string());
+  Store store(db_);
   using Links = std::vector<std::pair<std::string, std::string>>;
   EXPECT_EQ(store.RunImageLinks(store.LastRun("9001")->run.id), (Links{{"101/1", "images/1.jpg"}}));
   EXPECT_EQ(store.RunImageLinks(store.LastRun("9002")->run.id), (Links{{"201/1", "images/1.jpg"}}));
@@ -743,6 +756,7 @@ TEST_F(HardeningTest, ImageLinksGoToTheProductTheyNameAndItsTabs) {
 
 TEST_F(HardeningTest, AFullDiskAnswersAnErrorTheProgramStopsOn) {
   // Files may not grow past 1 MB: the database cannot take the record.
+  if (TestOnPostgres()) GTEST_SKIP() << "the database server's files are not the server's";
   Serve({}, [] {
     rlimit r{1u << 20, 1u << 20};
     ::setrlimit(RLIMIT_FSIZE, &r);
@@ -769,6 +783,102 @@ TEST_F(HardeningTest, AStopEndsTheServerAtOnceWhileALoginIsHeld) {
   auto t0 = Clock::now();
   EXPECT_EQ(server_->Stop(), 0);
   EXPECT_LT(SecondsSince(t0), 1.0);
+}
+
+// Two server processes on one PostgreSQL database behave as one: whichever a request reaches.
+TEST_F(HardeningTest, TwoServersOnOneDatabaseAgreeOnRunsRecordsSessionsAndFailures) {
+  if (!TestOnPostgres()) GTEST_SKIP() << "one SQLite file belongs to one server process";
+  Serve();
+  ChildServer other(dir_, Args({}), {});
+  ASSERT_GT(other.port(), 0);
+  const int a = port(), b = other.port();
+
+  // Two staff members starting the product at once on the two processes: one run, one refusal.
+  auto demo = std::async(std::launch::async, [&] { return StartAs("demo", "demo", a); });
+  auto kim = std::async(std::launch::async, [&] { return StartAs("kim", "kimpw", b); });
+  std::string first = demo.get(), second = kim.get();
+  EXPECT_EQ((first == "INSERT\r\n") + (second == "INSERT\r\n"), 1) << first << " / " << second;
+  std::string owner = first == "INSERT\r\n" ? "demo" : "kim";
+  std::string refused = owner == "demo" ? StartAs("kim", "kimpw", b) : StartAs("demo", "demo", a);
+  EXPECT_NE(refused.find(owner == "demo" ? "데모 작업자" : "김 작업자"), std::string::npos) << refused;
+  if (owner != "demo") {
+    // The rest of the run is demo's: kim's run is left behind as the idle run of a test would be.
+    TestSql(db_, "UPDATE runs SET touched_at = '2000-01-01 00:00:00' WHERE state = 'open'");
+    ASSERT_EQ(StartAs("demo", "demo", a), "INSERT\r\n");
+  }
+
+  // A record and its resend reaching the other process: one copy, the header still the header.
+  const std::string header = kLogin + "&ar_id=101&content_number=1&page_number=1&content_detail=H&coremeta=" +
+                             "has_child=1|parent_number=0";
+  const std::string article = kLogin + "&ar_id=101&content_number=2&page_number=1&content_detail=A";
+  for (int at : {a, b}) EXPECT_EQ(PostTo(at, "/ASP/vx__InsertProduct.asp", header), "OK\r\n");
+  for (int at : {b, a}) EXPECT_EQ(PostTo(at, "/ASP/vx__InsertProduct.asp", article), "OK\r\n");
+  EXPECT_EQ(PostTo(b, "/ASP/vx__InsertProductComplete.asp", kLogin), "OK\r\n");
+  EXPECT_EQ(PostTo(a, "/ASP/vx__InsertProductComplete.asp", kLogin), "OK\r\n");
+  auto summary = Store(db_).LastRun("9001");
+  ASSERT_TRUE(summary);
+  EXPECT_EQ(summary->headers, 1);
+  EXPECT_EQ(summary->articles, 1);
+  EXPECT_EQ(summary->run.state, "completed");
+
+  // A page session made on one process is known to the other, and a logout there ends it.
+  httplib::Client pa("127.0.0.1", a), pb("127.0.0.1", b);
+  auto login = pa.Post("/login", "id=demo&pw=demo", kForm);
+  ASSERT_TRUE(login);
+  ASSERT_EQ(login->status, 303);
+  std::string cookie = login->get_header_value("Set-Cookie");
+  cookie = cookie.substr(0, cookie.find(';'));
+  EXPECT_EQ(pb.Get("/", {{"Cookie", cookie}})->status, 200);
+  EXPECT_EQ(pb.Post("/logout", httplib::Headers{{"Cookie", cookie}}, "", kForm)->status, 303);
+  EXPECT_EQ(pa.Get("/", {{"Cookie", cookie}})->status, 401);
+
+  // Failed logins count together: five on one process, and the sixth on the other waits.
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(PostTo(i % 2 ? b : a, "/ASP/vx__use_staff.asp", "id=kim&pw=wrong"), "오류");
+  auto t0 = Clock::now();
+  EXPECT_EQ(PostTo(b, "/ASP/vx__use_staff.asp", "id=kim&pw=wrong"), "오류");
+  EXPECT_GE(SecondsSince(t0), 1.0);
+  EXPECT_EQ(other.Stop(), 0);
+}
+
+// A SQLite store copied into PostgreSQL holds the same product, row for row, and only once.
+TEST_F(HardeningTest, MigrateCopiesASqliteStoreIntoAnEmptyPostgresDatabase) {
+  if (!TestOnPostgres()) GTEST_SKIP() << "needs the PostgreSQL cluster";
+  const fs::path old = dir_ / "old";
+  fs::create_directories(old);
+  {
+    Store store((old / "quilo.db").string());
+    LoadSeed(store, std::string(QUILO_SOURCE_DIR) + "/examples/demo/server");
+    store.SetAsset("Tupdate.exe", std::string("MZ\0\xff bytes", 10));
+    auto run = store.StartRun("9001", "demo");
+    ASSERT_TRUE(run);
+    store.AddRecord(run->id, {"101", 1, 1, "데모 도서 본문", "", "has_child=1|parent_number=0", "", "", ""});
+    store.AddRecord(run->id, {"101", 2, 1, "제1장", "<p>본문</p>", "", "", "", ""});
+    store.AddImageLink(run->id, "101", 1, "images/0001.jpg");
+    store.CompleteRun(run->id, "");
+    ASSERT_TRUE(store.StartRun("9001", "demo"));  // an open run: no completion, no note
+  }
+  // The target of the migration is a schema of its own; db_ already holds the seed.
+  const std::string target = TestDatabase(dir_ / "target");
+  auto migrate = [&] {
+    std::string cmd = std::string(QUILO_SERVER_BIN) + " admin migrate --from '" + old.string() + "' --to '" + target +
+                      "' >" + (dir_ / "out.txt").string() + " 2>&1";
+    return std::system(cmd.c_str());
+  };
+  ASSERT_EQ(migrate(), 0);
+  std::ifstream out(dir_ / "out.txt");
+  std::string text((std::istreambuf_iterator<char>(out)), {});
+  EXPECT_NE(text.find("records 2\n"), std::string::npos) << text;
+  Store from((old / "quilo.db").string()), to(target);
+  EXPECT_EQ(ProductShowLines(to, "9001", dir_.string()), ProductShowLines(from, "9001", dir_.string()));
+  EXPECT_EQ(to.Asset("Tupdate.exe"), from.Asset("Tupdate.exe"));
+  EXPECT_TRUE(to.OpenRunOfProduct("9001")->completedAt.empty());
+  // A second copy into the now full database is refused whole.
+  EXPECT_NE(migrate(), 0);
+  EXPECT_EQ(to.CountRecords("9001"), 2);
+  // New runs go on after the copied ones.
+  auto next = to.StartRun("9001", "demo");
+  ASSERT_TRUE(next);
+  EXPECT_GT(next->id, from.LastRun("9001")->run.id);
 }
 
 }  // namespace

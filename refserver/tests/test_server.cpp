@@ -12,6 +12,7 @@
 #include "Seed.h"
 #include "Server.h"
 #include "Store.h"
+#include "TestDb.h"
 
 namespace fs = std::filesystem;
 using namespace qs;
@@ -36,7 +37,8 @@ class ServerTest : public ::testing::Test {
                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    store_ = std::make_unique<Store>((dir_ / "quilo.db").string());
+    store_db_ = TestDatabase(dir_);
+    store_ = std::make_unique<Store>(store_db_);
     LoadSeed(*store_, std::string(QUILO_SOURCE_DIR) + "/examples/demo/server");
     ServerOptions opt;
     opt.dataDir = dir_.string();
@@ -126,6 +128,7 @@ class ServerTest : public ::testing::Test {
   }
 
   fs::path dir_;
+  std::string store_db_;
   std::unique_ptr<Store> store_;
   std::unique_ptr<QuiloServer> server_;
   std::thread thread_;
@@ -568,6 +571,7 @@ TEST_F(ServerTest, AStoppedRunIsShownApartFromThePublishedContent) {
 
 // A file that replaces a stored one: when its row cannot be committed, the stored file stays.
 TEST_F(ServerTest, AFailedCommitKeepsTheFileItWouldHaveReplaced) {
+  if (TestOnPostgres()) GTEST_SKIP() << "the failing commit is arranged with SQLite triggers";
   Start();
   ASSERT_EQ(File("img/", "a.jpg", "old bytes")->body, "OK");
   auto sql = [&](const char* text) {
@@ -617,14 +621,13 @@ TEST_F(ServerTest, SourceImageRecordsNeedATabOfTheRunsProduct) {
 TEST_F(ServerTest, AFullDiskIsARefusalNotAnUnreachableServer) {
   Start();
   EXPECT_EQ(Header("101"), "OK\r\n");
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open((dir_ / "quilo.db").c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db,
-                         "CREATE TRIGGER full BEFORE INSERT ON records BEGIN SELECT RAISE(ABORT, 'database or disk "
-                         "is full'); END;",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  sqlite3_close(db);
+  if (TestOnPostgres())
+    TestSql(store_db_, "CREATE FUNCTION disk_full() RETURNS trigger AS $$ BEGIN RAISE EXCEPTION 'no space' USING ERRCODE = "
+                       "'53100'; END $$ LANGUAGE plpgsql; CREATE TRIGGER disk_full BEFORE INSERT ON records FOR EACH ROW "
+                       "EXECUTE FUNCTION disk_full()");
+  else
+    TestSql(store_db_, "CREATE TRIGGER full BEFORE INSERT ON records BEGIN SELECT RAISE(ABORT, 'database or disk is "
+                       "full'); END;");
   auto r = Upload("/ASP/vx__InsertProduct.asp", {{"p_id", "9001"}, {"p_dcode", "DEMO01"}, {"ar_id", "101"},
                                                  {"content_number", "2"}, {"page_number", "1"}, {"content_detail", "x"}},
                   {"content_number", "page_number"});

@@ -21,7 +21,7 @@ field() { dpkg-deb -f "$DEB" "$1"; }
 [ "$(field Version)" = "$VERSION" ] || fail "Version $(field Version)"
 [ "$(field Architecture)" = amd64 ] || fail "Architecture"
 # Dependencies come from the binaries, not from a hand-written list.
-for dep in adduser libqt6core6 libqt6webenginewidgets6 libsqlite3-0 libjpeg62-turbo libicu; do
+for dep in adduser libqt6core6 libqt6webenginewidgets6 libsqlite3-0 libpq5 libjpeg62-turbo libicu; do
   field Depends | grep -q "$dep" || fail "Depends lacks $dep: $(field Depends)"
 done
 
