@@ -48,6 +48,8 @@ void LoginThrottle::Leave() {
 }
 
 std::optional<Clock::time_point> LoginThrottle::CheckTurn(const std::string& address) {
+  const bool clean = store_.CountLoginFailures(
+                         "a:" + address, std::chrono::duration_cast<std::chrono::milliseconds>(opt_.window).count(), 1) == 0;
   std::lock_guard lock(mutex_);
   if (checkCost_ == Clock::duration::zero()) {
     // The first turn measures what a check costs, so that a first burst is spaced as well.
@@ -59,7 +61,7 @@ std::optional<Clock::time_point> LoginThrottle::CheckTurn(const std::string& add
   const auto turn = std::chrono::duration_cast<Clock::duration>(checkCost_ / std::max(opt_.checkShare, 0.01));
   // An address without failures goes before the backlog of those that failed, so a staff member's
   // right password is not queued behind someone else's storm; the backlog's next turn moves back.
-  if (Count("a:" + address, now) == 0) {
+  if (clean) {
     auto start = std::max(now, nextClean_);
     if (start - now > opt_.checkQueue) return std::nullopt;
     nextClean_ = start + turn;
