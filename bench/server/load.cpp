@@ -1,7 +1,8 @@
 // Load check of quilo-server: N clients post article records in parallel to a server on loopback,
 // then the records in its database are counted against the records sent. --slow N keeps N slow
 // clients connected meanwhile and times a login beside them; --attack KIND runs an attack from other
-// loopback addresses meanwhile (headers, idle, trickle, wrongpw); --uploads N --upload-mb M sends N
+// loopback addresses meanwhile (headers, idle, trickle, wrongpw); --port2 N sends every other client
+// to a second server on the same database; --uploads N --upload-mb M sends N
 // multipart uploads of M MB at once instead (with --upload-pw, e.g. a wrong password).
 #include <httplib.h>
 
@@ -209,12 +210,13 @@ int Uploads(int port, int count, int mb, const std::string& pw) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int port = 0, clients = 8, records = 4000, slow = 0, uploads = 0, uploadMb = 60;
+  int port = 0, port2 = 0, clients = 8, records = 4000, slow = 0, uploads = 0, uploadMb = 60;
   std::string uploadPw = "demo";
   std::string db, attack;
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string a = argv[i];
     if (a == "--port") port = atoi(argv[i + 1]);
+    else if (a == "--port2") port2 = atoi(argv[i + 1]);
     else if (a == "--clients") clients = atoi(argv[i + 1]);
     else if (a == "--records") records = atoi(argv[i + 1]);
     else if (a == "--db") db = argv[i + 1];
@@ -265,8 +267,9 @@ int main(int argc, char** argv) {
   auto t0 = std::chrono::steady_clock::now();
   std::vector<std::thread> threads;
   for (int c = 0; c < clients; ++c) {
-    threads.emplace_back([&] {
-      httplib::Client cli("127.0.0.1", port);
+    // With a second server on the same database, every other client posts to it.
+    threads.emplace_back([&, c] {
+      httplib::Client cli("127.0.0.1", port2 > 0 && c % 2 ? port2 : port);
       cli.set_keep_alive(true);
       cli.set_tcp_nodelay(true);
       for (int n; (n = next++) < records;) {

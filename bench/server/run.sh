@@ -8,7 +8,9 @@
 #  4. the owner's upload alone (quiet) and under each attack of someone without the password (header
 #     flood, 5 000 idle connections, 16 tricklers, a wrong-password storm on the owner's ID), with a
 #     TABLE line each: the owner's records/s and login time against the quiet figure, peak memory.
-#     Aim: records/s at least half the quiet figure, peak memory under 256 MB.
+#     Aim: records/s at least half the quiet figure, peak memory under 256 MB;
+#  5. when PostgreSQL's server binaries are installed: CLIENTS clients posting RECORDS records to one
+#     process on SQLite, one process on PostgreSQL and two processes sharing it, counted in the database.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 BUILD=${QUILO_BENCH_BUILD:-build-bench}
@@ -98,4 +100,42 @@ for attack in headers idle trickle wrongpw; do
       a, r, l, p, lost == "no" ? "" : ", RECORDS LOST", q, ql, ratio, met
   }'
 done
+
+# One team database: SQLite against PostgreSQL with one and with two server processes.
+if ls /usr/lib/postgresql/*/bin/initdb >/dev/null 2>&1; then
+  PGSTATE=$(mktemp /tmp/quilo-server-bench-pg.XXXXXX)
+  bash refserver/tests/pg_cluster.sh start "$PGSTATE"
+  trap 'cleanup; bash refserver/tests/pg_cluster.sh stop "$PGSTATE" 2>/dev/null || true' EXIT
+  URL=$(cat "$PGSTATE")
+  team() { # NAME DB-ARGS... : one line with the records/s of the run
+    sed -n 's/^records per second *//p; /LOST/p' "$OUT" | paste -sd' ' | sed "s/^/TABLE|server: $CLIENTS clients, $1|/; s/$/ rec\/s|-|-|-|-/"
+  }
+  start
+  "$BUILD/refserver/quilo-server-load" --port "$PORT" --db "$DATA/data/quilo.db" --clients "$CLIENTS" --records "$RECORDS" >"$OUT" || true
+  finish >/dev/null
+  team "SQLite, one process"
+  SHARED=$(mktemp -d /tmp/quilo-server-bench.XXXXXX)
+  "$BUILD/refserver/quilo-server" admin --data "$SHARED/data" --db "$URL" seed-load examples/demo/server >/dev/null
+  for procs in 1 2; do
+    PIDS=() PORTS=()
+    for n in $(seq "$procs"); do
+      "$BUILD/refserver/quilo-server" --data "$SHARED/data" --db "$URL" --port 0 >"$SHARED/server$n.log" 2>&1 &
+      PIDS+=($!)
+      for _ in $(seq 100); do
+        P=$(sed -n 's|^quilo-server listening on http://127.0.0.1:\([0-9]*\)$|\1|p' "$SHARED/server$n.log")
+        [ -n "$P" ] && break
+        sleep 0.1
+      done
+      PORTS+=("$P")
+    done
+    SECOND=()
+    [ "$procs" = 2 ] && SECOND=(--port2 "${PORTS[1]}")
+    "$BUILD/refserver/quilo-server-load" --port "${PORTS[0]}" "${SECOND[@]}" --db "$URL" --clients "$CLIENTS" \
+      --records "$RECORDS" >"$OUT" || true
+    kill "${PIDS[@]}"
+    wait "${PIDS[@]}" 2>/dev/null || true
+    team "PostgreSQL, $procs process(es)"
+  done
+  rm -rf "$SHARED"
+fi
 rm -f "$OUT"
