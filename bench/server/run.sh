@@ -101,22 +101,23 @@ for attack in headers idle trickle wrongpw; do
   }'
 done
 
-# One team database: SQLite against PostgreSQL with one and with two server processes.
+# One team database: SQLite against PostgreSQL with one and with two server processes, each on a
+# fresh database (a second run of the same records would replace the first's).
 if ls /usr/lib/postgresql/*/bin/initdb >/dev/null 2>&1; then
   PGSTATE=$(mktemp /tmp/quilo-server-bench-pg.XXXXXX)
-  bash refserver/tests/pg_cluster.sh start "$PGSTATE"
   trap 'cleanup; bash refserver/tests/pg_cluster.sh stop "$PGSTATE" 2>/dev/null || true' EXIT
-  URL=$(cat "$PGSTATE")
-  team() { # NAME DB-ARGS... : one line with the records/s of the run
+  team() { # NAME: one TABLE line with the records/s of the run in $OUT
     sed -n 's/^records per second *//p; /LOST/p' "$OUT" | paste -sd' ' | sed "s/^/TABLE|server: $CLIENTS clients, $1|/; s/$/ rec\/s|-|-|-|-/"
   }
   start
   "$BUILD/refserver/quilo-server-load" --port "$PORT" --db "$DATA/data/quilo.db" --clients "$CLIENTS" --records "$RECORDS" >"$OUT" || true
   finish >/dev/null
   team "SQLite, one process"
-  SHARED=$(mktemp -d /tmp/quilo-server-bench.XXXXXX)
-  "$BUILD/refserver/quilo-server" admin --data "$SHARED/data" --db "$URL" seed-load examples/demo/server >/dev/null
   for procs in 1 2; do
+    bash refserver/tests/pg_cluster.sh start "$PGSTATE"
+    URL=$(cat "$PGSTATE")
+    SHARED=$(mktemp -d /tmp/quilo-server-bench.XXXXXX)
+    "$BUILD/refserver/quilo-server" admin --data "$SHARED/data" --db "$URL" seed-load examples/demo/server >/dev/null
     PIDS=() PORTS=()
     for n in $(seq "$procs"); do
       "$BUILD/refserver/quilo-server" --data "$SHARED/data" --db "$URL" --port 0 >"$SHARED/server$n.log" 2>&1 &
@@ -134,8 +135,9 @@ if ls /usr/lib/postgresql/*/bin/initdb >/dev/null 2>&1; then
       --records "$RECORDS" >"$OUT" || true
     kill "${PIDS[@]}"
     wait "${PIDS[@]}" 2>/dev/null || true
+    rm -rf "$SHARED"
+    bash refserver/tests/pg_cluster.sh stop "$PGSTATE"
     team "PostgreSQL, $procs process(es)"
   done
-  rm -rf "$SHARED"
 fi
 rm -f "$OUT"
