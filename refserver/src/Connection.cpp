@@ -395,6 +395,11 @@ class Dispatcher final : public httplib::TaskQueue {
     if (::getpeername(sock, reinterpret_cast<sockaddr*>(&a), &len) == 0) Address(a, address, port);
     {
       std::lock_guard lock(mutex_);
+      auto benched = benched_.find(address);
+      if (benched != benched_.end() && benched->second > Clock::now()) {
+        ::close(sock);
+        return;
+      }
       size_t& mine = perAddress_[address];
       if (!stop_ && mine < server_.limits().maxPerAddress && total_ < maxTotal_) {
         ++mine;
@@ -447,6 +452,15 @@ class Dispatcher final : public httplib::TaskQueue {
     ::close(sock);
   }
 
+  // No client of ours sends a head that large: its address is closed on at accept for a while, so that
+  // a header flood costs an accept and a close instead of reading heads on and on.
+  void Bench(const std::string& address) {
+    std::lock_guard lock(mutex_);
+    auto now = Clock::now();
+    if (benched_.size() > 10000) std::erase_if(benched_, [&](const auto& b) { return b.second <= now; });
+    benched_[address] = now + std::chrono::seconds(2);
+  }
+
   void Drop(int fd, std::unique_ptr<Connection> c) {
     ::epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
     Finish(std::move(c));
@@ -477,6 +491,7 @@ class Dispatcher final : public httplib::TaskQueue {
         reply = "HTTP/1.1 431 Request Header Fields Too Large\r\nContent-Type: text/plain; charset=utf-8\r\n"
                 "Connection: close\r\nContent-Length: " + std::to_string(reply.size()) + "\r\n\r\n" + reply;
         (void)!::send(fd, reply.data(), reply.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+        Bench(slot->address());
         Drop(fd, std::move(slot));
         break;
       }
@@ -539,6 +554,7 @@ class Dispatcher final : public httplib::TaskQueue {
   std::mutex mutex_;
   std::vector<std::unique_ptr<Connection>> incoming_;
   std::map<std::string, size_t> perAddress_;
+  std::map<std::string, Clock::time_point> benched_;  // addresses that sent too large a head
   size_t total_ = 0, maxTotal_ = 1u << 20;
   bool stop_ = false;
   std::unordered_map<int, std::unique_ptr<Connection>> waiting_;  // the loop thread's own
