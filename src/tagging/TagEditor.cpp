@@ -1,6 +1,7 @@
 #include "tagging/TagEditor.h"
 
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "shell/Interaction.h"
 #include "shell/Runtime.h"
 #include "shell/TextFile.h"

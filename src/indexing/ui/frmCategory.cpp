@@ -4,6 +4,7 @@
 #include "articles/ui/fTreeModule.h"
 #include "indexing/KeywordDefinitions.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/Runtime.h"
 #include "shell/myLIB.h"

@@ -9,6 +9,7 @@
 #include "indexing/MetaEdit.h"
 #include "indexing/MetaInit.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/Settings.h"
 #include "shell/myLIB.h"

@@ -3,6 +3,7 @@
 #include "articles/ui/ArticleTreeWidget.h"
 #include "articles/ui/Preview.h"
 #include "articles/ui/fWeb.h"
+#include "jobs/JobLayout.h"
 #include "shell/Runtime.h"
 #include "shell/myLIB.h"
 #include "shell/ui/WidgetInteraction.h"

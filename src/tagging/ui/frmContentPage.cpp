@@ -5,6 +5,7 @@
 #include "articles/ui/TabCombo.h"
 #include "articles/ui/fTreeModule.h"
 #include "articles/ui/fWeb.h"
+#include "jobs/JobLayout.h"
 #include "shell/Runtime.h"
 #include "shell/myLIB.h"
 #include "shell/ui/GridPainters.h"

@@ -6,6 +6,7 @@
 #include "articles/ui/fTreeModule.h"
 #include "articles/ui/fWeb.h"
 #include "controls/ui/EditPlus.h"
+#include "jobs/JobLayout.h"
 #include "shell/Runtime.h"
 #include "shell/myLIB.h"
 #include "shell/ui/GridPainters.h"

@@ -4,6 +4,7 @@
 #include "indexing/KeywordDefinitions.h"
 #include "indexing/ui/frmCategory.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/TextFile.h"
 #include "shell/myLIB.h"

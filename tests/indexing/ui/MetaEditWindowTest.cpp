@@ -11,6 +11,7 @@
 #include "indexing/Workbook.h"
 #include "indexing/ui/frmMetaEdit.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/TextFile.h"
 #include "shell/myLIB.h"

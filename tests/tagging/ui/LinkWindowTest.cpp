@@ -4,6 +4,7 @@
 #include "common/TestSupport.h"
 #include "common/WindowTestSupport.h"
 #include "controls/ui/EditPlus.h"
+#include "jobs/JobLayout.h"
 #include "shell/myLIB.h"
 #include "shell/ui/WindowRegistry.h"
 #include "tagging/ui/frmLink.h"
