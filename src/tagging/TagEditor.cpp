@@ -73,6 +73,17 @@ QStringList EditorTextLines(const QString& text)
     return t.split(u'\n');
 }
 
+bool SaveEditedArticle(const TJobDefine& job, int tab, const TArticleNode& node, const QString& text, Interaction& ui)
+{
+    const QString path = TagArticlePath(job, tab, node, ui);
+    if (path.isEmpty())
+        return false;
+    const TArticleSave saved = SaveArticleWithBackup(path, EditorTextLines(text));
+    if (!saved.written)
+        ui.ShowInfo(saved.error);
+    return saved.written;
+}
+
 TArticleSave SaveArticleWithBackup(const QString& path, const QStringList& lines, const TTextWriter& writer)
 {
     TArticleSave result;
