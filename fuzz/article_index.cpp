@@ -3,6 +3,7 @@
 // level, and no article file name leaves the tab's article folder.
 #include "FuzzSupport.h"
 #include "articles/ArticleIndex.h"
+#include "jobs/JobLayout.h"
 #include "shell/TextFile.h"
 
 #include <QFile>

@@ -3,6 +3,7 @@
 // and empty cells coming back as the defaults. The first byte is the node count.
 #include "FuzzSupport.h"
 #include "indexing/Category.h"
+#include "jobs/JobLayout.h"
 #include "shell/TextFile.h"
 
 #include <QFile>

@@ -2,6 +2,7 @@
 // in the job folder; a job that can be saved loads back the same.
 #include "FuzzSupport.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 
 #include <QFile>
 

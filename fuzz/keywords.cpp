@@ -6,6 +6,7 @@
 #include "FuzzSupport.h"
 #include "indexing/KeywordDefinitions.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/Runtime.h"
 #include "shell/TextFile.h"

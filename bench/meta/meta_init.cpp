@@ -9,6 +9,7 @@
 #include "indexing/MetaInit.h"
 #include "indexing/Workbook.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/Interaction.h"
 #include "shell/TextFile.h"

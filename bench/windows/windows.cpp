@@ -6,6 +6,7 @@
 // Prints the best and the median of the runs in milliseconds, and "ms=BEST" last.
 #include "indexing/ui/frmMetaEdit.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/Interaction.h"
 #include "shell/TextFile.h"

@@ -1,5 +1,6 @@
 #include "articles/ArticleGenerator.h"
 
+#include "jobs/JobLayout.h"
 #include "shell/Interaction.h"
 #include "shell/Runtime.h"
 #include "shell/TextFile.h"
@@ -166,16 +167,6 @@ bool TArticleGenerator::LoadSource(const QString& file, QStringList& lines, QStr
     }
     lines = SplitLines(text);
     return true;
-}
-
-QString TArticleGenerator::DumpFileName(int tab) const
-{
-    const QString src = NormalizeJobPath(job.TabsFile[tab]);
-    const bool inside = !src.isEmpty() && QDir::isRelativePath(src)
-        && !src.split('/').contains(QStringLiteral(".."));
-    // A source folder outside the job folder must not lead the dump out of it.
-    const QString name = inside ? src : QFileInfo(src).fileName();
-    return job.WorkFolder + '/' + (name.isEmpty() ? job.TabsName[tab] : name) + ".idxtmp.txt";
 }
 
 bool TArticleGenerator::PrepareWorkFolder(int tab)
@@ -570,7 +561,7 @@ bool TArticleGenerator::WriteArticles(int tab)
     Log(job.TabsFile[tab] + QStringLiteral(".idxtmp.txt 파일을 참조하십시오."));
     Log(QStringLiteral("줄번호 = %1").arg(qint64(failed) * 5));
     Log(error);
-    TAtomicFile dump(DumpFileName(tab));
+    TAtomicFile dump(IndexDumpFileName(job, tab));
     dump.Write("\xFF\xFE", 2);
     indexInfo.Rewind();
     for (qint64 i = 0; i < total && indexInfo.Next(e); ++i) {

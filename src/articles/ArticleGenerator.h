@@ -117,7 +117,6 @@ private:
     void SetState(int tab, int column, const QString& text);
     bool AnalyseFile(const QString& srcFolder, const QString& file);
     bool LoadSource(const QString& path, QStringList& lines, QString* error);
-    QString DumpFileName(int tab) const;
 
     const TJobDefine& job;
     Interaction& ui;

@@ -1,5 +1,6 @@
 #include "articles/ArticleHtml.h"
 
+#include "jobs/JobLayout.h"
 #include "shell/Runtime.h"
 #include "shell/Interaction.h"
 #include "shell/Settings.h"
@@ -218,7 +219,7 @@ QString WritePreviewPage(const TJobDefine& job, const QStringList& pageLines, QS
     if (!job.WorkFolder.isEmpty() && QDir(job.WorkFolder).exists())
         path = PreviewPageFileName(job, number);
     else
-        path = DataFolder() + QStringLiteral("/unit%1.htm").arg(number);
+        path = DataFolder() + '/' + PreviewPageName(number);
     QString why;
     if (!WriteTextLines(path, pageLines, TextEncoding::Utf16LE, &why)) {
         if (error)

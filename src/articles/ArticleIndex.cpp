@@ -1,5 +1,6 @@
 #include "articles/ArticleIndex.h"
 
+#include "jobs/JobLayout.h"
 #include "shell/Runtime.h"
 #include "shell/Interaction.h"
 #include "shell/TextFile.h"

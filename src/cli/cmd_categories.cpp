@@ -6,6 +6,7 @@
 #include "indexing/Category.h"
 #include "indexing/KeywordDefinitions.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/Interaction.h"
 #include "shell/Settings.h"

@@ -2,6 +2,7 @@
 // problem (where, what, how to fix) or "OK".
 
 #include "cli/UploadCommands.h"
+#include "jobs/JobLayout.h"
 #include "server/HttpClient.h"
 #include "server/Login.h"
 #include "server/VUX_codes.h"

@@ -5,6 +5,7 @@
 #include "indexing/KeywordDefinitions.h"
 #include "indexing/KeywordExtract.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/HttpClient.h"
 #include "server/VUX_codes.h"
 #include "shell/Interaction.h"

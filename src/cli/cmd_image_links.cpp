@@ -4,6 +4,7 @@
 #include "articles/ArticleIndex.h"
 #include "cli/Commands.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "shell/Interaction.h"
 #include "tagging/ImageLinks.h"
 

@@ -4,6 +4,7 @@
 #include "articles/ArticleIndex.h"
 #include "cli/JobCommands.h"
 #include "indexing/KeywordDefinitions.h"
+#include "jobs/JobLayout.h"
 #include "server/HttpClient.h"
 #include "server/VUX_codes.h"
 #include "shell/Interaction.h"

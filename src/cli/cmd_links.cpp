@@ -2,6 +2,7 @@
 
 #include "cli/Commands.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "shell/Interaction.h"
 #include "tagging/Links.h"
 

@@ -9,6 +9,7 @@
 #include "indexing/MetaFile.h"
 #include "indexing/MetaInit.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/Interaction.h"
 #include "shell/Settings.h"

@@ -3,6 +3,7 @@
 // boxes, the wait countdown and the rest go to stderr. Ctrl+C stops the run (a second one kills).
 
 #include "cli/UploadCommands.h"
+#include "jobs/JobLayout.h"
 #include "server/HttpClient.h"
 #include "server/VUX_codes.h"
 #include "shell/Interaction.h"
@@ -147,7 +148,7 @@ static int RunUploadCommand(const QStringList& args)
     QString logFolder;
     if (p.has("log")) {
         ui.Report(QStringLiteral("로그 폴더를 정리합니다."));
-        logFolder = job.WorkFolder + QStringLiteral("/log");
+        logFolder = UploadLogFolder(job.WorkFolder);
         if (QFileInfo::exists(logFolder) && !DeleteDirectory(logFolder)) {
             ui.ShowInfo(QStringLiteral("로그 폴더를 삭제할 수 없습니다.\r\n[") + logFolder + QStringLiteral("]"));
             return 1;

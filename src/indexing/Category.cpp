@@ -9,13 +9,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-QString CategoryFileName(const QString& jobFolder, const QString& tabName)
-{
-    if (jobFolder.isEmpty() || !TabNameProblem(tabName).isEmpty())
-        return {};
-    return QDir(jobFolder).filePath(tabName + QStringLiteral("_category.txt"));
-}
-
 QList<TKeywordTab> KeywordTabs(const TJobDefine& job, const QStringList& arIds)
 {
     QList<TKeywordTab> out;

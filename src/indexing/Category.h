@@ -34,9 +34,6 @@ inline const QString MsgCategoryCancelAll = QStringLiteral("작업 내용을 모
 inline const QString MsgCategoryNotSaved =
     QStringLiteral("작업 내용을 저장하지 않았습니다. 작업 내용을 모두 취소합니까");
 
-// {job}/{tab}_category.txt; empty when the tab name could leave the job folder.
-QString CategoryFileName(const QString& jobFolder, const QString& tabName);
-
 // The tabs a category or extraction window lists: one entry per ar_id of the keyword definitions
 // (in their order) that names a job tab.
 struct TKeywordTab {

@@ -2,6 +2,7 @@
 
 #include "articles/ArticleIndex.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/Interaction.h"
 #include "shell/Runtime.h"
@@ -9,16 +10,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-
-QString KeywordDefinitionsFile(const QString& jobFolder)
-{
-    return QDir(jobFolder).filePath(KeywordsFileName);
-}
-
-QString KeywordDefinitionsFile(const TJobDefine& job)
-{
-    return KeywordDefinitionsFile(job.WorkFolder);
-}
 
 QString MsgKeywordsBadArId(const QString& arId)
 {

@@ -14,16 +14,11 @@ class Interaction;
 class TVUX_codes;
 struct TJobDefine;
 
-inline const QString KeywordsFileName = QStringLiteral("keywords.txt");
 inline const QString GetMetaInfoPath = QStringLiteral("/ASP/vx__getMetaInfo.asp");
 
 // Keyword kinds of an option.
 constexpr int KeywordFixed = 1;   // fixed value given by the server (추출하지 않는 값)
 constexpr int KeywordExtract = 2; // item to extract from the data; value = reference string
-
-// {job}/keywords.txt
-QString KeywordDefinitionsFile(const TJobDefine& job);
-QString KeywordDefinitionsFile(const QString& jobFolder);
 
 inline const QString MsgKeywordsLoginFirst =
     QStringLiteral("로그인을 해야 합니다. 창을 닫고 로그인하십시요.");

@@ -1,6 +1,7 @@
 #include "indexing/KeywordExtract.h"
 
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/Interaction.h"
 #include "shell/Runtime.h"
@@ -280,12 +281,6 @@ private:
 };
 
 } // namespace
-
-QString KeywordWorkbookPath(const TJobDefine& job, int tab)
-{
-    const QString name = KeywordWorkbookName(job, tab);
-    return name.isEmpty() ? QString() : QDir(job.WorkFolder).filePath(name);
-}
 
 bool AnyKeywordWorkbookMissing(const TJobDefine& job, const QStringList& arIds)
 {

@@ -118,5 +118,3 @@ TKeywordRunOutcome RunKeywordExtraction(const TJobDefine& job, const TVUX_codes&
 // Keyword tabs (by `arIds`) that have no result workbook yet.
 bool AnyKeywordWorkbookMissing(const TJobDefine& job, const QStringList& arIds);
 
-// Full path of a tab's result workbook; empty when the tab name is refused.
-QString KeywordWorkbookPath(const TJobDefine& job, int tab);

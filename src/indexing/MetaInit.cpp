@@ -7,6 +7,7 @@
 #include "indexing/Workbook.h"
 #include "indexing/WorkbookResults.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/Interaction.h"
 

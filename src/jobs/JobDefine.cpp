@@ -1,5 +1,7 @@
 #include "jobs/JobDefine.h"
 
+#include "jobs/JobLayout.h"
+
 #include "shell/Runtime.h"
 #include "shell/IniFile.h"
 #include "shell/Settings.h"
@@ -163,63 +165,6 @@ QString TabNamesProblem(const QStringList& names)
     return {};
 }
 
-static QString TabName(const TJobDefine& job, int tab)
-{
-    if (tab < 0 || tab >= MaxTabs || !TabNameProblem(job.TabsName[tab]).isEmpty())
-        return {};
-    return job.TabsName[tab];
-}
-
-static QString InJob(const TJobDefine& job, const QString& name)
-{
-    return job.WorkFolder + '/' + name;
-}
-
-QString ArticleIndexFileName(const TJobDefine& job, int tab)
-{
-    const QString t = TabName(job, tab);
-    return t.isEmpty() ? QString() : InJob(job, t + ".idx");
-}
-
-QString ArticleFolderName(const TJobDefine& job, int tab)
-{
-    const QString t = TabName(job, tab);
-    return t.isEmpty() ? QString() : InJob(job, "work_" + t);
-}
-
-QString ArticleBackupFolderName(const TJobDefine& job, int tab)
-{
-    const QString t = TabName(job, tab);
-    return t.isEmpty() ? QString() : InJob(job, "~work_" + t);
-}
-
-QString KeywordFileName(const TJobDefine& job, int tab)
-{
-    const QString t = TabName(job, tab);
-    return t.isEmpty() ? QString() : InJob(job, t + ".kwd");
-}
-
-QString KeywordWorkbookName(const TJobDefine& job, int tab)
-{
-    const QString t = TabName(job, tab);
-    return t.isEmpty() ? QString() : QStringLiteral("색인_") + t + ".xls";
-}
-
-QString PreviewPageFileName(const TJobDefine& job, int number)
-{
-    return InJob(job, QStringLiteral("unit%1.htm").arg(number));
-}
-
-QString TabSourceFolder(const TJobDefine& job, int tab)
-{
-    if (tab < 0 || tab >= MaxTabs)
-        return {};
-    const QString src = NormalizeJobPath(job.TabsFile[tab]);
-    if (src.isEmpty())
-        return job.WorkFolder;
-    return QDir::isAbsolutePath(src) ? src : InJob(job, src);
-}
-
 QString ResolvedPath(const QString& path)
 {
     const QFileInfo info(path);
@@ -243,6 +188,3 @@ QString SourceFolderOutsideProblem(const TJobDefine& job, int tab)
     return QStringLiteral("원본 폴더가 작업 폴더 밖에 있어 이 탭의 원본 파일을 고칠 수 없습니다.\r\n[")
         + QDir::cleanPath(folder) + "]";
 }
-
-QString BookInfoFileName() { return DataFolder() + "/bookinfo.ini"; }
-QString CodeTableFileName() { return DataFolder() + "/codetable.txt"; }

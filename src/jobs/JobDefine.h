@@ -1,5 +1,5 @@
 #pragma once
-// The open job, its job file "vuxinfo.ini" and the names of the files in a job folder.
+// The open job and its job file "vuxinfo.ini"; the names in a job folder are in JobLayout.h.
 
 #include <QString>
 #include <array>
@@ -23,7 +23,6 @@ struct TJobDefine {
     bool IsLoaded() const { return !pNAME.isEmpty(); }
 };
 
-inline const QString JobFileName = QStringLiteral("vuxinfo.ini");
 inline const QString NotJobFolderMessage = QStringLiteral("지정하신 폴더는 VUX 작업 폴더가 아닙니다.");
 
 bool IsJobFolder(const QString& folder);
@@ -51,15 +50,6 @@ QString TabNameProblem(const QString& name);
 // are found case-insensitively, so the second would take the first one's folder and ID).
 QString TabNamesProblem(const QStringList& names);
 
-// File names of a tab; an empty result means the tab name is refused (see TabNameProblem).
-QString ArticleIndexFileName(const TJobDefine& job, int tab);      // {job}/{tab}.idx
-QString ArticleFolderName(const TJobDefine& job, int tab);         // {job}/work_{tab}
-QString ArticleBackupFolderName(const TJobDefine& job, int tab);   // {job}/~work_{tab}
-QString KeywordFileName(const TJobDefine& job, int tab);           // {job}/{tab}.kwd
-QString KeywordWorkbookName(const TJobDefine& job, int tab);       // 색인_{tab}.xls
-QString PreviewPageFileName(const TJobDefine& job, int number);    // {job}/unit{N}.htm
-QString TabSourceFolder(const TJobDefine& job, int tab);           // {job}/{src}
-
 // Steps that rewrite source files may only do so inside the job folder: a source folder from a
 // job file that leads out of it ("..", an absolute path, a symbolic link) gives the message that
 // names it; empty when the folder lies in the job folder (or is the job folder itself).
@@ -67,5 +57,3 @@ QString SourceFolderOutsideProblem(const TJobDefine& job, int tab);
 
 // The path with "..", "." and symbolic links resolved as far as the folders exist.
 QString ResolvedPath(const QString& path);
-QString BookInfoFileName();                                         // data folder
-QString CodeTableFileName();                                        // data folder

@@ -1,6 +1,7 @@
 #include "server/VUX_codes.h"
 
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/HttpClient.h"
 #include "shell/Interaction.h"
 #include "shell/Runtime.h"

@@ -1,5 +1,6 @@
 #include "tagging/ImageFolder.h"
 
+#include "jobs/JobLayout.h"
 #include "tagging/JpegImage.h"
 
 #include <QDir>
@@ -25,7 +26,7 @@ bool ReplaceFile(const QString& from, const QString& to)
 
 QString ImageRoot(const QString& jobFolder)
 {
-    return Clean(jobFolder + QStringLiteral("/img"));
+    return Clean(InsertedImageFolder(jobFolder));
 }
 
 bool IsInsideImageRoot(const QString& root, const QString& folder)

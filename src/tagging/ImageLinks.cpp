@@ -1,17 +1,13 @@
 #include "tagging/ImageLinks.h"
 
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "shell/Runtime.h"
 #include "shell/TextFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-QString SourceImageFolder(const QString& jobFolder)
-{
-    return jobFolder.isEmpty() ? QString() : jobFolder + QStringLiteral("/images");
-}
 
 QStringList ListSourceImages(const QString& jobFolder)
 {
@@ -20,13 +16,6 @@ QStringList ListSourceImages(const QString& jobFolder)
         return {};
     return QDir(folder).entryList({QStringLiteral("*.jpg")}, QDir::Files | QDir::Hidden,
                                   QDir::Name | QDir::IgnoreCase);
-}
-
-QString ImageLinkFileName(const TJobDefine& job, int tab)
-{
-    if (tab < 0 || tab >= job.TabsCount || job.WorkFolder.isEmpty() || !TabNameProblem(job.TabsName[size_t(tab)]).isEmpty())
-        return {};
-    return job.WorkFolder + '/' + job.TabsName[size_t(tab)] + QStringLiteral("_images.txt");
 }
 
 TLinkFileRead ReadImageLinks(const QString& path, int nodeCount, TImageLinks& rows)

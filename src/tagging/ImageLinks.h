@@ -23,11 +23,8 @@ inline const QString ImageOrderMessage =
 inline const QString ImageLinksSavedMessage = QStringLiteral("이미지 연결 정보가 저장되었습니다.");
 inline const QString ClearLinksQuestion = QStringLiteral("연결 자료가 있다면 모두 무시됩니다. 진행합니까?");
 
-QString SourceImageFolder(const QString& jobFolder); // {job}/images
 // The "*.jpg" files of the source image folder (files only), in case-insensitive order.
 QStringList ListSourceImages(const QString& jobFolder);
-// {job}/{tab}_images.txt; empty for a tab name that could leave the job folder.
-QString ImageLinkFileName(const TJobDefine& job, int tab);
 
 // How a link or page file was read.
 struct TLinkFileRead {

@@ -6,13 +6,6 @@
 
 #include <QFileInfo>
 
-QString PageInfoFileName(const TJobDefine& job, int tab)
-{
-    if (tab < 0 || tab >= job.TabsCount || job.WorkFolder.isEmpty() || !TabNameProblem(job.TabsName[size_t(tab)]).isEmpty())
-        return {};
-    return job.WorkFolder + '/' + job.TabsName[size_t(tab)] + QStringLiteral("_pageinfo.txt");
-}
-
 TPageInfoRead ReadPageInfo(const QString& path, const TArticleTree& tree, QStringList& rows)
 {
     TPageInfoRead read;

@@ -19,9 +19,6 @@ inline const QString NoPageFileQuestion = QStringLiteral(
     "저장된 페이지 구성 정보가 없습니다.\r\n한 기사를  여러 페이지로 구성하는 경우가 없으면 이 메뉴를 실행하지 마십시요.\r\n"
     "여러 페이지를 하나의 기사로 지정하는 작업을 실행합니까?");
 
-// {job}/{tab}_pageinfo.txt; empty for a tab name that could leave the job folder.
-QString PageInfoFileName(const TJobDefine& job, int tab);
-
 struct TPageInfoRead : TLinkFileRead {
     // A line was missing, or neither "Main" nor "page" (it reads as "Main"): the file needs saving.
     bool changed = false;

@@ -28,16 +28,6 @@ QString ConnectPairCaption(const TJobDefine& job, const TConnectPair& pair)
     return "(" + job.TabsName[size_t(pair.base)] + ") - (" + job.TabsLink[size_t(pair.base)] + ")";
 }
 
-QString ConnectFileName(const TJobDefine& job, int baseTab)
-{
-    if (baseTab < 0 || baseTab >= MaxTabs)
-        return {};
-    const QString& name = job.TabsName[size_t(baseTab)];
-    if (!TabNameProblem(name).isEmpty())
-        return {};
-    return job.WorkFolder + '/' + name + QStringLiteral("_connect.txt");
-}
-
 bool ParseConnectValue(const QString& text, int* node)
 {
     const QString t = TrimBlanks(text);

@@ -23,9 +23,6 @@ QList<TConnectPair> BuildConnectPairs(const TJobDefine& job);
 // "(" + base tab + ") - (" + the link as written + ")".
 QString ConnectPairCaption(const TJobDefine& job, const TConnectPair& pair);
 
-// {job}/{base tab}_connect.txt; empty for a tab name that could leave the job folder.
-QString ConnectFileName(const TJobDefine& job, int baseTab);
-
 struct TConnectRead {
     QStringList rows;        // exactly `baseCount` rows, each "-" or a number without sign or zeros in front
     bool fileFound = false;

@@ -1,6 +1,7 @@
 #include "tagging/TagEditor.h"
 
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "shell/Interaction.h"
 #include "shell/Runtime.h"
 #include "shell/TextFile.h"
@@ -91,6 +92,17 @@ QStringList EditorTextLines(const QString& text)
     t.replace(QChar::ParagraphSeparator, u'\n');
     t.replace(QChar::LineSeparator, u'\n');
     return t.split(u'\n');
+}
+
+bool SaveEditedArticle(const TJobDefine& job, int tab, const TArticleNode& node, const QString& text, Interaction& ui)
+{
+    const QString path = TagArticlePath(job, tab, node, ui);
+    if (path.isEmpty())
+        return false;
+    const TArticleSave saved = SaveArticleWithBackup(path, EditorTextLines(text));
+    if (!saved.written)
+        ui.ShowInfo(saved.error);
+    return saved.written;
 }
 
 TArticleSave SaveArticleWithBackup(const QString& path, const QStringList& lines, const TTextWriter& writer)

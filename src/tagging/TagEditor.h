@@ -48,6 +48,10 @@ TArticleWalk WalkTabArticles(const TJobDefine& job, int tab, const TArticleTree&
 // text document count as line breaks, every other character is kept as it is.
 QStringList EditorTextLines(const QString& text);
 
+// Saves an edited article's text where TagArticlePath puts it, after its backup; false after the
+// message when it could not be written.
+bool SaveEditedArticle(const TJobDefine& job, int tab, const TArticleNode& node, const QString& text, Interaction& ui);
+
 struct TArticleSave {
     bool written = false;
     QString path;   // the file written (or not)

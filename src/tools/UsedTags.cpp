@@ -2,6 +2,7 @@
 
 #include "articles/ArticleIndex.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "shell/Interaction.h"
 
 #include <QDir>

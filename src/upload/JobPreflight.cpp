@@ -1,6 +1,7 @@
 #include "upload/JobPreflight.h"
 
 #include "articles/ArticleIndex.h"
+#include "jobs/JobLayout.h"
 #include "shell/Interaction.h"
 #include "shell/Runtime.h"
 #include "shell/TextFile.h"

@@ -1,5 +1,6 @@
 #include "upload/UploadCheck.h"
 
+#include "jobs/JobLayout.h"
 #include "shell/Interaction.h"
 #include "shell/TextFile.h"
 #include "tagging/ImageLinks.h"

@@ -3,6 +3,7 @@
 #include "articles/ArticleHtml.h"
 #include "indexing/KeywordDefinitions.h"
 #include "indexing/MetaInit.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/TextFile.h"
 #include "tagging/ImageLinks.h"
@@ -470,7 +471,7 @@ TUploadFileList InsertedImageFiles(const QString& jobFolder)
 {
     TUploadFileList list;
     if (!jobFolder.isEmpty())
-        AddJpegTree(list, jobFolder + QStringLiteral("/img"), QString(), 0);
+        AddJpegTree(list, InsertedImageFolder(jobFolder), QString(), 0);
     return list;
 }
 

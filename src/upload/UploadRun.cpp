@@ -1,6 +1,7 @@
 #include "upload/UploadRun.h"
 
 #include "indexing/MetaFile.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/Interaction.h"
 #include "shell/TextFile.h"

@@ -1,5 +1,6 @@
 #include "articles/ArticleGenerator.h"
 #include "common/TestSupport.h"
+#include "jobs/JobLayout.h"
 #include "shell/TextFile.h"
 
 #include <gtest/gtest.h>

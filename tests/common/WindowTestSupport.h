@@ -10,13 +10,20 @@
 #include <deque>
 #include <functional>
 
-// Answers the message boxes as they come up (Yes, or the scripted answers) and keeps their texts.
+// Answers the message boxes as they come up and keeps their texts: OK for plain boxes, the
+// scripted answers for questions (`whenDry` once the script has run out).
 class BoxAnswerer : public QObject {
 public:
     QStringList texts;
+    QStringList questions;
     std::deque<bool> answers;
+    bool whenDry = true;
+    std::function<void(const QString&)> onBox;    // runs while the box is still up
+    std::function<bool(QWidget*)> otherWindow;    // another window came up; true when it was dealt with
 
-    BoxAnswerer()
+    explicit BoxAnswerer(std::deque<bool> script = {}, bool dry = true)
+        : answers(std::move(script))
+        , whenDry(dry)
     {
         connect(&m_timer, &QTimer::timeout, this, [this] { Poll(); });
         m_timer.start(20);
@@ -26,14 +33,22 @@ private:
     void Poll()
     {
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(w);
-            if (!box || !box->isVisible() || box->property("answered").toBool())
+            if (!w->isVisible() || w->property("answered").toBool())
                 continue;
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box) {
+                if (otherWindow && otherWindow(w))
+                    w->setProperty("answered", true);
+                continue;
+            }
             box->setProperty("answered", true);
             texts << box->text();
+            if (onBox)
+                onBox(box->text());
             QAbstractButton* button = box->button(QMessageBox::Ok);
             if (!button) {
-                bool yes = true;
+                questions << box->text();
+                bool yes = whenDry;
                 if (!answers.empty()) {
                     yes = answers.front();
                     answers.pop_front();

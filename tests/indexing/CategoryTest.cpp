@@ -1,6 +1,7 @@
 #include "articles/ArticleIndex.h"
 #include "common/TestSupport.h"
 #include "indexing/Category.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/TextFile.h"
 

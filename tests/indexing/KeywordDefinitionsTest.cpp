@@ -1,6 +1,7 @@
 #include "common/TestSupport.h"
 #include "indexing/KeywordDefinitions.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/TextFile.h"
 

@@ -1,5 +1,6 @@
 #include "common/TestSupport.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/FakeServer.h"
 #include "server/HttpClient.h"
 #include "server/Login.h"

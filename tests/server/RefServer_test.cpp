@@ -2,6 +2,7 @@
 
 #include "common/TestSupport.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/HttpClient.h"
 #include "server/Login.h"
 #include "server/VUX_codes.h"

@@ -1,4 +1,5 @@
 #include "common/TestSupport.h"
+#include "jobs/JobLayout.h"
 #include "shell/TextFile.h"
 #include "tagging/TabConnect.h"
 

@@ -1,5 +1,6 @@
 #include "common/TestSupport.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "shell/TextFile.h"
 
 #include <gtest/gtest.h>

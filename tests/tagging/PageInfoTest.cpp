@@ -1,6 +1,7 @@
 #include "articles/ArticleIndex.h"
 #include "common/TestSupport.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "shell/TextFile.h"
 #include "tagging/PageInfo.h"
 

@@ -3,6 +3,7 @@
 // requests, loses replies, answers 500 or "ERROR", or answers late; afterwards the server's
 // database must hold each record once and whole. Without a server behind it, the same proxy
 // captures the raw requests.
+#include "jobs/JobLayout.h"
 #include "upload/UploadRun.h"
 
 #include "common/TestSupport.h"

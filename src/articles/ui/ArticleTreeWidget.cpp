@@ -1,5 +1,6 @@
 #include "articles/ui/ArticleTreeWidget.h"
 
+#include "jobs/JobLayout.h"
 #include "shell/ui/GridPainters.h"
 #include "articles/ui/ProgressInteraction.h"
 #include "shell/myLIB.h"

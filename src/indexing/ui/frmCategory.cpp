@@ -4,15 +4,15 @@
 #include "articles/ui/fTreeModule.h"
 #include "indexing/KeywordDefinitions.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
+#include "shell/Interaction.h"
 #include "shell/Runtime.h"
 #include "shell/myLIB.h"
 #include "shell/ui/GridPainters.h"
-#include "shell/ui/WidgetInteraction.h"
 #include "shell/ui/WindowRegistry.h"
 
 #include <QButtonGroup>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -36,18 +36,6 @@ static WindowRegistrar reg(QStringLiteral("frmCategory"), WindowKind::Child,
 
 static const QString MsgChooseSubject1 = QStringLiteral("1주제를 선택하십시오.");
 
-static QToolButton* ToolButton(const char* name, const QString& text, const QString& hint, QWidget* parent)
-{
-    auto* b = new QToolButton(parent);
-    b->setObjectName(name);
-    b->setText(text);
-    b->setToolTip(hint);
-    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    b->setAutoRaise(true);
-    b->setMinimumWidth(64);
-    return b;
-}
-
 static QGroupBox* RadioGroup(const char* name, QWidget* parent)
 {
     auto* g = new QGroupBox(parent);
@@ -57,12 +45,10 @@ static QGroupBox* RadioGroup(const char* name, QWidget* parent)
 }
 
 TfrmCategory::TfrmCategory(QWidget* parent)
-    : QWidget(parent)
+    : TEditWindow(parent)
 {
     setObjectName("frmCategory");
     setWindowTitle(QStringLiteral("분류 지정"));
-    m_ownUi = new WidgetInteraction(this);
-    m_ui = m_ownUi;
 
     PanelMain = new QWidget(this);
     PanelMain->setObjectName("PanelMain");
@@ -75,16 +61,12 @@ TfrmCategory::TfrmCategory(QWidget* parent)
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
-    SourceCombo = new QComboBox(PanelTop);
-    SourceCombo->setObjectName("SourceCombo");
-    SourceCombo->setMinimumWidth(160);
-    tbClearAll = ToolButton("tbClearAll", QStringLiteral("초기화"), QStringLiteral("모든 작업을 취소함"), PanelTop);
-    tbReload = ToolButton("tbReload", QStringLiteral("새로고침"), QStringLiteral("저장 상태로 돌림"), PanelTop);
-    tbSet = ToolButton("tbSet", QStringLiteral("설정"), QStringLiteral("Enter키, 더블클릭"), PanelTop);
-    tbSave = ToolButton("tbSave", QStringLiteral("저장"), QString(), PanelTop);
-    tbCancelClose = ToolButton("tbCancelClose", QStringLiteral("작업취소"), QString(), PanelTop);
-    tbSave->setEnabled(false);
-    tbCancelClose->setEnabled(false);
+    SourceCombo = NewTabCombo(PanelTop, 160);
+    tbClearAll = NewToolButton("tbClearAll", QStringLiteral("초기화"), 64, PanelTop, QStringLiteral("모든 작업을 취소함"));
+    tbReload = NewToolButton("tbReload", QStringLiteral("새로고침"), 64, PanelTop, QStringLiteral("저장 상태로 돌림"));
+    tbSet = NewToolButton("tbSet", QStringLiteral("설정"), 64, PanelTop, QStringLiteral("Enter키, 더블클릭"));
+    tbSave = NewToolButton("tbSave", QStringLiteral("저장"), 64, PanelTop);
+    tbCancelClose = NewToolButton("tbCancelClose", QStringLiteral("작업취소"), 64, PanelTop);
     top->addWidget(title);
     top->addSpacing(12);
     top->addWidget(SourceCombo);
@@ -164,18 +146,15 @@ TfrmCategory::TfrmCategory(QWidget* parent)
     setLayout->addLayout(setButtons);
     PanelSet->hide();
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setSingleShot(true);
-    Timer1->setInterval(10);
+    SetDirtyButtons(tbSave, tbCancelClose);
+    m_closeQuestion = MsgCategoryNotSaved;
 
-    connect(Timer1, &QTimer::timeout, this, &TfrmCategory::Timer1Timer);
     connect(SourceCombo, &QComboBox::currentIndexChanged, this, &TfrmCategory::SourceComboChange);
     connect(tbClearAll, &QToolButton::clicked, this, &TfrmCategory::tbClearAllClick);
     connect(tbReload, &QToolButton::clicked, this, &TfrmCategory::tbReloadClick);
     connect(tbSet, &QToolButton::clicked, this, &TfrmCategory::tbSetClick);
     connect(tbSave, &QToolButton::clicked, this, &TfrmCategory::tbSaveClick);
-    connect(tbCancelClose, &QToolButton::clicked, this, &TfrmCategory::tbCancelCloseClick);
+    connect(tbCancelClose, &QToolButton::clicked, this, &TfrmCategory::CancelAndClose);
     connect(btnSetCat, &QPushButton::clicked, this, &TfrmCategory::btnSetCatClick);
     connect(btnCancelCat, &QPushButton::clicked, this, &TfrmCategory::btnCancelCatClick);
     connect(m_radio1, &QButtonGroup::idClicked, this, [this](int) { RadioGroup1Click(); });
@@ -189,31 +168,6 @@ TfrmCategory::TfrmCategory(QWidget* parent)
 }
 
 TfrmCategory::~TfrmCategory() = default;
-
-void TfrmCategory::setInteraction(Interaction* ui)
-{
-    m_ui = ui ? ui : m_ownUi;
-}
-
-bool TfrmCategory::Modified() const
-{
-    return tbSave->isEnabled();
-}
-
-void TfrmCategory::SetModified(bool on)
-{
-    tbSave->setEnabled(on);
-    tbCancelClose->setEnabled(on);
-}
-
-void TfrmCategory::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (!m_started) {
-        m_started = true;
-        Timer1->start();
-    }
-}
 
 void TfrmCategory::resizeEvent(QResizeEvent* event)
 {
@@ -266,20 +220,6 @@ void TfrmCategory::setPanelSet()
     PanelSet->move(x, y);
 }
 
-void TfrmCategory::closeEvent(QCloseEvent* event)
-{
-    if (!m_closing && tbSave->isEnabled()) {
-        if (!m_ui->AskYesNo(MsgCategoryNotSaved)) {
-            tbCancelClose->setEnabled(true);
-            event->ignore();
-            return;
-        }
-        tbSave->setEnabled(false);
-    }
-    Timer1->stop();
-    event->accept();
-}
-
 void TfrmCategory::Timer1Timer()
 {
     Timer1->stop();
@@ -289,13 +229,11 @@ void TfrmCategory::Timer1Timer()
     const TVUX_codes* codes = SessionCodes();
     if (!codes) {
         m_ui->ShowInfo(MsgCodeTableMissing);
-        m_closing = true;
-        close();
+        CloseWindow();
         return;
     }
     if (!LoadKeywordDefinitions(*m_ui)) {
-        m_closing = true;
-        close();
+        CloseWindow();
         return;
     }
     m_tabs = KeywordTabs(myLIB.Jobs, myLIB.sch_ar_ids);
@@ -307,8 +245,7 @@ void TfrmCategory::Timer1Timer()
     }
     if (m_tabs.isEmpty()) {
         m_ui->ShowInfo(MsgKeywordsWrongInfo);
-        m_closing = true;
-        close();
+        CloseWindow();
         return;
     }
     m_shownEntry = -1;
@@ -356,12 +293,11 @@ bool TfrmCategory::InitAll(int entry)
     defaultSubj2_name = d.subj2_name;
     const int nodes = TreeModule->TreeView->articles().count();
     if (m_grid.Fill(lines, nodes, d))
-        SetModified(true);
+        SetDirty(true);
 
     if (!LoadSubjectChoices(*codes, m_choices)) {
         m_ui->ShowInfo(MsgCategoryBadCodeTable);
-        m_closing = true;
-        close();
+        CloseWindow();
         return false;
     }
     FillRadioGroup(RadioGroup1, m_radio1, m_choices.caption1, m_choices.items1);
@@ -440,36 +376,34 @@ void TfrmCategory::SourceComboChange(int entry)
 {
     if (m_tabs.isEmpty() || entry == m_shownEntry || entry < 0)
         return;
-    if (Modified() && !m_ui->AskYesNo(MsgCategoryCancelEdits)) {
+    if (!DirtyGivenUp(MsgCategoryCancelEdits)) {
         // The combo goes on naming the tab whose data is shown, so a save writes that tab's file.
-        const QSignalBlocker block(SourceCombo);
-        SourceCombo->setCurrentIndex(m_shownEntry);
+        ShowTabInCombo(m_shownEntry);
         return;
     }
     // A tab that cannot be loaded leaves the one shown in place, still usable.
     const bool wasInit = isInit;
     if (!InitAll(entry) && m_shownEntry >= 0 && m_shownEntry != entry) {
-        const QSignalBlocker block(SourceCombo);
-        SourceCombo->setCurrentIndex(m_shownEntry);
+        ShowTabInCombo(m_shownEntry);
         isInit = wasInit;
     }
 }
 
 void TfrmCategory::tbClearAllClick()
 {
-    if (isInit && Modified() && !m_ui->AskYesNo(MsgCategoryCancelEdits))
+    if (isInit && !DirtyGivenUp(MsgCategoryCancelEdits))
         return;
     if (m_shownEntry < 0)
         return;
     TCategoryDefaults d{defaultSubj1_code, defaultSubj2_code, defaultSubj1_name, defaultSubj2_name};
     m_grid.Reset(TreeModule->TreeView->articles().count(), d);
     ShowGrid();
-    SetModified(true);
+    SetDirty(true);
 }
 
 void TfrmCategory::tbReloadClick()
 {
-    if (Modified() && !ConfirmRollback(*m_ui))
+    if (Dirty() && !ConfirmRollback(*m_ui))
         return;
     Timer1->start();
 }
@@ -530,7 +464,7 @@ void TfrmCategory::btnSetCatClick()
     m_grid.SetNode(TreeModule->TreeView->articles(), m_setRow, s1, s2);
     ShowGrid();
     btnCancelCatClick();
-    SetModified(true);
+    SetDirty(true);
 }
 
 void TfrmCategory::btnCancelCatClick()
@@ -551,16 +485,7 @@ void TfrmCategory::tbSaveClick()
         return;
     }
     m_ui->ShowInfo(MsgCategorySaved);
-    SetModified(false);
-}
-
-void TfrmCategory::tbCancelCloseClick()
-{
-    if (!m_ui->AskYesNo(MsgCategoryCancelAll))
-        return;
-    tbSave->setEnabled(false);
-    m_closing = true;
-    close();
+    SetDirty(false);
 }
 
 void TfrmCategory::GridListSelectCell(int row)

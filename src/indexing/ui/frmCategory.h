@@ -3,9 +3,9 @@
 // saved into the tab's category file.
 
 #include "indexing/Category.h"
+#include "shell/ui/EditWindow.h"
 
 #include <QList>
-#include <QWidget>
 
 class QButtonGroup;
 class QComboBox;
@@ -13,20 +13,15 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
-class QTimer;
 class QToolButton;
-class Interaction;
 class TfTreeModule;
 
-class TfrmCategory : public QWidget {
+class TfrmCategory : public TEditWindow {
     Q_OBJECT
 public:
     explicit TfrmCategory(QWidget* parent = nullptr);
     ~TfrmCategory() override;
 
-    void setInteraction(Interaction* ui);
-
-    bool isInit = false;
     int iSubjectEtc1 = -1;
     int iSubjectEtc2 = -1;
     QString defaultSubj1_code, defaultSubj2_code;
@@ -48,28 +43,23 @@ public:
     QGroupBox* RadioGroup2 = nullptr;
     QPushButton* btnSetCat = nullptr;
     QPushButton* btnCancelCat = nullptr;
-    QTimer* Timer1 = nullptr;
 
     // The grid's content as the file would get it, and the tab shown.
     const TCategoryGrid& grid() const { return m_grid; }
     int shownEntry() const { return m_shownEntry; }
-    bool Modified() const;
     // The selected item of a radio group, -1 when none.
     int RadioIndex(QGroupBox* group) const;
     void SetRadioIndex(QGroupBox* group, int index);
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Timer1Timer();
+    void Timer1Timer() override;
     bool InitAll(int entry);
     void ReadCategory();
     void ShowGrid();
-    void SetModified(bool on);
     void SizeGrid();
     void setPanelSet();
     void FillRadioGroup(QGroupBox* group, QButtonGroup* buttons, const QString& caption, const QStringList& items);
@@ -79,7 +69,6 @@ private:
     void tbReloadClick();
     void tbSetClick();
     void tbSaveClick();
-    void tbCancelCloseClick();
     void btnSetCatClick();
     void btnCancelCatClick();
     void RadioGroup1Click();
@@ -87,8 +76,6 @@ private:
     void TreeNodeShown(int absoluteIndex);
     void SyncTreeScroll();
 
-    Interaction* m_ui = nullptr;
-    Interaction* m_ownUi = nullptr;
     QButtonGroup* m_radio1 = nullptr;
     QButtonGroup* m_radio2 = nullptr;
     QList<TKeywordTab> m_tabs;
@@ -96,7 +83,5 @@ private:
     TSubjectChoices m_choices;
     int m_shownEntry = -1;
     int m_setRow = -1;
-    bool m_started = false;
     bool m_syncing = false;
-    bool m_closing = false;
 };

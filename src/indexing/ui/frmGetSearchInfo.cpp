@@ -2,6 +2,7 @@
 
 #include "articles/ArticleIndex.h"
 #include "indexing/KeywordDefinitions.h"
+#include "jobs/JobLayout.h"
 #include "server/HttpClient.h"
 #include "server/VUX_codes.h"
 #include "shell/myLIB.h"

@@ -3,6 +3,7 @@
 #include "articles/ui/ArticleTreeWidget.h"
 #include "indexing/KeywordDefinitions.h"
 #include "indexing/ui/frmSchResult.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/Settings.h"
 #include "shell/myLIB.h"

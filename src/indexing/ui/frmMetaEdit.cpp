@@ -9,7 +9,9 @@
 #include "indexing/MetaEdit.h"
 #include "indexing/MetaInit.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
+#include "shell/Interaction.h"
 #include "shell/Settings.h"
 #include "shell/myLIB.h"
 #include "shell/ui/WidgetInteraction.h"
@@ -44,17 +46,6 @@ namespace {
 
 constexpr int RowHeight = 18;
 constexpr int NameWidth = 150;
-
-QToolButton* ToolButton(const char* name, const QString& text, QWidget* parent)
-{
-    auto* b = new QToolButton(parent);
-    b->setObjectName(name);
-    b->setText(text);
-    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    b->setAutoRaise(true);
-    b->setMinimumWidth(64);
-    return b;
-}
 
 QLabel* PanelTitle(const QString& text, QWidget* parent)
 {
@@ -125,12 +116,10 @@ private:
 } // namespace
 
 TfrmMetaEdit::TfrmMetaEdit(QWidget* parent)
-    : QWidget(parent)
+    : TEditWindow(parent)
 {
     setObjectName("frmMetaEdit");
     setWindowTitle(QStringLiteral("메타 수정"));
-    m_ownUi = new WidgetInteraction(this);
-    m_ui = m_ownUi;
     InputData.SetBlockLength(0);
 
     auto* top = new QFrame(this);
@@ -142,12 +131,10 @@ TfrmMetaEdit::TfrmMetaEdit(QWidget* parent)
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
-    SourceCombo = new QComboBox(top);
-    SourceCombo->setObjectName("SourceCombo");
-    SourceCombo->setMinimumWidth(160);
-    tbInitialize = ToolButton("tbInitialize", QStringLiteral("초기화"), top);
-    tbSave = ToolButton("tbSave", QStringLiteral("저장"), top);
-    tbCancel = ToolButton("tbCancel", QStringLiteral("입력취소"), top);
+    SourceCombo = NewTabCombo(top, 160);
+    tbInitialize = NewToolButton("tbInitialize", QStringLiteral("초기화"), 64, top);
+    tbSave = NewToolButton("tbSave", QStringLiteral("저장"), 64, top);
+    tbCancel = NewToolButton("tbCancel", QStringLiteral("입력취소"), 64, top);
     topLayout->addWidget(title);
     topLayout->addSpacing(12);
     topLayout->addWidget(SourceCombo);
@@ -327,10 +314,6 @@ TfrmMetaEdit::TfrmMetaEdit(QWidget* parent)
     m_ownUi->setProgressBars({TabsProgress, MetaProgress, RowsProgress});
     m_ownUi->setStatusLabels({LabelTabs, LabelGroups, LabelCounts});
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setSingleShot(true);
-    Timer1->setInterval(10);
     Timer2 = new QTimer(this);
     Timer2->setObjectName("Timer2");
     Timer2->setInterval(1000);
@@ -339,10 +322,9 @@ TfrmMetaEdit::TfrmMetaEdit(QWidget* parent)
     FloatTimer->setSingleShot(true);
     FloatTimer->setInterval(10);
 
-    tbSave->setEnabled(false);
-    tbCancel->setEnabled(false);
+    SetDirtyButtons(tbSave, tbCancel);
+    m_closeQuestion = MsgMetaSaveQuestionClose;
 
-    connect(Timer1, &QTimer::timeout, this, &TfrmMetaEdit::Timer1Timer);
     connect(Timer2, &QTimer::timeout, this, &TfrmMetaEdit::Timer2Timer);
     connect(FloatTimer, &QTimer::timeout, this, &TfrmMetaEdit::FloatTimerTimer);
     connect(SourceCombo, &QComboBox::currentIndexChanged, this, &TfrmMetaEdit::SourceComboChange);
@@ -395,37 +377,11 @@ TfrmMetaEdit::~TfrmMetaEdit()
     }
 }
 
-void TfrmMetaEdit::setInteraction(Interaction* ui)
-{
-    m_ui = ui ? ui : m_ownUi;
-}
-
-bool TfrmMetaEdit::Modified() const
-{
-    // The top bar is disabled as a whole during an initialisation; the state is the button's own.
-    return tbSave->isEnabledTo(m_panelTop);
-}
-
-void TfrmMetaEdit::SetModified(bool on)
-{
-    tbSave->setEnabled(on);
-    tbCancel->setEnabled(on);
-}
-
 QTableWidget* TfrmMetaEdit::GroupGrid(int g) const
 {
     if (g == 0)
         return gridMain;
     return g >= 1 && g <= 10 ? gridExtArr[size_t(g)] : nullptr;
-}
-
-void TfrmMetaEdit::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (!m_started) {
-        m_started = true;
-        Timer1->start();
-    }
 }
 
 void TfrmMetaEdit::closeEvent(QCloseEvent* event)
@@ -436,12 +392,7 @@ void TfrmMetaEdit::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    if (!m_closing && Modified() && !m_ui->AskYesNo(MsgMetaSaveQuestionClose)) {
-        event->ignore();
-        return;
-    }
-    Timer1->stop();
-    event->accept();
+    TEditWindow::closeEvent(event);
 }
 
 void TfrmMetaEdit::keyPressEvent(QKeyEvent* event)
@@ -503,23 +454,20 @@ void TfrmMetaEdit::Timer1Timer()
 {
     Timer1->stop();
     isInit = false;
-    SetModified(false);
+    SetDirty(false);
     m_codes = SessionCodes();
     if (!m_codes) {
         m_ui->ShowInfo(MsgCodeTableMissing);
-        m_closing = true;
-        close();
+        CloseWindow();
         return;
     }
     if (const QString problem = MetaWindowLayoutProblem(*m_codes); !problem.isEmpty()) {
         m_ui->ShowInfo(problem);
-        m_closing = true;
-        close();
+        CloseWindow();
         return;
     }
     if (!LoadKeywordDefinitions(*m_ui)) {
-        m_closing = true;
-        close();
+        CloseWindow();
         return;
     }
     InputData.SetBlockLength(m_codes->vux_DataBlockLength);
@@ -543,8 +491,7 @@ void TfrmMetaEdit::Timer1Timer()
     }
     if (m_tabs.isEmpty()) {
         m_ui->ShowInfo(MsgKeywordsWrongInfo);
-        m_closing = true;
-        close();
+        CloseWindow();
         return;
     }
     SplitterDown->setSizes({27, qMax(100, SplitterDown->height() - 27)});
@@ -794,7 +741,7 @@ void TfrmMetaEdit::ApplyEditor()
                 return;
             SetCell(grid, row, 1, value);
             if (isInit)
-                SetModified(true);
+                SetDirty(true);
         };
         if (edit || date) {
             TEditPlus* e = edit ? FloatEdit : FloatDate;
@@ -840,7 +787,7 @@ void TfrmMetaEdit::FloatComboChange(int index)
         return;
     SetCell(gridMain, floatRow, 1, value);
     ChooseExtensionGrid();
-    SetModified(true);
+    SetDirty(true);
 }
 
 void TfrmMetaEdit::FloatGridSelect(int row, int column)
@@ -934,17 +881,14 @@ void TfrmMetaEdit::SourceComboChange(int entry)
     if (!isInit || entry == m_shownEntry)
         return;
     ApplyEditor();
-    if (Modified() && !m_ui->AskYesNo(MsgMetaCancelTab)) {
+    if (!DirtyGivenUp(MsgMetaCancelTab)) {
         // The combo box goes on naming the tab whose values are shown, so a save writes that tab.
-        const QSignalBlocker block(SourceCombo);
-        SourceCombo->setCurrentIndex(m_shownEntry);
+        ShowTabInCombo(m_shownEntry);
         return;
     }
-    SetModified(false);
-    if (!LoadTab(entry)) {
-        const QSignalBlocker block(SourceCombo);
-        SourceCombo->setCurrentIndex(m_shownEntry);
-    }
+    SetDirty(false);
+    if (!LoadTab(entry))
+        ShowTabInCombo(m_shownEntry);
 }
 
 void TfrmMetaEdit::tbSaveClick()
@@ -958,14 +902,14 @@ void TfrmMetaEdit::tbSaveClick()
         m_ui->ShowInfo(file + QStringLiteral(": 파일을 저장할 수 없습니다.\r\n") + error);
         return;
     }
-    SetModified(false);
+    SetDirty(false);
 }
 
 void TfrmMetaEdit::tbCancelClick()
 {
     if (!m_ui->AskYesNo(MsgMetaCancelAll))
         return;
-    SetModified(false);
+    SetDirty(false);
     HideEditors();
     ForgetCell();
     InputData.Clear();
@@ -984,8 +928,7 @@ void TfrmMetaEdit::tbInitializeClick()
         return;
     ApplyEditor();
     if (myLIB.schOptions.isEmpty() && !LoadKeywordDefinitions(*m_ui)) {
-        m_closing = true;
-        close();
+        CloseWindow();
         return;
     }
     isInit = false;
@@ -1038,8 +981,7 @@ void TfrmMetaEdit::InitFinished(const TMetaInitOutcome& outcome)
     m_panelTop->setEnabled(true);
     if (outcome.closeWindow) {
         // A tab's article tree could not be loaded.
-        m_closing = true;
-        close();
+        CloseWindow();
         return;
     }
     if (!outcome.started) {
@@ -1055,6 +997,6 @@ void TfrmMetaEdit::InitFinished(const TMetaInitOutcome& outcome)
         SourceCombo->setCurrentIndex(entry);
     }
     LoadTab(entry);
-    if (m_closing)
+    if (m_discard)
         close();
 }

@@ -5,10 +5,10 @@
 
 #include "indexing/Category.h"
 #include "indexing/MetaFile.h"
+#include "shell/ui/EditWindow.h"
 
 #include <QList>
 #include <QStringList>
-#include <QWidget>
 #include <array>
 
 class QComboBox;
@@ -24,24 +24,18 @@ class QThread;
 class QTimer;
 class QToolButton;
 class QTreeWidgetItem;
-class Interaction;
 class TArticleTreeWidget;
 class TEditPlus;
 class TfWeb;
 class TVUX_codes;
-class WidgetInteraction;
 struct TMetaInitOutcome;
 
-class TfrmMetaEdit : public QWidget {
+class TfrmMetaEdit : public TEditWindow {
     Q_OBJECT
 public:
     explicit TfrmMetaEdit(QWidget* parent = nullptr);
     ~TfrmMetaEdit() override;
 
-    // Questions and messages go here instead of boxes (tests).
-    void setInteraction(Interaction* ui);
-
-    bool isInit = false;
     TMetaData InputData;
     int tabs_now = -1;
     int floatObject = -1;
@@ -90,11 +84,9 @@ public:
     QProgressBar* TabsProgress = nullptr;
     QProgressBar* MetaProgress = nullptr;
     QProgressBar* RowsProgress = nullptr;
-    QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     QTimer* FloatTimer = nullptr;
 
-    bool Modified() const;
     int shownEntry() const { return m_shownEntry; }
     // The grid of group `g` (0 = gridMain).
     QTableWidget* GroupGrid(int g) const;
@@ -107,18 +99,16 @@ public slots:
     void ShowMakeData();
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Timer1Timer();
+    void Timer1Timer() override;
     bool LoadTab(int entry);
     void ShowArticle();
     void StoreArticle();
     void ChooseExtensionGrid();
-    void SetModified(bool on);
     void SelectCell(QTableWidget* grid, int row);
     void FloatTimerTimer();
     void ApplyEditor();
@@ -140,8 +130,6 @@ private:
     void Timer2Timer();
     void ShowCellText(QTableWidget* grid, const QPoint& pos);
 
-    Interaction* m_ui = nullptr;
-    WidgetInteraction* m_ownUi = nullptr;
     const TVUX_codes* m_codes = nullptr;
     QList<TKeywordTab> m_tabs;
     QFrame* m_panelTop = nullptr;
@@ -149,7 +137,5 @@ private:
     int m_shownEntry = -1;
     int m_node = -1; // the article whose values the grids hold
     int m_extension = -1;
-    bool m_started = false;
-    bool m_closing = false;
     bool m_applying = false;
 };

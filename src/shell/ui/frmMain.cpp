@@ -1,5 +1,6 @@
 #include "shell/ui/frmMain.h"
 
+#include "jobs/JobLayout.h"
 #include "shell/ui/GridPainters.h"
 #include "jobs/JobDefine.h"
 #include "shell/Settings.h"

@@ -3,13 +3,13 @@
 #include "articles/ui/ArticleTreeWidget.h"
 #include "articles/ui/Preview.h"
 #include "articles/ui/fWeb.h"
+#include "jobs/JobLayout.h"
+#include "shell/Interaction.h"
 #include "shell/Runtime.h"
 #include "shell/myLIB.h"
-#include "shell/ui/WidgetInteraction.h"
 #include "shell/ui/WindowRegistry.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -31,20 +30,7 @@ static WindowRegistrar reg(QStringLiteral("frmConnect"), WindowKind::Child,
 
 namespace {
 
-const QString DiscardWorkQuestion = QStringLiteral("작업 내용을 모두 취소합니까?");
 constexpr int ColumnWidth = 64;
-
-QToolButton* ToolButton(const QString& name, const QString& caption, const QString& hint, QWidget* parent)
-{
-    auto* b = new QToolButton(parent);
-    b->setObjectName(name);
-    b->setText(caption);
-    b->setToolTip(hint);
-    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    b->setAutoRaise(true);
-    b->setMinimumWidth(56);
-    return b;
-}
 
 QLabel* HeadLabel(const QString& name, const QString& text, QWidget* parent)
 {
@@ -77,23 +63,21 @@ void HideAddressBar(TfWeb* web)
 } // namespace
 
 TfrmConnect::TfrmConnect(QWidget* parent)
-    : QWidget(parent)
+    : TEditWindow(parent)
 {
     setObjectName("frmConnect");
     setWindowTitle(QStringLiteral("탭 연결"));
-    m_ownUi = new WidgetInteraction(this);
-    m_ui = m_ownUi;
 
     auto* bar = new QHBoxLayout;
     bar->setSpacing(2);
-    tbSetup = ToolButton("tbSetup", QStringLiteral("설정"), QStringLiteral("여러 개의 연결이 있을 경우 연결 방식을 선택"), this);
-    tbReload = ToolButton("tbReload", QStringLiteral("새로고침"), QStringLiteral("저장 상태로 되돌림"), this);
-    tbClearAll = ToolButton("tbClearAll", QStringLiteral("초기화"), QStringLiteral("모든 연결을 지움"), this);
-    tbSearch = ToolButton("tbSearch", QStringLiteral("찾기"), QStringLiteral("왼쪽 제목을 오른쪽 제목에서 찾음"), this);
-    tbConnect = ToolButton("tbConnect", QStringLiteral("연결"), QStringLiteral("연결 설정: Enter 키"), this);
-    tbClear = ToolButton("tbClear", QStringLiteral("해제"), QStringLiteral("연결 해제"), this);
-    tbSave = ToolButton("tbSave", QStringLiteral("저장"), QStringLiteral("작업 내용을 저장"), this);
-    tbCancelClose = ToolButton("tbCancelClose", QStringLiteral("작업취소"), QStringLiteral("작업을 취소하고 닫음"), this);
+    tbSetup = NewToolButton("tbSetup", QStringLiteral("설정"), 56, this, QStringLiteral("여러 개의 연결이 있을 경우 연결 방식을 선택"));
+    tbReload = NewToolButton("tbReload", QStringLiteral("새로고침"), 56, this, QStringLiteral("저장 상태로 되돌림"));
+    tbClearAll = NewToolButton("tbClearAll", QStringLiteral("초기화"), 56, this, QStringLiteral("모든 연결을 지움"));
+    tbSearch = NewToolButton("tbSearch", QStringLiteral("찾기"), 56, this, QStringLiteral("왼쪽 제목을 오른쪽 제목에서 찾음"));
+    tbConnect = NewToolButton("tbConnect", QStringLiteral("연결"), 56, this, QStringLiteral("연결 설정: Enter 키"));
+    tbClear = NewToolButton("tbClear", QStringLiteral("해제"), 56, this, QStringLiteral("연결 해제"));
+    tbSave = NewToolButton("tbSave", QStringLiteral("저장"), 56, this, QStringLiteral("작업 내용을 저장"));
+    tbCancelClose = NewToolButton("tbCancelClose", QStringLiteral("작업취소"), 56, this, QStringLiteral("작업을 취소하고 닫음"));
     chkHideTree = new QCheckBox(QStringLiteral("트리 감추기"), this);
     chkHideTree->setObjectName("chkHideTree");
     btnAuto = new QPushButton(QStringLiteral("자동연결"), this);
@@ -191,18 +175,12 @@ TfrmConnect::TfrmConnect(QWidget* parent)
     panelLayout->addLayout(panelButtons);
     frame->hide();
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setInterval(10);
-    Timer1->setSingleShot(true);
-
     ConnectTabsPtr = BuildConnectPairs(myLIB.Jobs);
     for (const TConnectPair& pair : ConnectTabsPtr)
         ComboTabs->addItem(ConnectPairCaption(myLIB.Jobs, pair));
     tbSetup->setEnabled(ConnectTabsPtr.size() >= 2);
-    SetDirty(false);
+    SetDirtyButtons(tbSave, tbCancelClose);
 
-    connect(Timer1, &QTimer::timeout, this, &TfrmConnect::Timer1Timer);
     connect(TreeViewLeft, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { TreeViewLeftChange(current); });
     connect(TreeViewRight, &QTreeWidget::currentItemChanged, this,
@@ -236,28 +214,12 @@ TfrmConnect::TfrmConnect(QWidget* parent)
 
 TfrmConnect::~TfrmConnect() = default;
 
-void TfrmConnect::setInteraction(Interaction* ui)
-{
-    m_ui = ui ? ui : m_ownUi;
-}
-
-bool TfrmConnect::Dirty() const
-{
-    return tbSave->isEnabled();
-}
-
 QStringList TfrmConnect::Rows() const
 {
     QStringList rows;
     for (int i = 0; i < ConnectList->count(); ++i)
         rows << ConnectList->item(i)->text();
     return rows;
-}
-
-void TfrmConnect::SetDirty(bool on)
-{
-    tbSave->setEnabled(on);
-    tbCancelClose->setEnabled(on);
 }
 
 void TfrmConnect::SetRow(int row, const QString& value)
@@ -268,15 +230,6 @@ void TfrmConnect::SetRow(int row, const QString& value)
     }
 }
 
-void TfrmConnect::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (!m_started) {
-        m_started = true;
-        Timer1->start();
-    }
-}
-
 void TfrmConnect::Timer1Timer()
 {
     Timer1->stop();
@@ -284,7 +237,6 @@ void TfrmConnect::Timer1Timer()
     if (ConnectTabsPtr.isEmpty()) {
         SplitterMain->hide();
         m_ui->ShowInfo(NoConnectPairMessage);
-        m_discard = true;
         CloseWindow();
         return;
     }
@@ -481,11 +433,9 @@ void TfrmConnect::btnSetNewClick()
         PanelDefineLink->hide();
         return;
     }
-    if (Dirty()) {
-        if (!m_ui->AskYesNo(DiscardWorkQuestion))
-            return;
-        SetDirty(false);
-    }
+    if (!DirtyGivenUp(CancelAllQuestion))
+        return;
+    SetDirty(false);
     PanelDefineLink->hide();
     if (chosen >= 0 && chosen < ConnectTabsPtr.size())
         LoadPair(chosen);
@@ -514,34 +464,13 @@ void TfrmConnect::tbSaveClick()
 
 void TfrmConnect::tbCancelCloseClick()
 {
-    if (Dirty() && !m_ui->AskYesNo(DiscardWorkQuestion))
-        return;
-    m_discard = true;
-    CloseWindow();
+    if (DirtyGivenUp(CancelAllQuestion))
+        CloseWindow();
 }
 
 void TfrmConnect::chkHideTreeClick()
 {
     SplitterTrees->setVisible(!chkHideTree->isChecked());
-}
-
-void TfrmConnect::CloseWindow()
-{
-    // Inside the main window the frame closes, and with it this window.
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->close();
-    else
-        close();
-}
-
-void TfrmConnect::closeEvent(QCloseEvent* event)
-{
-    if (!m_discard && Dirty()
-        && !m_ui->AskYesNo(QStringLiteral("작업 내용을 저장하지 않았습니다. 작업 내용을 모두 취소합니까"))) {
-        event->ignore();
-        return;
-    }
-    event->accept();
 }
 
 void TfrmConnect::PlaceHalves()

@@ -2,9 +2,8 @@
 // "탭 연결": the articles of a base tab connected one by one to the articles of its target tab,
 // the two trees side by side with the column of connections between them.
 
+#include "shell/ui/EditWindow.h"
 #include "tagging/TabConnect.h"
-
-#include <QWidget>
 
 class QCheckBox;
 class QComboBox;
@@ -13,24 +12,17 @@ class QListWidget;
 class QListWidgetItem;
 class QPushButton;
 class QSplitter;
-class QTimer;
 class QToolButton;
 class QTreeWidgetItem;
-class Interaction;
 class TArticleTreeWidget;
 class TfWeb;
 
-class TfrmConnect : public QWidget {
+class TfrmConnect : public TEditWindow {
     Q_OBJECT
 public:
     explicit TfrmConnect(QWidget* parent = nullptr);
     ~TfrmConnect() override;
 
-    // Messages and questions of the window (tests put a script here).
-    void setInteraction(Interaction* ui);
-
-    bool isInit = false;
-    bool Dirty() const;
     // The pair whose trees are loaded; -1 before the first one.
     int PairInWork() const { return m_pairInWork; }
     const QList<TConnectPair>& Pairs() const { return ConnectTabsPtr; }
@@ -63,21 +55,16 @@ public:
     QComboBox* ComboTabs = nullptr;
     QPushButton* btnSetNew = nullptr;
     QPushButton* btnCancelNew = nullptr;
-    QTimer* Timer1 = nullptr;
 
 protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Timer1Timer();
+    void Timer1Timer() override;
     void LoadPair(int pair);
-    void SetDirty(bool on);
     void SetRow(int row, const QString& value);
     bool ConnectSelected();
-    void CloseWindow();
     void PlaceHalves();
 
     void TreeViewLeftChange(QTreeWidgetItem* current);
@@ -99,10 +86,6 @@ private:
     void btnCancelNewClick();
 
     QList<TConnectPair> ConnectTabsPtr;
-    Interaction* m_ui = nullptr;
-    Interaction* m_ownUi = nullptr;
-    bool m_started = false;
-    bool m_discard = false;  // closing without the question (after "작업취소" or the no-pair message)
     bool m_following = false;
     int m_pairInWork = -1;
     int m_rememberedPair = -1;

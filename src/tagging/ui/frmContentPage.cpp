@@ -5,16 +5,16 @@
 #include "articles/ui/TabCombo.h"
 #include "articles/ui/fTreeModule.h"
 #include "articles/ui/fWeb.h"
+#include "jobs/JobLayout.h"
+#include "shell/Interaction.h"
 #include "shell/Runtime.h"
 #include "shell/myLIB.h"
 #include "shell/ui/GridPainters.h"
-#include "shell/ui/WidgetInteraction.h"
 #include "shell/ui/WindowRegistry.h"
 #include "tagging/PageInfo.h"
 #include "tagging/ui/frmImages.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -39,14 +39,6 @@ namespace {
 constexpr int LockedRole = Qt::UserRole + 1;
 // Above this many rows building the contents shows its progress window.
 constexpr int LargeRowCount = 5000;
-
-QPushButton* Button(const QString& name, const QString& caption, QWidget* parent)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
 
 } // namespace
 
@@ -84,23 +76,19 @@ public:
 };
 
 TfrmContentPage::TfrmContentPage(QWidget* parent)
-    : QWidget(parent)
+    : TEditWindow(parent)
 {
     setObjectName("frmContentPage");
     setWindowTitle(QStringLiteral("페이지 묶음 지정"));
-    m_ownUi = new WidgetInteraction(this);
-    m_ui = m_ownUi;
 
-    SourceCombo = new QComboBox(this);
-    SourceCombo->setObjectName("SourceCombo");
-    SourceCombo->setMinimumWidth(160);
-    ButtonMakeDefault = Button("ButtonMakeDefault", QStringLiteral("일괄적용"), this);
+    SourceCombo = NewTabCombo(this, 160);
+    ButtonMakeDefault = NewButton("ButtonMakeDefault", QStringLiteral("일괄적용"), this);
     ButtonMakeDefault->setToolTip(QStringLiteral("모든 작업을 취소함"));
-    tbReload = Button("tbReload", QStringLiteral("되돌리기"), this);
+    tbReload = NewButton("tbReload", QStringLiteral("되돌리기"), this);
     tbReload->setToolTip(QStringLiteral("저장 상태로 돌림"));
-    ButtonResetAll = Button("ButtonResetAll", QStringLiteral("모두해제"), this);
-    tbSave = Button("tbSave", QStringLiteral("저장"), this);
-    tbCancelClose = Button("tbCancelClose", QStringLiteral("작업취소"), this);
+    ButtonResetAll = NewButton("ButtonResetAll", QStringLiteral("모두해제"), this);
+    tbSave = NewButton("tbSave", QStringLiteral("저장"), this);
+    tbCancelClose = NewButton("tbCancelClose", QStringLiteral("작업취소"), this);
     auto* top = new QHBoxLayout;
     top->addWidget(SourceCombo);
     for (QPushButton* b : {ButtonMakeDefault, tbReload, ButtonResetAll, tbSave, tbCancelClose})
@@ -135,7 +123,7 @@ TfrmContentPage::TfrmContentPage(QWidget* parent)
     PanelChangedMsg->setPalette(pal);
     auto* changedText = new QLabel(QStringLiteral("페이지가 변경되었습니다."), PanelChangedMsg);
     changedText->setObjectName("LabelChangedMsg");
-    ButtonViewContentTree = Button("ButtonViewContentTree", QStringLiteral("새로고침"), PanelChangedMsg);
+    ButtonViewContentTree = NewButton("ButtonViewContentTree", QStringLiteral("새로고침"), PanelChangedMsg);
     auto* changedLayout = new QHBoxLayout(PanelChangedMsg);
     changedLayout->setContentsMargins(4, 2, 4, 2);
     changedLayout->addWidget(changedText, 1);
@@ -163,13 +151,8 @@ TfrmContentPage::TfrmContentPage(QWidget* parent)
     layout->addLayout(top);
     layout->addWidget(SplitterMain, 1);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setInterval(10);
-    Timer1->setSingleShot(true);
-    SetDirty(false);
+    SetDirtyButtons(tbSave, tbCancelClose);
 
-    connect(Timer1, &QTimer::timeout, this, &TfrmContentPage::Timer1Timer);
     connect(SourceCombo, &QComboBox::currentIndexChanged, this, &TfrmContentPage::SourceComboChange);
     connect(TreeModule->TreeView, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { TreeViewChange(current); });
@@ -182,38 +165,7 @@ TfrmContentPage::TfrmContentPage(QWidget* parent)
     connect(ButtonViewContentTree, &QPushButton::clicked, this, &TfrmContentPage::BuildContentsTree);
     connect(tbSave, &QPushButton::clicked, this, &TfrmContentPage::tbSaveClick);
     connect(tbReload, &QPushButton::clicked, this, &TfrmContentPage::tbReloadClick);
-    connect(tbCancelClose, &QPushButton::clicked, this, &TfrmContentPage::tbCancelCloseClick);
-}
-
-void TfrmContentPage::setInteraction(Interaction* ui)
-{
-    m_ui = ui ? ui : m_ownUi;
-}
-
-bool TfrmContentPage::Dirty() const
-{
-    return tbSave->isEnabled();
-}
-
-void TfrmContentPage::SetDirty(bool on)
-{
-    tbSave->setEnabled(on);
-    tbCancelClose->setEnabled(on);
-}
-
-int TfrmContentPage::ChosenTab() const
-{
-    const int tab = SourceCombo->currentIndex();
-    return tab >= 0 && tab < myLIB.Jobs.TabsCount ? tab : -1;
-}
-
-void TfrmContentPage::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (!m_started) {
-        m_started = true;
-        Timer1->start();
-    }
+    connect(tbCancelClose, &QPushButton::clicked, this, &TfrmContentPage::CancelAndClose);
 }
 
 void TfrmContentPage::Timer1Timer()
@@ -228,8 +180,7 @@ void TfrmContentPage::Timer1Timer()
     m_comboIndex = SourceCombo->currentIndex();
     const QString path = PageInfoFileName(myLIB.Jobs, 0);
     if (myLIB.Jobs.TabsCount > 0 && !QFileInfo::exists(path) && !m_ui->AskYesNo(NoPageFileQuestion)) {
-        SetDirty(false);
-        close();
+        CloseWindow();
         return;
     }
     LoadTab();
@@ -358,20 +309,8 @@ void TfrmContentPage::BuildContentsTree()
 
 void TfrmContentPage::SourceComboChange(int index)
 {
-    if (m_reverting)
-        return;
-    if (!isInit) {
-        m_comboIndex = index;
-        return;
-    }
-    if (Dirty() && !m_ui->AskYesNo(QStringLiteral("수정 내용을 취소합니까?"))) {
-        m_reverting = true;
-        SourceCombo->setCurrentIndex(m_comboIndex);
-        m_reverting = false;
-        return;
-    }
-    m_comboIndex = index;
-    LoadTab();
+    if (TabChanging(index, [this] { return DirtyGivenUp(CancelEditsQuestion); }))
+        LoadTab();
 }
 
 void TfrmContentPage::TreeViewChange(QTreeWidgetItem* current)
@@ -445,7 +384,7 @@ void TfrmContentPage::ButtonResetAllClick()
 {
     if (m_rows.isEmpty())
         return;
-    if (isInit && Dirty() && !m_ui->AskYesNo(QStringLiteral("수정 내용을 취소합니까?")))
+    if (isInit && Dirty() && !m_ui->AskYesNo(CancelEditsQuestion))
         return;
     for (int i = 1; i < m_rows.size(); ++i)
         SetRow(i, PageMain);
@@ -474,19 +413,3 @@ void TfrmContentPage::tbReloadClick()
     Timer1Timer();
 }
 
-void TfrmContentPage::tbCancelCloseClick()
-{
-    if (!m_ui->AskYesNo(QStringLiteral("작업 내용을 모두 취소합니까?")))
-        return;
-    SetDirty(false);
-    close();
-}
-
-void TfrmContentPage::closeEvent(QCloseEvent* event)
-{
-    if (Dirty() && !m_ui->AskYesNo(QStringLiteral("작업 내용을 저장하지 않았습니다. 작업 내용을 모두 취소합니까"))) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-}

@@ -4,15 +4,15 @@
 #include "articles/ui/Preview.h"
 #include "articles/ui/TabCombo.h"
 #include "articles/ui/fWeb.h"
+#include "jobs/JobLayout.h"
+#include "shell/Interaction.h"
 #include "shell/Runtime.h"
 #include "shell/myLIB.h"
 #include "shell/ui/GridPainters.h"
-#include "shell/ui/WidgetInteraction.h"
 #include "shell/ui/WindowRegistry.h"
 #include "tagging/JpegImage.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -93,14 +93,6 @@ public:
     }
 };
 
-QPushButton* Button(const QString& name, const QString& caption, QWidget* parent)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
 QImage ToImage(const TBitmap24& b)
 {
     QImage img(b.pixels.data(), b.width, b.height, b.width * 3, QImage::Format_RGB888);
@@ -145,23 +137,19 @@ int LineUpWithTree(QTreeView* tree, QAbstractItemView* rows)
 }
 
 TfrmImages::TfrmImages(QWidget* parent)
-    : QWidget(parent)
+    : TEditWindow(parent)
 {
     setObjectName("frmImages");
     setWindowTitle(QStringLiteral("이미지 연결"));
-    m_ownUi = new WidgetInteraction(this);
-    m_ui = m_ownUi;
 
-    SourceCombo = new QComboBox(this);
-    SourceCombo->setObjectName("SourceCombo");
-    SourceCombo->setMinimumWidth(160);
-    tbReload = Button("tbReload", QStringLiteral("새로고침"), this);
-    tbClearAll = Button("tbClearAll", QStringLiteral("초기화"), this);
-    tbConnect = Button("tbConnect", QStringLiteral("선택"), this);
+    SourceCombo = NewTabCombo(this, 160);
+    tbReload = NewButton("tbReload", QStringLiteral("새로고침"), this);
+    tbClearAll = NewButton("tbClearAll", QStringLiteral("초기화"), this);
+    tbConnect = NewButton("tbConnect", QStringLiteral("선택"), this);
     tbConnect->setToolTip(QStringLiteral("Enter 키, 더블 클릭"));
-    tbClear = Button("tbClear", QStringLiteral("해제"), this);
-    tbSave = Button("tbSave", QStringLiteral("저장"), this);
-    tbCancelClose = Button("tbCancelClose", QStringLiteral("작업취소"), this);
+    tbClear = NewButton("tbClear", QStringLiteral("해제"), this);
+    tbSave = NewButton("tbSave", QStringLiteral("저장"), this);
+    tbCancelClose = NewButton("tbCancelClose", QStringLiteral("작업취소"), this);
     CheckImgSimm = new QCheckBox(QStringLiteral("이미지연동"), this);
     CheckImgSimm->setObjectName("CheckImgSimm");
     auto* top = new QHBoxLayout;
@@ -221,9 +209,9 @@ TfrmImages::TfrmImages(QWidget* parent)
     PanelImageFolder = new QLabel(PanelRight);
     PanelImageFolder->setObjectName("PanelImageFolder");
     PanelImageFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    btnRefreshImg = Button("btnRefreshImg", QStringLiteral("새로고침"), PanelRight);
-    btnBigImage = Button("btnBigImage", QStringLiteral("크게 보기"), PanelRight);
-    btnFixImage = Button("btnFixImage", QStringLiteral("작게 보기"), PanelRight);
+    btnRefreshImg = NewButton("btnRefreshImg", QStringLiteral("새로고침"), PanelRight);
+    btnBigImage = NewButton("btnBigImage", QStringLiteral("크게 보기"), PanelRight);
+    btnFixImage = NewButton("btnFixImage", QStringLiteral("작게 보기"), PanelRight);
     btnFixImage->hide();
     ImagesList = new QListWidget(PanelRight);
     ImagesList->setObjectName("ImagesList");
@@ -265,15 +253,9 @@ TfrmImages::TfrmImages(QWidget* parent)
     layout->addLayout(top);
     layout->addWidget(SplitterMain, 1);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setInterval(10);
-    Timer1->setSingleShot(true);
-
-    SetDirty(false);
+    SetDirtyButtons(tbSave, tbCancelClose);
     tbClear->setEnabled(false);
 
-    connect(Timer1, &QTimer::timeout, this, &TfrmImages::Timer1Timer);
     connect(SourceCombo, &QComboBox::currentIndexChanged, this, &TfrmImages::SourceComboChange);
     connect(TreeViewLeft, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { TreeViewLeftChange(current); });
@@ -287,7 +269,7 @@ TfrmImages::TfrmImages(QWidget* parent)
     connect(tbClearAll, &QPushButton::clicked, this, &TfrmImages::tbClearAllClick);
     connect(tbSave, &QPushButton::clicked, this, &TfrmImages::tbSaveClick);
     connect(tbReload, &QPushButton::clicked, this, &TfrmImages::tbReloadClick);
-    connect(tbCancelClose, &QPushButton::clicked, this, &TfrmImages::tbCancelCloseClick);
+    connect(tbCancelClose, &QPushButton::clicked, this, &TfrmImages::CancelAndClose);
     connect(btnRefreshImg, &QPushButton::clicked, this, &TfrmImages::FillImageList);
     connect(btnBigImage, &QPushButton::clicked, this, [this] {
         m_fit = false;
@@ -321,35 +303,9 @@ TfrmImages::TfrmImages(QWidget* parent)
     m_comboIndex = SourceCombo->currentIndex();
 }
 
-void TfrmImages::setInteraction(Interaction* ui)
-{
-    m_ui = ui ? ui : m_ownUi;
-}
-
-bool TfrmImages::Dirty() const
-{
-    return tbSave->isEnabled();
-}
-
-void TfrmImages::SetDirty(bool on)
-{
-    tbSave->setEnabled(on);
-    tbCancelClose->setEnabled(on);
-}
-
-int TfrmImages::ChosenTab() const
-{
-    const int tab = SourceCombo->currentIndex();
-    return tab >= 0 && tab < myLIB.Jobs.TabsCount ? tab : -1;
-}
-
 void TfrmImages::showEvent(QShowEvent* event)
 {
-    QWidget::showEvent(event);
-    if (!m_started) {
-        m_started = true;
-        Timer1->start();
-    }
+    TEditWindow::showEvent(event);
     LayOutImage();
 }
 
@@ -466,20 +422,8 @@ void TfrmImages::SetCell(int row, int column, const QString& value)
 
 void TfrmImages::SourceComboChange(int index)
 {
-    if (m_reverting)
-        return;
-    if (!isInit) {
-        m_comboIndex = index;
-        return;
-    }
-    if (Dirty() && !m_ui->AskYesNo(QStringLiteral("수정 내용을 취소합니까?"))) {
-        m_reverting = true;
-        SourceCombo->setCurrentIndex(m_comboIndex);
-        m_reverting = false;
-        return;
-    }
-    m_comboIndex = index;
-    LoadTab();
+    if (TabChanging(index, [this] { return DirtyGivenUp(CancelEditsQuestion); }))
+        LoadTab();
 }
 
 void TfrmImages::TreeViewLeftChange(QTreeWidgetItem* current)
@@ -610,14 +554,6 @@ void TfrmImages::tbReloadClick()
     LoadTab();
 }
 
-void TfrmImages::tbCancelCloseClick()
-{
-    if (!m_ui->AskYesNo(QStringLiteral("작업 내용을 모두 취소합니까?")))
-        return;
-    SetDirty(false);
-    close();
-}
-
 bool TfrmImages::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
@@ -666,11 +602,3 @@ bool TfrmImages::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void TfrmImages::closeEvent(QCloseEvent* event)
-{
-    if (Dirty() && !m_ui->AskYesNo(QStringLiteral("작업 내용을 저장하지 않았습니다. 작업 내용을 모두 취소합니까"))) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-}

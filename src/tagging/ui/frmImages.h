@@ -2,13 +2,12 @@
 // "이미지 연결": the range of scanned source pages (start and end image) of every article of
 // a tab, entered beside the article tree while the page images are looked at.
 
+#include "shell/ui/EditWindow.h"
 #include "tagging/ImageLinks.h"
 
 #include <QImage>
 #include <QPoint>
-#include <QWidget>
 
-class Interaction;
 class QAbstractItemView;
 class QCheckBox;
 class QComboBox;
@@ -18,7 +17,6 @@ class QPushButton;
 class QScrollArea;
 class QSplitter;
 class QTableWidget;
-class QTimer;
 class QTreeView;
 class QTreeWidgetItem;
 class TArticleTreeWidget;
@@ -28,16 +26,11 @@ class TfWeb;
 // row height, and one vertical scroll position for both. Returns the row height used.
 int LineUpWithTree(QTreeView* tree, QAbstractItemView* rows);
 
-class TfrmImages : public QWidget {
+class TfrmImages : public TEditWindow {
     Q_OBJECT
 public:
     explicit TfrmImages(QWidget* parent = nullptr);
 
-    // Messages and questions of the window (tests put a script here).
-    void setInteraction(Interaction* ui);
-
-    bool isInit = false;
-    bool Dirty() const;
     // The cells as the grid holds them (one row per tree node).
     const TImageLinks& Links() const { return m_rows; }
     QStringList Images() const { return m_images; }
@@ -67,23 +60,19 @@ public:
     QPushButton* btnFixImage = nullptr;
     QScrollArea* ScrollBox1 = nullptr;
     QLabel* Image1 = nullptr;
-    QTimer* Timer1 = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Timer1Timer();
+    void Timer1Timer() override;
     void LoadTab();
     void FillImageList();
     void ShowCurrentImage();
     void LayOutImage();
-    void SetDirty(bool on);
     void SetCell(int row, int column, const QString& value);
     void FitColumns();
-    int ChosenTab() const;
 
     void SourceComboChange(int index);
     void TreeViewLeftChange(QTreeWidgetItem* current);
@@ -93,18 +82,11 @@ private:
     void tbClearAllClick();
     void tbSaveClick();
     void tbReloadClick();
-    void tbCancelCloseClick();
 
-    Interaction* m_ui = nullptr;
-    Interaction* m_ownUi = nullptr;
     TImageLinks m_rows;
     QStringList m_images;
     QImage m_picture;
     bool m_fit = true;
-    bool m_started = false;
     bool m_following = false;
-    bool m_reverting = false;
-    bool m_closing = false;
-    int m_comboIndex = -1;
     int m_tab = -1;
 };

@@ -6,23 +6,22 @@
 #include "articles/ui/fTreeModule.h"
 #include "articles/ui/fWeb.h"
 #include "controls/ui/EditPlus.h"
+#include "jobs/JobLayout.h"
+#include "shell/Interaction.h"
 #include "shell/Runtime.h"
 #include "shell/myLIB.h"
 #include "shell/ui/GridPainters.h"
-#include "shell/ui/WidgetInteraction.h"
 #include "shell/ui/WindowRegistry.h"
 #include "tagging/TagEditor.h"
 
 #include <QApplication>
 #include <QButtonGroup>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -39,17 +38,6 @@ static WindowRegistrar reg(QStringLiteral("frmLink"), WindowKind::Child,
                            [](QWidget* parent) -> QWidget* { return new TfrmLink(parent); });
 
 namespace {
-
-QToolButton* ToolButton(const QString& name, const QString& caption, QWidget* parent)
-{
-    auto* b = new QToolButton(parent);
-    b->setObjectName(name);
-    b->setText(caption);
-    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    b->setAutoRaise(true);
-    b->setMinimumWidth(56);
-    return b;
-}
 
 QString Raw(const QPlainTextEdit* editor)
 {
@@ -75,22 +63,18 @@ void Apply(QPlainTextEdit* editor, const TTextChange& change)
 } // namespace
 
 TfrmLink::TfrmLink(QWidget* parent)
-    : QWidget(parent)
+    : TEditWindow(parent)
 {
     setObjectName("frmLink");
     setWindowTitle(QStringLiteral("링크 만들기"));
-    m_ownUi = new WidgetInteraction(this);
-    m_ui = m_ownUi;
 
-    SourceCombo = new QComboBox(this);
-    SourceCombo->setObjectName("SourceCombo");
-    SourceCombo->setMinimumWidth(180);
+    SourceCombo = NewTabCombo(this, 180, 1);
     SourceCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    tbReload = ToolButton("tbReload", QStringLiteral("새로고침"), this);
-    tbConnect = ToolButton("tbConnect", QStringLiteral("연결"), this);
-    tbClear = ToolButton("tbClear", QStringLiteral("해제"), this);
-    tbSave = ToolButton("tbSave", QStringLiteral("저장"), this);
-    tbCancelClose = ToolButton("tbCancelClose", QStringLiteral("작업취소"), this);
+    tbReload = NewToolButton("tbReload", QStringLiteral("새로고침"), 56, this);
+    tbConnect = NewToolButton("tbConnect", QStringLiteral("연결"), 56, this);
+    tbClear = NewToolButton("tbClear", QStringLiteral("해제"), 56, this);
+    tbSave = NewToolButton("tbSave", QStringLiteral("저장"), 56, this);
+    tbCancelClose = NewToolButton("tbCancelClose", QStringLiteral("작업취소"), 56, this);
     auto* bar = new QHBoxLayout;
     bar->setSpacing(2);
     bar->addWidget(SourceCombo);
@@ -223,17 +207,11 @@ TfrmLink::TfrmLink(QWidget* parent)
     layout->addLayout(bar);
     layout->addWidget(SplitterMain, 1);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setInterval(10);
-    Timer1->setSingleShot(true);
-
-    SetDirty(false);
+    SetDirtyButtons(tbSave, tbCancelClose);
     tbConnect->setEnabled(false);
     tbClear->setEnabled(false);
     LinkSourcePage->setEnabled(false);
 
-    connect(Timer1, &QTimer::timeout, this, &TfrmLink::Timer1Timer);
     connect(SourceCombo, &QComboBox::currentIndexChanged, this, &TfrmLink::SourceComboChange);
     connect(TreeLeft->TreeView, &QTreeWidget::currentItemChanged, this, &TfrmLink::LeftTreeChange);
     connect(TreeLeft->eTextSource, &QPlainTextEdit::selectionChanged, this, &TfrmLink::EditorSelectionChange);
@@ -241,7 +219,7 @@ TfrmLink::TfrmLink(QWidget* parent)
     connect(tbConnect, &QToolButton::clicked, this, &TfrmLink::tbConnectClick);
     connect(tbClear, &QToolButton::clicked, this, &TfrmLink::tbClearClick);
     connect(tbSave, &QToolButton::clicked, this, &TfrmLink::tbSaveClick);
-    connect(tbCancelClose, &QToolButton::clicked, this, &TfrmLink::tbCancelCloseClick);
+    connect(tbCancelClose, &QToolButton::clicked, this, &TfrmLink::CancelAndClose);
     connect(LinkSourcePage, &QTabWidget::currentChanged, this, &TfrmLink::LinkSourcePageChange);
     connect(sortGroup, &QButtonGroup::idClicked, this, &TfrmLink::SortClick);
     connect(eSearch, &QLineEdit::textChanged, this, &TfrmLink::eSearchChange);
@@ -253,47 +231,15 @@ TfrmLink::TfrmLink(QWidget* parent)
 
 TfrmLink::~TfrmLink() = default;
 
-void TfrmLink::setInteraction(Interaction* ui)
-{
-    m_ui = ui ? ui : m_ownUi;
-}
-
-bool TfrmLink::Dirty() const
-{
-    return tbSave->isEnabled();
-}
-
-void TfrmLink::SetDirty(bool on)
-{
-    tbSave->setEnabled(on);
-    tbCancelClose->setEnabled(on);
-}
-
 QString TfrmLink::ProductPrefix() const
 {
     return ProductLinkPrefix(ContentSiteHost());
-}
-
-int TfrmLink::ChosenTab() const
-{
-    const int tab = SourceCombo->currentIndex() - 1;
-    return tab >= 0 && tab < myLIB.Jobs.TabsCount ? tab : -1;
-}
-
-void TfrmLink::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (!m_started) {
-        m_started = true;
-        Timer1->start();
-    }
 }
 
 void TfrmLink::Timer1Timer()
 {
     Timer1->stop();
     if (!OpenTargets()) {
-        m_discard = true;
         CloseWindow();
         return;
     }
@@ -349,10 +295,8 @@ void TfrmLink::SourceComboChange(int index)
     if (m_reverting)
         return;
     if (isInit && Dirty()) {
-        if (!m_ui->AskYesNo(QStringLiteral("수정 내용을 취소합니까?"))) {
-            m_reverting = true;
-            SourceCombo->setCurrentIndex(m_comboIndex);
-            m_reverting = false;
+        if (!m_ui->AskYesNo(CancelEditsQuestion)) {
+            ShowTabInCombo(m_comboIndex);
             return;
         }
         // The dropped links leave the editor too, or the next save would write them after all.
@@ -382,12 +326,8 @@ void TfrmLink::LeftTreeChange(QTreeWidgetItem* current, QTreeWidgetItem* previou
     if (!TreeLeft->isInit || !current || !tree->carriesArticle(current))
         return;
     // The links of the article being left are kept without asking.
-    if (!SaveArticle()) {
-        m_reverting = true;
-        tree->setCurrentItem(previous);
-        m_reverting = false;
+    if (!LeaveArticle(tree, previous))
         return;
-    }
     TreeLeft->eTextSource->moveCursor(QTextCursor::Start);
     LoadLeftArticle();
 }
@@ -412,18 +352,13 @@ bool TfrmLink::SaveArticle()
     TArticleTreeWidget* tree = TreeLeft->TreeView;
     if (!Dirty() || m_articleIndex <= 0 || !tree->articles().valid(m_articleIndex))
         return true;
-    const QString path = TagArticlePath(myLIB.Jobs, TreeLeft->FiTabsPtr, tree->articles().node(m_articleIndex), *m_ui);
-    if (path.isEmpty())
-        return false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const TArticleSave saved = SaveArticleWithBackup(path, EditorTextLines(Raw(TreeLeft->eTextSource)));
+    const bool saved = SaveEditedArticle(myLIB.Jobs, TreeLeft->FiTabsPtr, tree->articles().node(m_articleIndex),
+                                         Raw(TreeLeft->eTextSource), *m_ui);
     QApplication::restoreOverrideCursor();
-    if (!saved.written) {
-        m_ui->ShowInfo(saved.error);
-        return false;
-    }
-    SetDirty(false);
-    return true;
+    if (saved)
+        SetDirty(false);
+    return saved;
 }
 
 void TfrmLink::TargetTreeChange(int page, QTreeWidgetItem* current)
@@ -559,7 +494,6 @@ void TfrmLink::tbReloadClick()
     const int article = m_articleIndex;
     SetDirty(false);
     if (!OpenTargets()) {
-        m_discard = true;
         CloseWindow();
         return;
     }
@@ -573,14 +507,6 @@ void TfrmLink::tbReloadClick()
         LinkSourcePage->setEnabled(true);
     }
     tbClear->setEnabled(false);
-}
-
-void TfrmLink::tbCancelCloseClick()
-{
-    if (!m_ui->AskYesNo(QStringLiteral("작업 내용을 모두 취소합니까?")))
-        return;
-    m_discard = true;
-    CloseWindow();
 }
 
 void TfrmLink::LinkSourcePageChange()
@@ -611,24 +537,6 @@ void TfrmLink::btnSearchClick()
         return;
     }
     SelectProductRow(FindProductByName(m_products, eSearch->text(), BookInfoGrid->currentRow()));
-}
-
-void TfrmLink::CloseWindow()
-{
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->close();
-    else
-        close();
-}
-
-void TfrmLink::closeEvent(QCloseEvent* event)
-{
-    if (!m_discard && Dirty()
-        && !m_ui->AskYesNo(QStringLiteral("작업 내용을 저장하지 않았습니다. 작업 내용을 모두 취소합니까"))) {
-        event->ignore();
-        return;
-    }
-    event->accept();
 }
 
 bool TfrmLink::eventFilter(QObject* watched, QEvent* event)

@@ -4,10 +4,10 @@
 #include "articles/ui/Preview.h"
 #include "articles/ui/TabCombo.h"
 #include "articles/ui/fWeb.h"
+#include "shell/Interaction.h"
 #include "shell/Runtime.h"
 #include "shell/myLIB.h"
 #include "shell/ui/GridPainters.h"
-#include "shell/ui/WidgetInteraction.h"
 #include "shell/ui/WindowRegistry.h"
 #include "tagging/ui/TextFindDialog.h"
 
@@ -76,14 +76,6 @@ private:
     QProgressBar* m_bar;
 };
 
-QPushButton* Button(const QString& name, const QString& caption, QWidget* parent)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
 QWidget* Page(const QString& name, QTabWidget* pages, const QString& caption)
 {
     auto* w = new QWidget(pages);
@@ -95,19 +87,15 @@ QWidget* Page(const QString& name, QTabWidget* pages, const QString& caption)
 } // namespace
 
 TfrmTag::TfrmTag(QWidget* parent)
-    : QWidget(parent)
+    : TEditWindow(parent)
 {
     setObjectName("frmTag");
     setWindowTitle(QStringLiteral("소스 태깅 작업"));
-    m_ownUi = new WidgetInteraction(this);
-    m_ui = m_ownUi;
 
     // Top bar: tab chooser, reload, folder and file of the article.
-    SourceCombo = new QComboBox(this);
-    SourceCombo->setObjectName("SourceCombo");
-    SourceCombo->setMinimumWidth(180);
+    SourceCombo = NewTabCombo(this, 180, 1);
     SourceCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    btnReload = Button("btnReload", QStringLiteral("새로고침"), this);
+    btnReload = NewButton("btnReload", QStringLiteral("새로고침"), this);
     eFolderName = new QLineEdit(QStringLiteral("문서 폴더"), this);
     eFolderName->setObjectName("eFolderName");
     eFolderName->setReadOnly(true);
@@ -132,10 +120,10 @@ TfrmTag::TfrmTag(QWidget* parent)
     PageSource = new QTabWidget(SplitterMain);
     PageSource->setObjectName("PageSource");
     tabText = Page("tabText", PageSource, QStringLiteral("본문 텍스트"));
-    btnEdit = Button("btnEdit", QStringLiteral("수정"), tabText);
-    btnSave = Button("btnSave", QStringLiteral("저장"), tabText);
+    btnEdit = NewButton("btnEdit", QStringLiteral("수정"), tabText);
+    btnSave = NewButton("btnSave", QStringLiteral("저장"), tabText);
     btnSave->setToolTip(QStringLiteral("ctrl+S"));
-    btnFind = Button("btnFind", QStringLiteral("찾기"), tabText);
+    btnFind = NewButton("btnFind", QStringLiteral("찾기"), tabText);
     btnFind->setToolTip(QStringLiteral("ctrl+F"));
     CheckWrap = new QCheckBox(QStringLiteral("자동줄바꿈"), tabText);
     CheckWrap->setObjectName("CheckWrap");
@@ -159,7 +147,7 @@ TfrmTag::TfrmTag(QWidget* parent)
     textLayout->addWidget(eTextSource, 1);
 
     tabUsedTag = Page("tabUsedTag", PageSource, QStringLiteral("사용 태그"));
-    btnNewHtmlTags = Button("btnNewHtmlTags", QStringLiteral("분석"), tabUsedTag);
+    btnNewHtmlTags = NewButton("btnNewHtmlTags", QStringLiteral("분석"), tabUsedTag);
     ProgressBar1 = new QProgressBar(tabUsedTag);
     ProgressBar1->setObjectName("ProgressBar1");
     ProgressBar1->hide();
@@ -213,9 +201,9 @@ TfrmTag::TfrmTag(QWidget* parent)
     QSizePolicy keep = PanelFontSize->sizePolicy();
     keep.setRetainSizeWhenHidden(true);
     PanelFontSize->setSizePolicy(keep);
-    btnFontPlus = Button("btnFontPlus", QStringLiteral("Font -"), PanelFontSize);
-    btnFontZero = Button("btnFontZero", QStringLiteral("Font 0"), PanelFontSize);
-    btnFontMinus = Button("btnFontMinus", QStringLiteral("Font +"), PanelFontSize);
+    btnFontPlus = NewButton("btnFontPlus", QStringLiteral("Font -"), PanelFontSize);
+    btnFontZero = NewButton("btnFontZero", QStringLiteral("Font 0"), PanelFontSize);
+    btnFontMinus = NewButton("btnFontMinus", QStringLiteral("Font +"), PanelFontSize);
     auto* fontLayout = new QHBoxLayout(PanelFontSize);
     fontLayout->setContentsMargins(0, 0, 0, 0);
     fontLayout->addWidget(btnFontPlus);
@@ -232,14 +220,10 @@ TfrmTag::TfrmTag(QWidget* parent)
     layout->addWidget(SplitterMain, 1);
     layout->addLayout(bottom);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setInterval(10);
-    Timer1->setSingleShot(true);
     FindDialog1 = new TTextFindDialog(this);
 
     PrepareRichEdit(eTextSource);
-    btnSave->setEnabled(false);
+    SetDirtyButtons(btnSave);
     btnEdit->setEnabled(false);
     eTextSource->setReadOnly(true);
     PageSource->setCurrentWidget(tabText);
@@ -249,7 +233,6 @@ TfrmTag::TfrmTag(QWidget* parent)
     EnablePages(false);
     btnReload->setEnabled(false);
 
-    connect(Timer1, &QTimer::timeout, this, &TfrmTag::Timer1Timer);
     connect(SourceCombo, &QComboBox::currentIndexChanged, this, &TfrmTag::SourceComboChange);
     connect(SourceTree, &QTreeWidget::currentItemChanged, this, &TfrmTag::SourceTreeChange);
     connect(eTextSource, &QPlainTextEdit::textChanged, this, &TfrmTag::eTextSourceChange);
@@ -286,35 +269,9 @@ TfrmTag::TfrmTag(QWidget* parent)
 
 TfrmTag::~TfrmTag() = default;
 
-void TfrmTag::setInteraction(Interaction* ui)
-{
-    m_ui = ui ? ui : m_ownUi;
-}
-
-bool TfrmTag::Dirty() const
-{
-    return btnSave->isEnabled();
-}
-
 bool TfrmTag::Editing() const
 {
     return !eTextSource->isReadOnly();
-}
-
-int TfrmTag::ChosenTab() const
-{
-    const int tab = SourceCombo->currentIndex() - 1;
-    return tab >= 0 && tab < myLIB.Jobs.TabsCount ? tab : -1;
-}
-
-void TfrmTag::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    // The window is painted before it starts reading.
-    if (!m_started) {
-        m_started = true;
-        Timer1->start();
-    }
 }
 
 void TfrmTag::Timer1Timer()
@@ -345,7 +302,7 @@ void TfrmTag::LoadTab()
     SourceTree->clearArticles();
     eTextSource->clear();
     eTextSource->setReadOnly(true);
-    btnSave->setEnabled(false);
+    SetDirty(false);
     btnEdit->setEnabled(false);
     pnlEdit->hide();
     UsedTagList->clear();
@@ -391,7 +348,7 @@ bool TfrmTag::LoadArticle()
     QTreeWidgetItem* item = SourceTree->currentItem();
     if (!item || !SourceTree->carriesArticle(item))
         return false;
-    btnSave->setEnabled(false);
+    SetDirty(false);
     btnEdit->setEnabled(false);
     pnlEdit->hide();
     UsedTagList->clear();
@@ -425,23 +382,16 @@ bool TfrmTag::SaveArticle()
 {
     if (!Dirty() || !SourceTree->articles().valid(m_articleIndex) || m_articleIndex <= 0)
         return true;
-    const TArticleNode& node = SourceTree->articles().node(m_articleIndex);
-    const QString path = TagArticlePath(myLIB.Jobs, SourceTree->tabIndex(), node, *m_ui);
-    if (path.isEmpty())
+    if (!SaveEditedArticle(myLIB.Jobs, SourceTree->tabIndex(), SourceTree->articles().node(m_articleIndex),
+                           eTextSource->document()->toRawText(), *m_ui))
         return false;
-    const TArticleSave saved = SaveArticleWithBackup(path, EditorTextLines(eTextSource->document()->toRawText()));
-    if (!saved.written) {
-        m_ui->ShowInfo(saved.error);
-        return false;
-    }
-    btnSave->setEnabled(false);
     SetViewing();
     return true;
 }
 
 void TfrmTag::SetViewing()
 {
-    btnSave->setEnabled(false);
+    SetDirty(false);
     btnEdit->setEnabled(true);
     btnEdit->setText(QStringLiteral("수정"));
     pnlEdit->hide();
@@ -453,38 +403,20 @@ void TfrmTag::SetEditing()
     btnEdit->setText(QStringLiteral("수정취소"));
     pnlEdit->show();
     eTextSource->setReadOnly(false);
-    btnSave->setEnabled(false);
+    SetDirty(false);
 }
 
 void TfrmTag::SourceComboChange(int index)
 {
-    if (m_reverting)
-        return;
-    if (!isInit) {
-        m_comboIndex = index;
-        return;
-    }
     // Unsaved edits go to disk first; when they cannot, the window stays on the article.
-    if (!SaveArticle()) {
-        m_reverting = true;
-        SourceCombo->setCurrentIndex(m_comboIndex);
-        m_reverting = false;
-        return;
-    }
-    m_comboIndex = index;
-    LoadTab();
+    if (TabChanging(index, [this] { return SaveArticle(); }))
+        LoadTab();
 }
 
 void TfrmTag::SourceTreeChange(QTreeWidgetItem* current, QTreeWidgetItem* previous)
 {
-    if (m_reverting)
+    if (!LeaveArticle(SourceTree, previous))
         return;
-    if (!SaveArticle()) {
-        m_reverting = true;
-        SourceTree->setCurrentItem(previous);
-        m_reverting = false;
-        return;
-    }
     SourceTree->viewport()->update();
     if (isInit && current && SourceTree->carriesArticle(current)) {
         LoadArticle();
@@ -495,7 +427,7 @@ void TfrmTag::SourceTreeChange(QTreeWidgetItem* current, QTreeWidgetItem* previo
 void TfrmTag::eTextSourceChange()
 {
     if (isInit)
-        btnSave->setEnabled(true);
+        SetDirty(true);
 }
 
 void TfrmTag::btnEditClick()
@@ -657,13 +589,9 @@ bool TfrmTag::eventFilter(QObject* watched, QEvent* event)
 
 void TfrmTag::closeEvent(QCloseEvent* event)
 {
-    if (Dirty()
-        && !m_ui->AskYesNo(QStringLiteral("작업 내용을 저장하지 않았습니다. 작업 내용을 모두 취소합니까"))) {
-        event->ignore();
-        return;
-    }
-    FindDialog1->close();
-    event->accept();
+    TEditWindow::closeEvent(event);
+    if (event->isAccepted())
+        FindDialog1->close();
 }
 
 bool TfrmTag::TextPageActive() const

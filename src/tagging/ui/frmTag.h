@@ -3,10 +3,10 @@
 // with the rendered article beside it, the tags it uses and, for jobs with inserted images,
 // the image page.
 
+#include "shell/ui/EditWindow.h"
 #include "tagging/TagEditor.h"
 
 #include <QPointer>
-#include <QWidget>
 
 #include "tagging/ui/fImagePanel.h"
 
@@ -20,24 +20,17 @@ class QProgressBar;
 class QPushButton;
 class QSplitter;
 class QTabWidget;
-class QTimer;
 class QTreeWidgetItem;
-class Interaction;
 class TArticleTreeWidget;
 class TTextFindDialog;
 class TfWeb;
 
-class TfrmTag : public QWidget, public ImagePanelHost {
+class TfrmTag : public TEditWindow, public ImagePanelHost {
     Q_OBJECT
 public:
     explicit TfrmTag(QWidget* parent = nullptr);
     ~TfrmTag() override;
 
-    // Messages and questions of the window (tests put a script here).
-    void setInteraction(Interaction* ui);
-
-    bool isInit = false;
-    bool Dirty() const;
     bool Editing() const;
 
     // The image page's view of the editor.
@@ -75,23 +68,20 @@ public:
     QPushButton* btnFontZero = nullptr;
     QPushButton* btnFontMinus = nullptr;
     TfImagePanel* fImagePanel = nullptr;
-    QTimer* Timer1 = nullptr;
     TTextFindDialog* FindDialog1 = nullptr;
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Timer1Timer();
+    void Timer1Timer() override;
     void LoadTab();
     bool LoadArticle();
-    bool SaveArticle();
+    bool SaveArticle() override;
     void SetViewing();
     void SetEditing();
-    int ChosenTab() const;
 
     void SourceComboChange(int index);
     void SourceTreeChange(QTreeWidgetItem* current, QTreeWidgetItem* previous);
@@ -107,12 +97,7 @@ private:
     void PlacePages();
     void EnablePages(bool on);
 
-    Interaction* m_ui = nullptr;
-    Interaction* m_ownUi = nullptr;
-    bool m_started = false;
-    int m_comboIndex = -1;
     int m_articleIndex = -1; // the article whose text is in the editor
-    bool m_reverting = false;
     bool m_treePlaced = false;
     bool m_findPlaced = false;
 };

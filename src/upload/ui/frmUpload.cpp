@@ -1,6 +1,7 @@
 #include "upload/ui/frmUpload.h"
 
 #include "indexing/KeywordDefinitions.h"
+#include "jobs/JobLayout.h"
 #include "server/HttpClient.h"
 #include "server/VUX_codes.h"
 #include "shell/Runtime.h"
@@ -383,7 +384,7 @@ void TfrmUpload::btnUploadClick()
     QString logFolder;
     if (LogCheckBox->isChecked()) {
         m_ui->Report(QStringLiteral("로그 폴더를 정리합니다."));
-        logFolder = m_job.WorkFolder + QStringLiteral("/log");
+        logFolder = UploadLogFolder(m_job.WorkFolder);
         if (QFileInfo::exists(logFolder) && !DeleteDirectory(logFolder)) {
             ShowInfoBox(this, QStringLiteral("로그 폴더를 삭제할 수 없습니다.\r\n[") + logFolder + QStringLiteral("]"));
             return;

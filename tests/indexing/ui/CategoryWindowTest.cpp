@@ -1,9 +1,11 @@
 #include "articles/ui/ArticleTreeWidget.h"
 #include "articles/ui/fTreeModule.h"
+#include "common/DemoJob.h"
 #include "common/TestSupport.h"
 #include "indexing/KeywordDefinitions.h"
 #include "indexing/ui/frmCategory.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/TextFile.h"
 #include "shell/myLIB.h"
@@ -46,23 +48,17 @@ bool DemoCodeTable()
 
 // Tab 본문 (101): 1 > 1_1 > 1_1_1, 2 > 2_1. Tab 번역 (102) lacks the subject-2 default, tab 주석
 // (103) has no options at all.
-struct CategoryJob {
-    QTemporaryDir dir;
-    TJobDefine saved = myLIB.Jobs;
+struct CategoryJob : DemoJob {
 
     CategoryJob()
+        : DemoJob({"본문", "번역", "주석"})
     {
         TJobDefine& job = myLIB.Jobs;
-        job = TJobDefine();
-        job.WorkFolder = dir.path();
-        job.pNAME = "시험 도서";
         job.pID = "9001";
-        job.TabsCount = 3;
-        job.TabsName = {"본문", "번역", "주석"};
         job.TabsFile = {"src", "src2", "src3"};
         job.TabsID = {"101", "102", "103"};
-        WriteBytes(dir.path() + "/본문.idx", Utf16File({"1", "1", "제1장", "1_1", "2", "제1절", "1_1_1", "3", "항목",
-                                                         "2", "1", "제2장", "2_1", "2", "제2절"}));
+        WriteIndex("본문", {"1", "1", "제1장", "1_1", "2", "제1절", "1_1_1", "3", "항목",
+                                                         "2", "1", "제2장", "2_1", "2", "제2절"});
         for (const char* id : {"1", "1_1", "1_1_1", "2", "2_1"})
             WriteBytes(dir.path() + "/work_본문/" + id + ".txt", Utf16File({QString("<h1 id=%1>기사</h1>").arg(id)}));
         WriteTextLines(KeywordDefinitionsFile(job),
@@ -70,7 +66,6 @@ struct CategoryJob {
                         "2^ks_exMetaName^nm_name^【인물】", "ar_id^102", "1^ks_coremeta^mt_oCode^기타", "ar_id^103",
                         "ar_id^999"});
     }
-    ~CategoryJob() { myLIB.Jobs = saved; }
     QString File() const { return dir.path() + "/본문_category.txt"; }
 };
 
@@ -300,13 +295,21 @@ TEST_F(CategoryWindow, CloseQuestionsAndMissingDefinitions)
         EXPECT_TRUE(w.isVisible());
         EXPECT_TRUE(w.tbSave->isEnabled());
         EXPECT_TRUE(w.tbCancelClose->isEnabled());
+        // The open set panel disables the bar around the save button; the changes are still unsaved.
+        w.GridList->setCurrentCell(1, 0);
+        w.tbSet->click();
+        ASSERT_TRUE(w.PanelSet->isVisible());
+        t.ui.answers = {false};
+        EXPECT_FALSE(w.close());
+        EXPECT_TRUE(w.isVisible());
+        w.btnCancelCat->click();
         t.ui.answers = {false};
         w.tbCancelClose->click();
         EXPECT_TRUE(w.isVisible());
         t.ui.answers = {true};
         w.tbCancelClose->click();
         EXPECT_FALSE(w.isVisible());
-        EXPECT_EQ(t.ui.questions, (QStringList{MsgCategoryNotSaved, MsgCategoryCancelAll, MsgCategoryCancelAll}));
+        EXPECT_EQ(t.ui.questions, (QStringList{MsgCategoryNotSaved, MsgCategoryNotSaved, MsgCategoryCancelAll, MsgCategoryCancelAll}));
         EXPECT_FALSE(QFileInfo::exists(job.File()));
     }
     QFile::remove(KeywordDefinitionsFile(myLIB.Jobs));

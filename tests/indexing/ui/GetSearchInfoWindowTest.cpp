@@ -3,6 +3,7 @@
 #include "indexing/KeywordDefinitions.h"
 #include "indexing/ui/frmGetSearchInfo.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/TextFile.h"
 #include "shell/myLIB.h"

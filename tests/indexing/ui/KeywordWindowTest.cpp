@@ -2,6 +2,7 @@
 // completion dialog, and the result grids read back.
 
 #include "common/TestSupport.h"
+#include "common/WindowTestSupport.h"
 #include "indexing/KeywordExtract.h"
 #include "indexing/ui/frmKeyword.h"
 #include "indexing/ui/frmSchResult.h"
@@ -33,64 +34,23 @@ static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 
 namespace {
 
-// Answers message boxes (Yes, or the scripted answers) and the completion dialog, keeping texts.
-class BoxAnswerer : public QObject {
-public:
-    QStringList texts;
+// Answers the boxes; the completion dialog is closed with OK after its list was kept.
+struct KeywordBoxes : BoxAnswerer {
     QString resultList;
-    std::deque<bool> answers;
-
-    BoxAnswerer()
+    KeywordBoxes()
     {
-        connect(&m_timer, &QTimer::timeout, this, [this] { Poll(); });
-        m_timer.start(20);
+        otherWindow = [this](QWidget* w) {
+            auto* done = qobject_cast<TfrmSchResult*>(w);
+            if (!done)
+                return false;
+            resultList = done->RichEdit1->toPlainText();
+            if (qEnvironmentVariableIsSet("QUILO_SHOTS"))
+                done->grab().save(qEnvironmentVariable("QUILO_SHOTS") + "/schresult.png");
+            QTimer::singleShot(0, done->OKBtn, &QAbstractButton::click);
+            return true;
+        };
     }
-
-private:
-    void Poll()
-    {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (!w->isVisible() || w->property("answered").toBool())
-                continue;
-            if (auto* done = qobject_cast<TfrmSchResult*>(w)) {
-                done->setProperty("answered", true);
-                resultList = done->RichEdit1->toPlainText();
-                if (qEnvironmentVariableIsSet("QUILO_SHOTS"))
-                    done->grab().save(qEnvironmentVariable("QUILO_SHOTS") + "/schresult.png");
-                QTimer::singleShot(0, done->OKBtn, &QAbstractButton::click);
-                continue;
-            }
-            auto* box = qobject_cast<QMessageBox*>(w);
-            if (!box)
-                continue;
-            box->setProperty("answered", true);
-            texts << box->text();
-            QAbstractButton* button = box->button(QMessageBox::Ok);
-            if (!button) {
-                bool yes = true;
-                if (!answers.empty()) {
-                    yes = answers.front();
-                    answers.pop_front();
-                }
-                button = box->button(yes ? QMessageBox::Yes : QMessageBox::No);
-            }
-            QTimer::singleShot(0, button, &QAbstractButton::click);
-        }
-    }
-    QTimer m_timer;
 };
-
-bool WaitFor(const std::function<bool()>& done, int ms = 20000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 const QStringList kColumns = {"ks_coremeta\tks_coremeta\t기본메타\tmt_title\t제목\tx\tN\t1",
                               "ks_coremeta\tks_coremeta\t기본메타\tmt_source\t출전\tx\tN\t1",
@@ -169,7 +129,7 @@ QStringList Header(QTableView* grid)
 TEST(KeywordWindow, RunShowsProgressCompletionAndTheResults)
 {
     WindowFixture f;
-    BoxAnswerer boxes;
+    KeywordBoxes boxes;
     TfrmKeyword w;
     w.resize(1100, 760);
     w.show();
@@ -242,7 +202,7 @@ TEST(KeywordWindow, DefinitionsFollowTheChosenTab)
     WriteBytes(f.dir.filePath("keywords.txt"),
                Utf16File({"ar_id^101", "2^ks_exMetaName^nm_name^【인물】", "2^ks_coremeta^mt_source^【출전】",
                           "ar_id^102", "2^ks_exMetaName^nm_name^【사람】"}));
-    BoxAnswerer boxes;
+    KeywordBoxes boxes;
     TfrmKeyword w;
     w.show();
     ASSERT_TRUE(WaitFor([&] { return w.isInit; }));
@@ -273,7 +233,7 @@ TEST(KeywordWindow, DefinitionsFollowTheChosenTab)
 TEST(KeywordWindow, ClosingDuringTheRunQuestionAnswersItNo)
 {
     WindowFixture f;
-    BoxAnswerer boxes;
+    KeywordBoxes boxes;
     auto* w = new TfrmKeyword;
     w->show();
     ASSERT_TRUE(WaitFor([&] { return w->isInit; }));

@@ -2,6 +2,7 @@
 // cells, the subject switching the extended grid, saving, questions and the initialisation.
 
 #include "articles/ui/ArticleTreeWidget.h"
+#include "common/DemoJob.h"
 #include "common/TestSupport.h"
 #include "common/WindowTestSupport.h"
 #include "controls/ui/EditPlus.h"
@@ -11,6 +12,7 @@
 #include "indexing/Workbook.h"
 #include "indexing/ui/frmMetaEdit.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/TextFile.h"
 #include "shell/myLIB.h"
@@ -59,24 +61,18 @@ int Block()
 }
 
 // Tab 본문 (101): 1 "제1장" > 1_1 "제1절", 2 "제2장"; tab 번역 (102): one article.
-struct MetaJob {
-    QTemporaryDir dir;
-    TJobDefine saved = myLIB.Jobs;
+struct MetaJob : DemoJob {
 
     MetaJob()
+        : DemoJob({"본문", "번역"})
     {
         TJobDefine& job = myLIB.Jobs;
-        job = TJobDefine();
-        job.WorkFolder = dir.path();
-        job.pNAME = "시험 도서";
         job.pID = "9001";
         job.pCode = "DEMO01";
-        job.TabsCount = 2;
-        job.TabsName = {"본문", "번역"};
         job.TabsFile = {"src", "src2"};
         job.TabsID = {"101", "102"};
-        WriteBytes(dir.path() + "/본문.idx", Utf16File({"1", "1", "제1장", "1_1", "2", "제1절", "2", "1", "제2장"}));
-        WriteBytes(dir.path() + "/번역.idx", Utf16File({"1", "1", "번역 1"}));
+        WriteIndex("본문", {"1", "1", "제1장", "1_1", "2", "제1절", "2", "1", "제2장"});
+        WriteIndex("번역", {"1", "1", "번역 1"});
         for (const char* id : {"1", "1_1", "2"})
             WriteBytes(dir.path() + "/work_본문/" + id + ".txt", Utf16File({QString("<h1 id=%1>기사</h1>").arg(id)}));
         WriteBytes(dir.path() + "/work_번역/1.txt", Utf16File({"<h1 id=1>번역</h1>"}));
@@ -99,7 +95,6 @@ struct MetaJob {
         set(3, "mt_scode", "기타");
         WriteBytes(Kwd(), Utf16File(lines));
     }
-    ~MetaJob() { myLIB.Jobs = saved; }
     QString Kwd() const { return dir.path() + "/본문.kwd"; }
 };
 
@@ -475,7 +470,7 @@ TEST_F(MetaEditWindow, NothingReadsOrWritesTheFilesWhileTheInitialisationRuns)
     t.edit(0, 0, w.FloatEdit);
     w.FloatEdit->setText("고친 제목");
     t.leave();
-    ASSERT_TRUE(w.Modified());
+    ASSERT_TRUE(w.Dirty());
 
     HeldInteraction held;
     w.setInteraction(&held);

@@ -2,6 +2,7 @@
 #include "common/TestSupport.h"
 #include "controls/ui/EditPlus.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
 #include "server/FakeServer.h"
 #include "server/HttpClient.h"
 #include "server/Login.h"

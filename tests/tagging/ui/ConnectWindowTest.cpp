@@ -1,5 +1,6 @@
 #include "articles/ui/ArticleTreeWidget.h"
 #include "articles/ui/fWeb.h"
+#include "common/DemoJob.h"
 #include "common/TestSupport.h"
 #include "shell/myLIB.h"
 #include "shell/ui/WindowRegistry.h"
@@ -20,30 +21,23 @@
 
 namespace {
 
-QByteArray Index(const QStringList& titles)
+QStringList Index(const QStringList& titles)
 {
     QStringList lines;
     for (int i = 0; i < titles.size(); ++i)
         lines << QString::number(i + 1) << "1" << titles[i];
-    return Utf16File(lines);
+    return lines;
 }
 
 // 번역 (base, 3 articles) is linked to 본문 (target, 서문 twice); a third tab 주석 links to 본문 too
 // when `pairs` is 2.
-struct ConnectJob {
-    QTemporaryDir dir;
-    TJobDefine saved = myLIB.Jobs;
+struct ConnectJob : DemoJob {
     QString file;
 
     explicit ConnectJob(int pairs = 1)
+        : DemoJob(QStringList{"본문", "번역", "주석"}.mid(0, pairs + 1))
     {
         TJobDefine& job = myLIB.Jobs;
-        job = TJobDefine();
-        job.WorkFolder = dir.path();
-        job.pNAME = "시험 도서";
-        job.TabsCount = pairs + 1;
-        job.TabsName[0] = "본문";
-        job.TabsName[1] = "번역";
         job.TabsLink[1] = "본문";
         job.TabsName[2] = "주석";
         job.TabsLink[2] = "본문";
@@ -52,11 +46,10 @@ struct ConnectJob {
         Tab("번역", {"서문", "1장", "3장"});
         Tab("주석", {"1장"});
     }
-    ~ConnectJob() { myLIB.Jobs = saved; }
 
     void Tab(const QString& name, const QStringList& titles)
     {
-        WriteBytes(dir.filePath(name + ".idx"), Index(titles));
+        WriteIndex(name, Index(titles));
         for (int i = 0; i < titles.size(); ++i)
             WriteBytes(dir.filePath(QStringLiteral("work_%1/%2.txt").arg(name).arg(i + 1)),
                        Utf16File({"<h1>" + titles[i] + "</h1>", name}));

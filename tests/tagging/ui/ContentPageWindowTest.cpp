@@ -1,5 +1,6 @@
 #include "articles/ui/ArticleTreeWidget.h"
 #include "articles/ui/fTreeModule.h"
+#include "common/DemoJob.h"
 #include "common/TestSupport.h"
 #include "shell/myLIB.h"
 #include "shell/ui/WindowRegistry.h"
@@ -18,30 +19,21 @@
 namespace {
 
 // Tab "본문": 서문, 제1장, (page 2), (page 3), 제2장 and 1절 below 제2장; tab "번역" with one article.
-struct PagesJob {
-    QTemporaryDir dir;
-    TJobDefine saved = myLIB.Jobs;
+struct PagesJob : DemoJob {
     QString pages;
 
     PagesJob()
+        : DemoJob({"본문", "번역"})
     {
-        TJobDefine& job = myLIB.Jobs;
-        job = TJobDefine();
-        job.WorkFolder = dir.path();
-        job.pNAME = "시험 도서";
-        job.TabsCount = 2;
-        job.TabsName[0] = "본문";
-        job.TabsName[1] = "번역";
         pages = dir.path() + "/본문_pageinfo.txt";
-        WriteBytes(dir.path() + "/본문.idx", Utf16File({"1", "1", "서문", "2", "1", "제1장", "3", "1", "(page 2)", "4", "1",
-                                                         "(page 3)", "5", "1", "제2장", "5_1", "2", "1절"}));
+        WriteIndex("본문", {"1", "1", "서문", "2", "1", "제1장", "3", "1", "(page 2)", "4", "1",
+                                                         "(page 3)", "5", "1", "제2장", "5_1", "2", "1절"});
         for (const char* id : {"1", "2", "3", "4", "5", "5_1"})
             WriteBytes(dir.path() + QStringLiteral("/work_본문/000%1/%2.txt").arg(id[0]).arg(id),
                        Utf16File({"<h1>기사 " + QString(id) + "</h1>"}));
-        WriteBytes(dir.path() + "/번역.idx", Utf16File({"1", "1", "번역 서문"}));
+        WriteIndex("번역", {"1", "1", "번역 서문"});
         WriteBytes(dir.path() + "/work_번역/0001/1.txt", Utf16File({"<h1>번역</h1>"}));
     }
-    ~PagesJob() { myLIB.Jobs = saved; }
 };
 
 struct Window {

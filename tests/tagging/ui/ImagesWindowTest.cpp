@@ -1,4 +1,5 @@
 #include "articles/ui/ArticleTreeWidget.h"
+#include "common/DemoJob.h"
 #include "common/TestSupport.h"
 #include "shell/myLIB.h"
 #include "shell/ui/WindowRegistry.h"
@@ -35,24 +36,16 @@ QByteArray Picture(int w, int h)
 
 // Tab "본문" with three articles (the third below the second), tab "번역" with one; page
 // scans 0001-0004, a file that only claims to be a JPEG, and a text file.
-struct ImagesJob {
-    QTemporaryDir dir;
-    TJobDefine saved = myLIB.Jobs;
+struct ImagesJob : DemoJob {
     QString links;
 
     ImagesJob()
+        : DemoJob({"본문", "번역"})
     {
-        TJobDefine& job = myLIB.Jobs;
-        job = TJobDefine();
-        job.WorkFolder = dir.path();
-        job.pNAME = "시험 도서";
-        job.srcImage = "Y";
-        job.TabsCount = 2;
-        job.TabsName[0] = "본문";
-        job.TabsName[1] = "번역";
+        myLIB.Jobs.srcImage = "Y";
         links = dir.path() + "/본문_images.txt";
-        WriteBytes(dir.path() + "/본문.idx", Utf16File({"1", "1", "서문", "2", "1", "제1장", "2_1", "2", "1절"}));
-        WriteBytes(dir.path() + "/번역.idx", Utf16File({"1", "1", "번역 서문"}));
+        WriteIndex("본문", {"1", "1", "서문", "2", "1", "제1장", "2_1", "2", "1절"});
+        WriteIndex("번역", {"1", "1", "번역 서문"});
         for (const char* id : {"1", "2", "2_1"})
             WriteBytes(dir.path() + "/work_본문/" + QStringLiteral("%1").arg(QString(id).left(1).toInt(), 4, 10, QChar('0')) +
                            "/" + id + ".txt",
@@ -63,7 +56,6 @@ struct ImagesJob {
         WriteBytes(dir.path() + "/images/깨진.jpg", "not a picture");
         WriteBytes(dir.path() + "/images/메모.txt", "note");
     }
-    ~ImagesJob() { myLIB.Jobs = saved; }
 };
 
 struct Window {

@@ -1,9 +1,11 @@
 #include "articles/ui/ArticleTreeWidget.h"
 #include "articles/ui/fTreeModule.h"
 #include "articles/ui/fWeb.h"
+#include "common/DemoJob.h"
 #include "common/TestSupport.h"
 #include "common/WindowTestSupport.h"
 #include "controls/ui/EditPlus.h"
+#include "jobs/JobLayout.h"
 #include "shell/myLIB.h"
 #include "shell/ui/WindowRegistry.h"
 #include "tagging/ui/frmLink.h"
@@ -26,30 +28,27 @@ namespace {
 
 // Tabs 본문 (ID 101, articles 가 나 다) and 번역 (ID 102, articles 일 이), articles in group folders;
 // three products in bookinfo.ini.
-struct LinkJob {
-    QTemporaryDir dir;
-    TJobDefine saved = myLIB.Jobs;
+struct LinkJob : DemoJob {
 
     explicit LinkJob(int tabs = 2)
+        : DemoJob(TabNames(tabs))
     {
         TJobDefine& job = myLIB.Jobs;
-        job = TJobDefine();
-        job.WorkFolder = dir.path();
-        job.pNAME = "시험 도서";
-        job.TabsCount = tabs;
         for (int k = 0; k < tabs; ++k) {
-            const QString name = k == 0 ? "본문" : k == 1 ? "번역" : QStringLiteral("탭%1").arg(k + 1);
-            job.TabsName[size_t(k)] = name;
+            const QString name = job.TabsName[size_t(k)];
             job.TabsID[size_t(k)] = QString::number(101 + k);
             Tab(name, k == 0 ? QStringList{"가", "나", "다"} : QStringList{"일", "이"});
         }
         WriteBytes(BookInfoFileName(), Utf16File({"3^9003^QU^데모 지명 사전", "10^9001^QU^데모 도서",
                                                   "9^9002^QU^데모 인물 사전"}));
     }
-    ~LinkJob()
+    ~LinkJob() { QFile::remove(BookInfoFileName()); }
+    static QStringList TabNames(int tabs)
     {
-        myLIB.Jobs = saved;
-        QFile::remove(BookInfoFileName());
+        QStringList names;
+        for (int k = 0; k < tabs; ++k)
+            names << (k == 0 ? "본문" : k == 1 ? "번역" : QStringLiteral("탭%1").arg(k + 1));
+        return names;
     }
     void Tab(const QString& name, const QStringList& titles)
     {
@@ -58,7 +57,7 @@ struct LinkJob {
             index << QString::number(i + 1) << "1" << titles[i];
             WriteBytes(Article(name, i + 1), Utf16File(Text(titles[i])));
         }
-        WriteBytes(dir.filePath(name + ".idx"), Utf16File(index));
+        WriteIndex(name, index);
     }
     QString Article(const QString& tab, int n) const
     {

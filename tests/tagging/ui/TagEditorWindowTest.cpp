@@ -1,6 +1,8 @@
 #include "articles/ui/ArticleTreeWidget.h"
 #include "articles/ui/fWeb.h"
+#include "common/DemoJob.h"
 #include "common/TestSupport.h"
+#include "common/WindowTestSupport.h"
 #include "shell/TextFile.h"
 #include "shell/myLIB.h"
 #include "shell/ui/WindowRegistry.h"
@@ -30,63 +32,30 @@
 
 namespace {
 
-// Answers the boxes the shared loaders open themselves (OK) and keeps their texts.
-class BoxAnswerer : public QObject {
-public:
-    QStringList texts;
-    BoxAnswerer()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* box = qobject_cast<QMessageBox*>(w);
-                if (!box || !box->isVisible() || box->property("answered").toBool())
-                    continue;
-                box->setProperty("answered", true);
-                texts << box->text();
-                QAbstractButton* b = box->button(QMessageBox::Ok);
-                if (!b)
-                    b = box->button(QMessageBox::No);
-                QTimer::singleShot(0, b, &QAbstractButton::click);
-            }
-        });
-        m_timer.start(20);
-    }
-
-private:
-    QTimer m_timer;
-};
-
 const QString LongLine = QString(3901, u'가');
 
 // Tab "본문" with four articles: 1 (UTF-16, group folder), 1_1 (code page 949, flat layout),
 // 2 (a line too long for the editor) and 3 (flat, its group folder blocked by a file so it
 // cannot be saved). Tab "번역" has no source folder.
-struct TagJob {
-    QTemporaryDir dir;
-    TJobDefine saved = myLIB.Jobs;
+struct TagJob : DemoJob {
     QString work;
 
     explicit TagJob(int tabs = 2)
+        : DemoJob(QStringList{"본문", "번역"}.mid(0, tabs))
     {
         TJobDefine& job = myLIB.Jobs;
-        job = TJobDefine();
-        job.WorkFolder = dir.path();
-        job.pNAME = "시험 도서";
         job.insImage = "N";
-        job.TabsCount = tabs;
-        job.TabsName[0] = "본문";
         job.TabsFile[0] = "src";
         job.TabsName[1] = "번역";
         work = dir.path() + "/work_본문/";
-        WriteBytes(dir.path() + "/본문.idx", Utf16File({"1", "1", "첫째 기사", "1_1", "2", "둘째 기사", "2", "1",
-                                                         "셋째 기사", "3", "1", "넷째 기사"}));
+        WriteIndex("본문", {"1", "1", "첫째 기사", "1_1", "2", "둘째 기사", "2", "1",
+                                                         "셋째 기사", "3", "1", "넷째 기사"});
         WriteBytes(work + "0001/1.txt", Utf16File(FirstArticle()));
         WriteBytes(work + "1_1.txt", EncodeCp949("<h2>둘째 기사</h2>\r\n<p>둘째 본문\r\n"));
         WriteBytes(work + "0002/2.txt", Utf16File({"<h1>셋째 기사</h1>", LongLine}));
         WriteBytes(work + "3.txt", Utf16File({"<h1>넷째 기사</h1>"}));
         WriteBytes(work + "0003", "not a folder");
     }
-    ~TagJob() { myLIB.Jobs = saved; }
 
     static QStringList FirstArticle()
     {
@@ -318,7 +287,7 @@ TEST(TagEditorWindow, UnreadableArticlesAreRefusedAndTheWindowGoesOn)
 {
     TagJob job(1);
     QFile::remove(job.work + "1_1.txt");
-    BoxAnswerer boxes;
+    BoxAnswerer boxes({}, false);
     Window t;
     TfrmTag& w = t.w;
     // Nothing of the article before stays in the editor or the preview.
@@ -456,7 +425,7 @@ TEST(TagEditorWindow, ImagePageInsertsAtTheCaret)
     picture.fill(Qt::darkCyan);
     ASSERT_TRUE(QDir().mkpath(job.dir.path() + "/img"));
     ASSERT_TRUE(picture.save(job.dir.path() + "/img/0001.jpg", "JPG"));
-    BoxAnswerer boxes;
+    BoxAnswerer boxes({}, false);
     Window t;
     TfrmTag& w = t.w;
     ASSERT_TRUE(w.PageHtml->isTabVisible(w.PageHtml->indexOf(w.tabImage)));

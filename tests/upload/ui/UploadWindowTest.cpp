@@ -1,6 +1,7 @@
 #include "common/SilentServer.h"
 #include "common/TestSupport.h"
 #include "common/WindowTestSupport.h"
+#include "jobs/JobLayout.h"
 #include "server/VUX_codes.h"
 #include "shell/TextFile.h"
 #include "shell/myLIB.h"
