@@ -9,8 +9,12 @@
 #include "shell/myLIB.h"
 #include "shell/ui/GridPainters.h"
 #include "shell/ui/WindowRegistry.h"
+#include "tagging/SpellCheck.h"
+#include "tagging/ui/ReplaceDialog.h"
+#include "tagging/ui/SpellHighlighter.h"
 #include "tagging/ui/TextFindDialog.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -29,6 +33,7 @@
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 static WindowRegistrar reg(QStringLiteral("frmTag"), WindowKind::Child,
@@ -138,6 +143,15 @@ TfrmTag::TfrmTag(QWidget* parent)
     textBar->addWidget(btnEdit);
     textBar->addWidget(btnSave);
     textBar->addWidget(btnFind);
+    btnReplace = NewButton("btnReplace", QStringLiteral("바꾸기"), tabText);
+    btnReplace->setToolTip(QStringLiteral("ctrl+H"));
+    textBar->addWidget(btnReplace);
+    SpellCheck = new TSpellSupport(eTextSource, FindKoreanDictionary(), [this] { SwitchToEditing(); return Editing(); },
+                                   [this](const QString& text) { m_ui->ShowInfo(text); });
+    btnSpellCheck = new QToolButton(tabText);
+    btnSpellCheck->setObjectName("btnSpellCheck");
+    btnSpellCheck->setDefaultAction(SpellCheck->toggleAction());
+    textBar->addWidget(btnSpellCheck);
     textBar->addWidget(CheckWrap);
     textBar->addStretch();
     auto* textLayout = new QVBoxLayout(tabText);
@@ -242,6 +256,8 @@ TfrmTag::TfrmTag(QWidget* parent)
     connect(btnFind, &QPushButton::clicked, this, &TfrmTag::btnFindClick);
     connect(FindDialog1, &TTextFindDialog::findNext, this, &TfrmTag::FindDialog1Find);
     connect(btnNewHtmlTags, &QPushButton::clicked, this, &TfrmTag::btnNewHtmlTagsClick);
+    connect(btnReplace, &QPushButton::clicked, this, &TfrmTag::btnReplaceClick);
+    connect(eFileName, &QLineEdit::textChanged, SpellCheck, &TSpellSupport::setArticle);
     connect(CheckWrap, &QCheckBox::clicked, this, &TfrmTag::CheckWrapClick);
     connect(PageHtml, &QTabWidget::currentChanged, this, &TfrmTag::PageHtmlChange);
     connect(btnFontPlus, &QPushButton::clicked, this, [this] { fWeb1->setFontSize(-1); });
@@ -261,6 +277,15 @@ TfrmTag::TfrmTag(QWidget* parent)
             return;
         PageSource->setCurrentWidget(tabText);
         eTextSource->setFocus();
+    });
+    auto* actReplace = new QAction(this);
+    actReplace->setObjectName("actReplace");
+    actReplace->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    actReplace->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(actReplace);
+    connect(actReplace, &QAction::triggered, this, [this] {
+        if (isInit)
+            btnReplaceClick();
     });
     eTextSource->installEventFilter(this);
     SourceTree->installEventFilter(this);
@@ -505,6 +530,25 @@ void TfrmTag::btnNewHtmlTagsClick()
     UsedTagList->clear();
     UsedTagList->addItems(UsedTagListLines(table));
     ProgressBar1->hide();
+}
+
+void TfrmTag::btnReplaceClick()
+{
+    if (!PageSource->isEnabled() || SourceTree->articles().count() < 2)
+        return;
+    TReplaceTarget target{myLIB.Jobs, SourceTree->tabIndex(), &SourceTree->articles(), qMax(0, m_articleIndex), {}, {}};
+    // The dialog reads the files: unsaved edits are saved first, or nothing is read.
+    target.saveEdits = [this] {
+        return !Dirty()
+               || (m_ui->AskYesNo(QStringLiteral("저장하지 않은 수정 내용이 있습니다. 저장한 뒤 계속합니까?"))
+                   && SaveArticle());
+    };
+    target.replaced = [this](const QList<int>& nodes) {
+        if (nodes.contains(m_articleIndex))
+            LoadArticle();
+    };
+    TReplaceDialog dialog(target, m_ui, this);
+    dialog.exec();
 }
 
 void TfrmTag::CheckWrapClick()

@@ -23,6 +23,8 @@ class QTabWidget;
 class QTreeWidgetItem;
 class TArticleTreeWidget;
 class TTextFindDialog;
+class TSpellSupport;
+class QToolButton;
 class TfWeb;
 
 class TfrmTag : public TEditWindow, public ImagePanelHost {
@@ -69,6 +71,9 @@ public:
     QPushButton* btnFontMinus = nullptr;
     TfImagePanel* fImagePanel = nullptr;
     TTextFindDialog* FindDialog1 = nullptr;
+    QPushButton* btnReplace = nullptr;
+    QToolButton* btnSpellCheck = nullptr;
+    TSpellSupport* SpellCheck = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -92,6 +97,7 @@ private:
     void btnFindClick();
     void FindDialog1Find(const QString& text, const TFindOptions& options);
     void btnNewHtmlTagsClick();
+    void btnReplaceClick();
     void CheckWrapClick();
     void PageHtmlChange();
     void PlacePages();

@@ -1,0 +1,42 @@
+#pragma once
+// A spell checker on its own thread, so that an editor stays smooth while the dictionary (slow
+// for Korean) is asked: words go in, answers come back by signal on the asker's thread.
+// Suggestions are answered before the words still waiting.
+
+#include <QObject>
+#include <QStringList>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+class TSpellWorker : public QObject {
+    Q_OBJECT
+public:
+    // Loads the dictionary `affPath` and the operator's `userWords` on the worker thread.
+    TSpellWorker(const QString& affPath, const QStringList& userWords, QObject* parent = nullptr);
+    ~TSpellWorker() override;
+
+    // Queues words to check; their answers arrive through `checked`.
+    void Check(const QStringList& words);
+    // The dictionary's suggestions, waiting for the worker (at most one small batch of words).
+    QStringList Suggest(const QString& word);
+    // False when the dictionary could not be loaded (every word then counts as known).
+    bool WaitOpened();
+
+signals:
+    void checked(const QStringList& known, const QStringList& unknown);
+
+private:
+    void Run(QString affPath, QStringList userWords);
+
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::deque<QString> m_words;
+    std::optional<QString> m_suggestFor;
+    std::optional<QStringList> m_suggestions;
+    std::optional<bool> m_opened;
+    bool m_stop = false;
+    std::thread m_thread;
+};
