@@ -23,8 +23,9 @@ export QUILO_BENCH_BUILD=$BUILD QUILO_BENCH_NO_BUILD=1
 
 if [ "$QUICK" = --quick ]; then
   GEN=(--headings 4000 --megabytes 4) KW=(--headings 4000 --megabytes 4) META=4000 TREE=10000 UPLOAD=2000
+  SPELL=(500 400 0.4)
 else
-  GEN=(--headings 400000 --megabytes 360) KW=() META=40000 TREE=100000 UPLOAD=40000
+  GEN=(--headings 400000 --megabytes 360) KW=() META=40000 TREE=100000 UPLOAD=40000 SPELL=()
 fi
 
 # run NAME COMMAND...: the benchmark's output goes to the screen and to NAME.log.
@@ -46,6 +47,7 @@ run tree-load env ENTRIES="$TREE" RUNS=3 QUILO_BENCH_BUILD="$BUILD" bash bench/p
 run upload bash bench/upload/run.sh "$UPLOAD"
 run server bash bench/server/run.sh
 run images bash bench/images/run.sh
+run spell bash bench/spell/run.sh "${SPELL[@]}"
 if [ -n "${QUILO_BENCH_REALBOOK:-}" ]; then
   run realbook bash bench/realbook/run.sh --bin "$BUILD"
 fi
@@ -55,7 +57,7 @@ echo "load after: $(uptime)"
 # The table: our benchmarks print their rows; the others' figures are taken from their output.
 {
   echo "step|ours|yardstick|ratio|aim|met"
-  for log in generate extract meta tree; do
+  for log in generate extract meta tree spell; do
     grep -h '^TABLE|' "$RUN/$log.log" | cut -d'|' -f2- || echo "$log|failed, see $RUN/$log.log|-|-|-|no"
   done
   grep -h 'window load' "$RUN/tree-load.log" | sed 's/  */ /g; s/^/tree load (bench\/preview)|/; s/$/|-|-|-|-/'

@@ -45,21 +45,13 @@ QStringList TSpellWorker::Suggest(const QString& word)
     return out;
 }
 
-bool TSpellWorker::WaitOpened()
-{
-    std::unique_lock<std::mutex> hold(m_lock);
-    m_wake.wait(hold, [this] { return m_opened.has_value(); });
-    return *m_opened;
-}
-
 void TSpellWorker::Run(QString affPath, QStringList userWords)
 {
     TSpellChecker checker;
-    const bool opened = checker.Open(affPath);
+    // A dictionary that cannot be loaded knows every word: nothing is underlined.
+    checker.Open(affPath);
     checker.SetUserWords(userWords);
     std::unique_lock<std::mutex> hold(m_lock);
-    m_opened = opened;
-    m_wake.notify_all();
     for (;;) {
         m_wake.wait(hold, [this] { return m_stop || m_suggestFor || !m_words.empty(); });
         if (m_stop)

@@ -22,8 +22,6 @@ public:
     void Check(const QStringList& words);
     // The dictionary's suggestions, waiting for the worker (at most one small batch of words).
     QStringList Suggest(const QString& word);
-    // False when the dictionary could not be loaded (every word then counts as known).
-    bool WaitOpened();
 
 signals:
     void checked(const QStringList& known, const QStringList& unknown);
@@ -36,7 +34,6 @@ private:
     std::deque<QString> m_words;
     std::optional<QString> m_suggestFor;
     std::optional<QStringList> m_suggestions;
-    std::optional<bool> m_opened;
     bool m_stop = false;
     std::thread m_thread;
 };

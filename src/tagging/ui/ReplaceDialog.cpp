@@ -59,6 +59,7 @@ public:
         const QString parts[3] = {text.left(mark.x()), text.mid(mark.x(), mark.y()), text.mid(mark.x() + mark.y())};
         QRect r = opt.rect.adjusted(3, 0, 0, 0);
         painter->save();
+        painter->setClipRect(opt.rect);
         painter->setFont(opt.font);
         for (int i = 0; i < 3; ++i) {
             const int w = opt.fontMetrics.horizontalAdvance(parts[i]);

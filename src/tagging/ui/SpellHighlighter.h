@@ -30,6 +30,8 @@ public:
     void MarkKnown(const QString& word);
     // Words sent to the worker and not yet answered.
     int Pending() const { return int(m_asked.size()); }
+    // No redraw waits: every answer in is drawn.
+    bool Settled() const { return m_redrawFrom < 0; }
 
 protected:
     void highlightBlock(const QString& text) override;

@@ -145,6 +145,8 @@ TfrmTag::TfrmTag(QWidget* parent)
     textBar->addWidget(btnFind);
     btnReplace = NewButton("btnReplace", QStringLiteral("바꾸기"), tabText);
     btnReplace->setToolTip(QStringLiteral("ctrl+H"));
+    // The text bar may narrow rather than hold the preview below half the window.
+    btnReplace->setMinimumWidth(40);
     textBar->addWidget(btnReplace);
     SpellCheck = new TSpellSupport(eTextSource, FindKoreanDictionary(), [this] { SwitchToEditing(); return Editing(); },
                                    [this](const QString& text) { m_ui->ShowInfo(text); });
