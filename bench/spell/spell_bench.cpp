@@ -7,7 +7,6 @@
 // The article's words are the dictionary's own stems with Korean particles, one in ten changed
 // into a misspelling, between tags, attributes, numbers and URLs.
 //   quilo-bench-spell [LINES]      prints "ms=…", "bare_ms=…", "key_ms=…" and "underlined=…" last
-#include "shell/Interaction.h"
 #include "tagging/SpellCheck.h"
 #include "tagging/ui/SpellHighlighter.h"
 
@@ -24,12 +23,6 @@
 #include <cstdio>
 
 namespace {
-
-class Silent : public Interaction {
-public:
-    void ShowInfo(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    bool AskYesNo(const QString&) override { return true; }
-};
 
 bool Hangul(const QString& s)
 {
@@ -129,10 +122,10 @@ int main(int argc, char** argv)
         unknown += !bare.Known(w);
     const double bareMs = double(t.nsecsElapsed()) / 1e6;
 
-    Silent ui;
     QPlainTextEdit editor;
     editor.resize(900, 700);
-    TSpellSupport spell(&editor, aff, [] { return true; }, &ui);
+    TSpellSupport spell(&editor, aff, [] { return true; },
+                        [](const QString& text) { std::fprintf(stderr, "%s\n", qPrintable(text)); });
     editor.show();
     QApplication::processEvents();
     // The window is open (its dictionary loaded) before an article is shown.

@@ -6,7 +6,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -92,7 +91,7 @@ QPushButton* Button(const QString& name, const QString& caption, QWidget* parent
 } // namespace
 
 TReplaceDialog::TReplaceDialog(TReplaceTarget target, Interaction* ui, QWidget* parent)
-    : QDialog(parent), m_target(std::move(target)), m_ui(ui)
+    : TWorkerDialog(parent), m_target(std::move(target)), m_tell(ui)
 {
     setObjectName("ReplaceDialog");
     setWindowTitle(QStringLiteral("바꾸기"));
@@ -164,8 +163,8 @@ TReplaceDialog::TReplaceDialog(TReplaceTarget target, Interaction* ui, QWidget* 
     layout->addWidget(gridMatches, 1);
     layout->addLayout(bottom);
 
-    m_workerUi = new WidgetInteraction(this);
-    m_workerUi->setProgressBars({ProgressBar1});
+    m_ui = new WidgetInteraction(this);
+    m_ui->setProgressBars({ProgressBar1});
 
     connect(btnList, &QPushButton::clicked, this, &TReplaceDialog::btnListClick);
     connect(eFindText, &QLineEdit::returnPressed, this, &TReplaceDialog::btnListClick);
@@ -179,29 +178,7 @@ TReplaceDialog::TReplaceDialog(TReplaceTarget target, Interaction* ui, QWidget* 
 
 TReplaceDialog::~TReplaceDialog()
 {
-    if (m_worker) {
-        m_workerUi->Abandon();
-        m_worker->wait();
-    }
-}
-
-void TReplaceDialog::keyPressEvent(QKeyEvent* event)
-{
-    if (m_worker && event->key() == Qt::Key_Escape) {
-        m_workerUi->RequestStop();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
-void TReplaceDialog::reject()
-{
-    // The articles are being read or written: Esc stops the reading; the dialog waits for the end.
-    if (m_worker) {
-        m_workerUi->RequestStop();
-        return;
-    }
-    QDialog::reject();
+    StopAndWaitWorker();
 }
 
 void TReplaceDialog::SetRunning(bool on)
@@ -219,8 +196,8 @@ void TReplaceDialog::SetRunning(bool on)
 void TReplaceDialog::Run(std::function<void(Interaction&)> work, std::function<void()> then)
 {
     SetRunning(true);
-    m_workerUi->ClearStop();
-    WidgetInteraction* ui = m_workerUi;
+    m_ui->ClearStop();
+    WidgetInteraction* ui = m_ui;
     m_worker = QThread::create([work = std::move(work), ui] { work(*ui); });
     connect(m_worker, &QThread::finished, this, [this, then = std::move(then)] {
         m_worker->deleteLater();
@@ -242,7 +219,7 @@ void TReplaceDialog::btnListClick()
     options.textOnly = chkTextOnly->isChecked();
     auto replacer = std::make_shared<TTextReplacer>(eFindText->text(), eReplaceText->text(), options);
     if (!replacer->valid()) {
-        m_ui->ShowInfo(replacer->error());
+        m_tell->ShowInfo(replacer->error());
         eFindText->setFocus();
         return;
     }
@@ -306,7 +283,7 @@ void TReplaceDialog::btnReplaceClick()
                 nodes << m_matches[i].node;
         }
     if (chosen->isEmpty()) {
-        m_ui->ShowInfo(QStringLiteral("바꿀 곳이 하나도 선택되지 않았습니다."));
+        m_tell->ShowInfo(QStringLiteral("바꿀 곳이 하나도 선택되지 않았습니다."));
         return;
     }
     if (m_target.saveEdits && !m_target.saveEdits())
@@ -328,6 +305,6 @@ void TReplaceDialog::btnReplaceClick()
             LabelResult->setText(text);
             if (!outcome->errors.isEmpty())
                 text += QStringLiteral("\r\n") + outcome->errors.join(QStringLiteral("\r\n"));
-            m_ui->ShowInfo(text);
+            m_tell->ShowInfo(text);
         });
 }

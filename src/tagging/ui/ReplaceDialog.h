@@ -6,8 +6,8 @@
 #include "articles/ArticleIndex.h"
 #include "tagging/TabReplace.h"
 
-#include <QDialog>
-#include <QThread>
+#include "shell/ui/WorkerDialog.h"
+
 #include <functional>
 
 class QCheckBox;
@@ -18,7 +18,6 @@ class QPushButton;
 class QRadioButton;
 class QTreeWidget;
 class Interaction;
-class WidgetInteraction;
 
 // What the dialog works on; the tree outlives the (modal) dialog.
 struct TReplaceTarget {
@@ -32,13 +31,11 @@ struct TReplaceTarget {
     std::function<void(const QList<int>&)> replaced;
 };
 
-class TReplaceDialog : public QDialog {
+class TReplaceDialog : public TWorkerDialog {
     Q_OBJECT
 public:
     TReplaceDialog(TReplaceTarget target, Interaction* ui, QWidget* parent = nullptr);
     ~TReplaceDialog() override;
-
-    bool Running() const { return m_worker != nullptr; }
 
     QLineEdit* eFindText = nullptr;
     QLineEdit* eReplaceText = nullptr;
@@ -56,10 +53,6 @@ public:
     QPushButton* btnReplace = nullptr;
     QPushButton* btnClose = nullptr;
 
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void reject() override;
-
 private:
     void btnListClick();
     void btnReplaceClick();
@@ -68,8 +61,6 @@ private:
     void SetRunning(bool on);
 
     TReplaceTarget m_target;
-    Interaction* m_ui;
-    WidgetInteraction* m_workerUi;
-    QThread* m_worker = nullptr;
+    Interaction* m_tell; // the window's messages and questions; m_ui serves the worker
     QList<TReplaceMatch> m_matches; // the listed matches, row for row
 };

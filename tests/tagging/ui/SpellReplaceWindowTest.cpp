@@ -256,7 +256,7 @@ void List(TReplaceDialog* d, const QString& find, const QString& by)
     d->eFindText->setText(find);
     d->eReplaceText->setText(by);
     d->btnList->click();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !d->Running(); }, 20000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !d->isRunning(); }, 20000));
 }
 
 } // namespace
@@ -279,7 +279,7 @@ TEST(ReplaceWindow, ListsTicksReplacesAndShowsTheNewText)
         // The second match of the second article is left as it is.
         d->gridMatches->topLevelItem(2)->setCheckState(0, Qt::Unchecked);
         d->btnReplace->click();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !d->Running(); }, 20000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !d->isRunning(); }, 20000));
         shown << d->LabelResult->text();
         EXPECT_EQ(d->gridMatches->topLevelItemCount(), 0);
     });
@@ -319,7 +319,7 @@ TEST(ReplaceWindow, UnsavedEditsAreSavedFirstOrNothingIsRead)
         List(d, "학교", "學校");
         EXPECT_EQ(d->gridMatches->topLevelItemCount(), 2);
         d->btnReplace->click();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !d->Running(); }, 20000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !d->isRunning(); }, 20000));
     });
     EXPECT_FALSE(t.w.btnSave->isEnabled());
     EXPECT_TRUE(t.w.eTextSource->toPlainText().endsWith(Typo + " 學校"));
