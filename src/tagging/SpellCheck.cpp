@@ -166,10 +166,26 @@ bool AddUserWord(const QString& path, const QString& word, QString* error)
 TSpellChecker::TSpellChecker() = default;
 TSpellChecker::~TSpellChecker() = default;
 
+namespace {
+
+bool HasHangul(const QString& word)
+{
+    for (const QChar c : word) {
+        const char16_t u = c.unicode();
+        if ((u >= 0xAC00 && u <= 0xD7A3) || (u >= 0x1100 && u <= 0x11FF) || (u >= 0x3130 && u <= 0x318F))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 bool TSpellChecker::Open(const QString& affPath)
 {
     m_hunspell.reset();
     m_known.clear();
+    // A Korean dictionary judges Korean words: the Hanja and Latin words of a Korean book are not its to flag.
+    m_hangulOnly = QFileInfo(affPath).fileName().startsWith(QStringLiteral("ko"));
     QString dic = affPath;
     dic.replace(dic.size() - 4, 4, QStringLiteral(".dic"));
     if (!affPath.endsWith(QStringLiteral(".aff")) || !QFileInfo::exists(affPath) || !QFileInfo::exists(dic))
@@ -185,7 +201,7 @@ void TSpellChecker::SetUserWords(const QStringList& words)
 
 bool TSpellChecker::Known(const QString& word)
 {
-    if (!m_hunspell || m_userWords.contains(word))
+    if (!m_hunspell || m_userWords.contains(word) || (m_hangulOnly && !HasHangul(word)))
         return true;
     if (auto it = m_known.constFind(word); it != m_known.constEnd())
         return *it;

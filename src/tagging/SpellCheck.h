@@ -59,6 +59,7 @@ public:
 private:
     std::unique_ptr<Hunspell> m_hunspell;
     QSet<QString> m_userWords;
+    bool m_hangulOnly = false;
     QHash<QString, bool> m_known; // the dictionary's answers so far: books repeat their words
     QHash<QString, QStringList> m_suggestions;
 };

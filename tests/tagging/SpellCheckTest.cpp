@@ -51,6 +51,9 @@ TEST(SpellDictionary, KoreanDictionaryKnowsSuggestsAndHonoursTheUserWords)
     EXPECT_TRUE(checker.Known("학교"));
     EXPECT_FALSE(checker.Known("학꾜"));
     EXPECT_TRUE(checker.Suggest("학꾜").contains("학교"));
+    // Hanja and Latin words are not the Korean dictionary's to judge.
+    for (const char* other : {"燈臺", "harbour", "Qwxyz"})
+        EXPECT_TRUE(checker.Known(QString::fromUtf8(other))) << other;
 
     const QString line = "물새섬은 학교 <b>학꾜</b> 123";
     QList<TWordSpan> unknown = checker.UnknownWords(line);
