@@ -79,7 +79,6 @@ class SqliteDatabase : public Database {
     for (auto& [sql, c] : cache_) sqlite3_finalize(c.st);
     sqlite3_close(db_);
   }
-  bool IsPostgres() const override { return false; }
 
   std::unique_ptr<Query> Prepare(const std::string& sql) override {
     auto it = cache_.find(sql);
@@ -210,7 +209,6 @@ class PgDatabase : public Database {
     Setup();
   }
   ~PgDatabase() override { PQfinish(conn_); }
-  bool IsPostgres() const override { return true; }
 
   std::unique_ptr<Query> Prepare(const std::string& sql) override {
     auto it = cache_.find(sql);

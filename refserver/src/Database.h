@@ -35,7 +35,6 @@ class Query {
 class Database {
  public:
   virtual ~Database() = default;
-  virtual bool IsPostgres() const = 0;
   // A statement from the cache (prepared on its first use).
   virtual std::unique_ptr<Query> Prepare(const std::string& sql) = 0;
   // Statements without values: schema, transaction control.

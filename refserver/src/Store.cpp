@@ -211,21 +211,62 @@ bool IsSafeId(const std::string& s) {
   return true;
 }
 
-Store::Store(const std::string& location) : db_(OpenDatabase(location)) {
-  Transaction t(*db_);
+class Store::Lease {
+ public:
+  explicit Lease(Store& store) : store_(store) {
+    std::unique_lock lock(store_.poolMutex_);
+    store_.poolFree_.wait(lock, [&] { return !store_.idle_.empty() || store_.opened_ < store_.most_; });
+    if (!store_.idle_.empty()) {
+      db_ = std::move(store_.idle_.back());
+      store_.idle_.pop_back();
+      return;
+    }
+    ++store_.opened_;
+    lock.unlock();
+    try {
+      db_ = OpenDatabase(store_.location_);
+    } catch (...) {
+      lock.lock();
+      --store_.opened_;
+      store_.poolFree_.notify_one();
+      throw;
+    }
+  }
+  ~Lease() {
+    {
+      std::lock_guard lock(store_.poolMutex_);
+      store_.idle_.push_back(std::move(db_));
+    }
+    store_.poolFree_.notify_one();
+  }
+  Lease(const Lease&) = delete;
+  Lease& operator=(const Lease&) = delete;
+  Database& operator*() { return *db_; }
+  Database* operator->() { return db_.get(); }
+
+ private:
+  Store& store_;
+  std::unique_ptr<Database> db_;
+};
+
+Store::Store(const std::string& location) : location_(location), postgres_(IsDatabaseUrl(location)) {
+  // Beyond a few connections the requests only queue inside the database instead of here.
+  if (postgres_) most_ = 8;
+  Lease db(*this);
+  Transaction t(*db);
   // Two servers starting on one PostgreSQL database make or upgrade its schema one after the other.
-  if (db_->IsPostgres()) Stmt(*db_, "SELECT pg_advisory_xact_lock(7311001)").Run();
-  db_->Exec(db_->IsPostgres() ? PgSchema() : kSchema);
+  if (postgres_) Stmt(*db, "SELECT pg_advisory_xact_lock(7311001)").Run();
+  db->Exec(postgres_ ? PgSchema() : kSchema);
   // Databases made before runs kept their last request.
-  if (!db_->HasColumn("runs", "touched_at")) db_->Exec("ALTER TABLE runs ADD COLUMN touched_at TEXT");
+  if (!db->HasColumn("runs", "touched_at")) db->Exec("ALTER TABLE runs ADD COLUMN touched_at TEXT");
   t.Commit();
 }
 
 Store::~Store() = default;
 
 bool Store::IsEmpty() {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_,
+  Lease db(*this);
+  Stmt q(*db,
          "SELECT (SELECT COUNT(*) FROM staff) + (SELECT COUNT(*) FROM products) + (SELECT COUNT(*) FROM "
          "meta_columns) + (SELECT COUNT(*) FROM codes)");
   q.Step();
@@ -243,8 +284,8 @@ void Store::SetStaff(const std::string& id, const std::string& name, const std::
   if (password.empty()) throw StoreError("the password is empty");
   if (password.size() > 256 || HasAny(password, "&=")) throw StoreError("the password is too long or has & or =");
   std::string hash = HashPassword(password);
-  std::lock_guard lock(mutex_);
-  Stmt(*db_,
+  Lease db(*this);
+  Stmt(*db,
        "INSERT INTO staff(id, name, level, pw_hash) VALUES(?1, ?2, ?3, ?4) ON CONFLICT(id) DO UPDATE SET "
        "name = ?2, level = ?3, pw_hash = ?4")
       .Bind(1, id)
@@ -279,8 +320,8 @@ void Store::SetProduct(const Product& p) {
     for (auto& l : links)
       if (!names.count(l)) throw StoreError("tab link names an unknown tab: " + l);
   }
-  std::lock_guard lock(mutex_);
-  Stmt(*db_,
+  Lease db(*this);
+  Stmt(*db,
        "INSERT INTO products(id, code, name, service_id, src_image, ins_image, tabs, tab_links, tab_ids, fav_key) "
        "VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10) ON CONFLICT(id) DO UPDATE SET code=?2, name=?3, service_id=?4, "
        "src_image=?5, ins_image=?6, tabs=?7, tab_links=?8, tab_ids=?9, fav_key=?10")
@@ -298,12 +339,12 @@ void Store::SetProduct(const Product& p) {
 }
 
 void Store::Assign(const std::string& staffId, const std::string& productId) {
-  std::lock_guard lock(mutex_);
-  Stmt s(*db_, "SELECT (SELECT COUNT(*) FROM staff WHERE id=?1), (SELECT COUNT(*) FROM products WHERE id=?2)");
+  Lease db(*this);
+  Stmt s(*db, "SELECT (SELECT COUNT(*) FROM staff WHERE id=?1), (SELECT COUNT(*) FROM products WHERE id=?2)");
   s.Bind(1, staffId).Bind(2, productId).Step();
   if (s.Int(0) == 0) throw StoreError("no staff member " + staffId);
   if (s.Int(1) == 0) throw StoreError("no product " + productId);
-  Stmt(*db_, "INSERT INTO assignments(staff_id, product_id) VALUES(?1, ?2) ON CONFLICT DO NOTHING")
+  Stmt(*db, "INSERT INTO assignments(staff_id, product_id) VALUES(?1, ?2) ON CONFLICT DO NOTHING")
       .Bind(1, staffId)
       .Bind(2, productId)
       .Run();
@@ -319,12 +360,12 @@ void Store::ReplaceMetaColumns(const std::vector<MetaColumn>& columns) {
         throw StoreError("column " + std::to_string(i + 1) + ": empty field, quote or control character");
     }
   }
-  std::lock_guard lock(mutex_);
-  Transaction t(*db_);
-  db_->Exec("DELETE FROM meta_columns");
+  Lease db(*this);
+  Transaction t(*db);
+  db->Exec("DELETE FROM meta_columns");
   for (size_t i = 0; i < columns.size(); ++i) {
     const auto& c = columns[i];
-    Stmt ins(*db_, "INSERT INTO meta_columns VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9)");
+    Stmt ins(*db, "INSERT INTO meta_columns VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9)");
     ins.Bind(1, static_cast<int64_t>(i)).Bind(2, c.groupCode).Bind(3, c.tableCode).Bind(4, c.groupName);
     ins.Bind(5, c.columnCode).Bind(6, c.columnName).Bind(7, c.codeGroup).Bind(8, c.multiple).Bind(9, c.inputType);
     ins.Run();
@@ -337,11 +378,11 @@ void Store::ReplaceCodes(const std::vector<CodeRow>& rows) {
     for (const std::string* f : {&rows[i].group, &rows[i].name, &rows[i].value})
       RequireListField("code row " + std::to_string(i + 1), *f);
   }
-  std::lock_guard lock(mutex_);
-  Transaction t(*db_);
-  db_->Exec("DELETE FROM codes");
+  Lease db(*this);
+  Transaction t(*db);
+  db->Exec("DELETE FROM codes");
   for (size_t i = 0; i < rows.size(); ++i) {
-    Stmt(*db_, "INSERT INTO codes VALUES(?1,?2,?3,?4)")
+    Stmt(*db, "INSERT INTO codes VALUES(?1,?2,?3,?4)")
         .Bind(1, static_cast<int64_t>(i))
         .Bind(2, rows[i].group)
         .Bind(3, rows[i].name)
@@ -393,11 +434,11 @@ void Store::ReplaceKeywords(const std::string& productId, const std::vector<std:
     }
     kept.push_back(line);
   }
-  std::lock_guard lock(mutex_);
-  Transaction t(*db_);
-  Stmt(*db_, "DELETE FROM keywords WHERE product_id=?1").Bind(1, productId).Run();
+  Lease db(*this);
+  Transaction t(*db);
+  Stmt(*db, "DELETE FROM keywords WHERE product_id=?1").Bind(1, productId).Run();
   for (size_t i = 0; i < kept.size(); ++i)
-    Stmt(*db_, "INSERT INTO keywords VALUES(?1,?2,?3)")
+    Stmt(*db, "INSERT INTO keywords VALUES(?1,?2,?3)")
         .Bind(1, productId)
         .Bind(2, static_cast<int64_t>(i))
         .Bind(3, kept[i])
@@ -406,16 +447,16 @@ void Store::ReplaceKeywords(const std::string& productId, const std::vector<std:
 }
 
 void Store::SetAsset(const std::string& name, const std::string& bytes) {
-  std::lock_guard lock(mutex_);
-  Stmt(*db_, "INSERT INTO assets(name, content) VALUES(?1, ?2) ON CONFLICT(name) DO UPDATE SET content=excluded.content")
+  Lease db(*this);
+  Stmt(*db, "INSERT INTO assets(name, content) VALUES(?1, ?2) ON CONFLICT(name) DO UPDATE SET content=excluded.content")
       .Bind(1, name)
       .BindBlob(2, bytes)
       .Run();
 }
 
 bool Store::StaffRow(const std::string& id, Staff& staff, std::string& hash) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, "SELECT name, level, pw_hash FROM staff WHERE id=?1");
+  Lease db(*this);
+  Stmt q(*db, "SELECT name, level, pw_hash FROM staff WHERE id=?1");
   q.Bind(1, id);
   if (!q.Step()) return false;
   staff = {id, q.Text(0), q.Text(1)};
@@ -451,16 +492,16 @@ std::optional<Staff> Store::CheckStaff(const std::string& id, const std::string&
 }
 
 std::vector<Product> Store::Products() {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, (std::string("SELECT ") + kProductCols + " FROM products p ORDER BY p.fav_key, p.id"));
+  Lease db(*this);
+  Stmt q(*db, (std::string("SELECT ") + kProductCols + " FROM products p ORDER BY p.fav_key, p.id"));
   std::vector<Product> out;
   while (q.Step()) out.push_back(ReadProduct(q));
   return out;
 }
 
 std::vector<Product> Store::ProductsOf(const std::string& staffId) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, (std::string("SELECT ") + kProductCols +
+  Lease db(*this);
+  Stmt q(*db, (std::string("SELECT ") + kProductCols +
                " FROM products p JOIN assignments a ON a.product_id = p.id WHERE a.staff_id=?1 ORDER BY p.id")
                   );
   q.Bind(1, staffId);
@@ -470,16 +511,16 @@ std::vector<Product> Store::ProductsOf(const std::string& staffId) {
 }
 
 std::optional<Product> Store::FindProduct(const std::string& id) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, (std::string("SELECT ") + kProductCols + " FROM products p WHERE p.id=?1"));
+  Lease db(*this);
+  Stmt q(*db, (std::string("SELECT ") + kProductCols + " FROM products p WHERE p.id=?1"));
   q.Bind(1, id);
   if (!q.Step()) return std::nullopt;
   return ReadProduct(q);
 }
 
 std::vector<MetaColumn> Store::MetaColumns() {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_,
+  Lease db(*this);
+  Stmt q(*db,
          "SELECT group_code, table_code, group_name, column_code, column_name, code_group, multiple, input_type "
          "FROM meta_columns ORDER BY pos");
   std::vector<MetaColumn> out;
@@ -489,16 +530,16 @@ std::vector<MetaColumn> Store::MetaColumns() {
 }
 
 std::vector<CodeRow> Store::Codes() {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, "SELECT code_group, code_name, code_value FROM codes ORDER BY pos");
+  Lease db(*this);
+  Stmt q(*db, "SELECT code_group, code_name, code_value FROM codes ORDER BY pos");
   std::vector<CodeRow> out;
   while (q.Step()) out.push_back({q.Text(0), q.Text(1), q.Text(2)});
   return out;
 }
 
 std::vector<std::string> Store::Keywords(const std::string& productId) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, "SELECT line FROM keywords WHERE product_id=?1 ORDER BY pos");
+  Lease db(*this);
+  Stmt q(*db, "SELECT line FROM keywords WHERE product_id=?1 ORDER BY pos");
   q.Bind(1, productId);
   std::vector<std::string> out;
   while (q.Step()) out.push_back(q.Text(0));
@@ -506,8 +547,8 @@ std::vector<std::string> Store::Keywords(const std::string& productId) {
 }
 
 std::optional<std::string> Store::Asset(const std::string& name) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, "SELECT content FROM assets WHERE name=?1");
+  Lease db(*this);
+  Stmt q(*db, "SELECT content FROM assets WHERE name=?1");
   q.Bind(1, name);
   if (!q.Step()) return std::nullopt;
   return q.Blob(0);
@@ -515,16 +556,16 @@ std::optional<std::string> Store::Asset(const std::string& name) {
 
 std::optional<Run> Store::StartRun(const std::string& productId, const std::string& staffId, Run* busy,
                                    int activeMinutes) {
-  std::lock_guard lock(mutex_);
-  Transaction t(*db_);
+  Lease db(*this);
+  Transaction t(*db);
   // Starts of one product take turns, whichever server process they reach; the open runs are
   // locked before their records so that a record arriving meanwhile waits in the same order.
-  Stmt(*db_, std::string("SELECT id FROM products WHERE id=?1") + ForUpdate()).Bind(1, productId).Run();
-  Stmt(*db_, std::string("SELECT id FROM runs WHERE product_id=?1 AND state='open'") + ForUpdate())
+  Stmt(*db, std::string("SELECT id FROM products WHERE id=?1") + ForUpdate()).Bind(1, productId).Run();
+  Stmt(*db, std::string("SELECT id FROM runs WHERE product_id=?1 AND state='open'") + ForUpdate())
       .Bind(1, productId)
       .Run();
   {
-    Stmt other(*db_, std::string("SELECT ") + kRunCols +
+    Stmt other(*db, std::string("SELECT ") + kRunCols +
                          ", (SELECT name FROM staff s WHERE s.id = runs.staff_id) FROM runs WHERE product_id=?1 AND "
                          "state='open' AND staff_id<>?2 AND COALESCE(touched_at, started_at) >= ?3 ORDER BY id DESC "
                          "LIMIT 1");
@@ -537,23 +578,23 @@ std::optional<Run> Store::StartRun(const std::string& productId, const std::stri
       return std::nullopt;
     }
   }
-  Stmt done(*db_, "SELECT COUNT(*) FROM runs WHERE product_id=?1 AND state='completed'");
+  Stmt done(*db, "SELECT COUNT(*) FROM runs WHERE product_id=?1 AND state='completed'");
   done.Bind(1, productId).Step();
   std::string mode = done.Int(0) > 0 ? "UPDATE" : "INSERT";
   // A run that was never completed (the same staff member's, or one left idle) is abandoned and
   // the new run takes over. What it had sent never replaced the completed content; kept, it would
   // stand beside that content as a second copy of the same articles for good.
-  Stmt(*db_, "DELETE FROM records WHERE run_id IN (SELECT id FROM runs WHERE product_id=?1 AND state='open')")
+  Stmt(*db, "DELETE FROM records WHERE run_id IN (SELECT id FROM runs WHERE product_id=?1 AND state='open')")
       .Bind(1, productId)
       .Run();
-  Stmt(*db_, "DELETE FROM tab_links WHERE run_id IN (SELECT id FROM runs WHERE product_id=?1 AND state='open')")
+  Stmt(*db, "DELETE FROM tab_links WHERE run_id IN (SELECT id FROM runs WHERE product_id=?1 AND state='open')")
       .Bind(1, productId)
       .Run();
-  Stmt(*db_, "DELETE FROM image_links WHERE run_id IN (SELECT id FROM runs WHERE product_id=?1 AND state='open')")
+  Stmt(*db, "DELETE FROM image_links WHERE run_id IN (SELECT id FROM runs WHERE product_id=?1 AND state='open')")
       .Bind(1, productId)
       .Run();
-  Stmt(*db_, "UPDATE runs SET state='abandoned' WHERE product_id=?1 AND state='open'").Bind(1, productId).Run();
-  Stmt q(*db_, std::string("INSERT INTO runs(product_id, staff_id, mode, state, started_at, touched_at) VALUES(?1, "
+  Stmt(*db, "UPDATE runs SET state='abandoned' WHERE product_id=?1 AND state='open'").Bind(1, productId).Run();
+  Stmt q(*db, std::string("INSERT INTO runs(product_id, staff_id, mode, state, started_at, touched_at) VALUES(?1, "
                            "?2, ?3, 'open', ?4, ?4) RETURNING ") +
                    kRunCols);
   q.Bind(1, productId).Bind(2, staffId).Bind(3, mode).Bind(4, Now()).Step();
@@ -564,8 +605,8 @@ std::optional<Run> Store::StartRun(const std::string& productId, const std::stri
 }
 
 void Store::TouchRun(int64_t runId) {
-  std::lock_guard lock(mutex_);
-  Stmt(*db_, "UPDATE runs SET touched_at=?2 WHERE id=?1 AND (touched_at IS NULL OR touched_at < ?3)")
+  Lease db(*this);
+  Stmt(*db, "UPDATE runs SET touched_at=?2 WHERE id=?1 AND (touched_at IS NULL OR touched_at < ?3)")
       .Bind(1, runId)
       .Bind(2, Now())
       .Bind(3, MinutesAgo(1))
@@ -573,8 +614,8 @@ void Store::TouchRun(int64_t runId) {
 }
 
 std::optional<Run> Store::OpenRunOfProduct(const std::string& productId) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, (std::string("SELECT ") + kRunCols +
+  Lease db(*this);
+  Stmt q(*db, (std::string("SELECT ") + kRunCols +
                " FROM runs WHERE product_id=?1 AND state='open' ORDER BY id DESC LIMIT 1")
                   );
   q.Bind(1, productId);
@@ -583,8 +624,8 @@ std::optional<Run> Store::OpenRunOfProduct(const std::string& productId) {
 }
 
 std::optional<Run> Store::OpenRunOfStaff(const std::string& staffId) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_,
+  Lease db(*this);
+  Stmt q(*db,
          (std::string("SELECT ") + kRunCols + " FROM runs WHERE staff_id=?1 AND state='open' ORDER BY id DESC LIMIT 1")
              );
   q.Bind(1, staffId);
@@ -593,16 +634,16 @@ std::optional<Run> Store::OpenRunOfStaff(const std::string& staffId) {
 }
 
 bool Store::AddRecord(int64_t runId, const RecordIn& r) {
-  std::lock_guard lock(mutex_);
-  Transaction t(*db_);
+  Lease db(*this);
+  Transaction t(*db);
   // A record sent again to another server process while the first still works on it waits here.
-  Stmt(*db_, std::string("SELECT id FROM runs WHERE id=?1") + ForUpdate()).Bind(1, runId).Run();
+  Stmt(*db, std::string("SELECT id FROM runs WHERE id=?1") + ForUpdate()).Bind(1, runId).Run();
   bool header = false;
   // The tab header is the first record of its tab in the run; its numbers, its core record and an
   // empty html field can all be an article's too, so only its place tells it apart. The same
   // request sent again after a broken connection is still the header.
   {
-    Stmt q(*db_,
+    Stmt q(*db,
            "SELECT is_header, content_number, page_number, title, html, coremeta, exmeta, exaddmeta, imgmeta "
            "FROM records WHERE run_id=?1 AND ar_id=?2 ORDER BY is_header DESC LIMIT 1");
     q.Bind(1, runId).Bind(2, r.arId);
@@ -614,7 +655,7 @@ bool Store::AddRecord(int64_t runId, const RecordIn& r) {
                  q.Text(7) == r.exaddmeta && q.Text(8) == r.imgmeta;
   }
   // A request sent again after a broken connection replaces what the first one stored.
-  Stmt(*db_,
+  Stmt(*db,
        "INSERT INTO records(run_id, product_id, ar_id, content_number, page_number, is_header, title, html, "
        "coremeta, exmeta, exaddmeta, imgmeta, received_at) SELECT ?1, product_id, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
        "?10, ?11, ?12 FROM runs WHERE id=?1 ON CONFLICT(run_id, ar_id, content_number, page_number, is_header) DO "
@@ -638,10 +679,10 @@ bool Store::AddRecord(int64_t runId, const RecordIn& r) {
 }
 
 void Store::AddTabLinks(int64_t runId, const std::vector<TabLink>& links) {
-  std::lock_guard lock(mutex_);
-  Transaction t(*db_);
+  Lease db(*this);
+  Transaction t(*db);
   for (const auto& l : links) {
-    Stmt(*db_,
+    Stmt(*db,
          "INSERT INTO tab_links VALUES(?1,?2,?3,?4,?5,?6,?7,?8) ON CONFLICT(run_id, tran_ar_id, tran_content, "
          "tran_page) DO UPDATE SET ori_ar_id=excluded.ori_ar_id, ori_content=excluded.ori_content, "
          "ori_page=excluded.ori_page")
@@ -659,8 +700,8 @@ void Store::AddTabLinks(int64_t runId, const std::vector<TabLink>& links) {
 }
 
 void Store::AddImageLink(int64_t runId, const std::string& arId, int64_t page, const std::string& images) {
-  std::lock_guard lock(mutex_);
-  Stmt(*db_,
+  Lease db(*this);
+  Stmt(*db,
        "INSERT INTO image_links SELECT ?1, product_id, ?2, ?3, ?4 FROM runs WHERE id=?1 ON CONFLICT(run_id, ar_id, "
        "page_number) DO UPDATE SET images=excluded.images")
       .Bind(1, runId)
@@ -672,9 +713,9 @@ void Store::AddImageLink(int64_t runId, const std::string& arId, int64_t page, c
 
 void Store::AddFile(int64_t runId, const std::string& productId, const std::string& folder, const std::string& name,
                     int64_t size, const std::function<void()>& place) {
-  std::lock_guard lock(mutex_);
-  Transaction t(*db_);
-  Stmt(*db_,
+  Lease db(*this);
+  Transaction t(*db);
+  Stmt(*db,
        "INSERT INTO files VALUES(?1,?2,?3,?4,?5,?6) ON CONFLICT(product_id, folder, name) DO UPDATE SET "
        "run_id=excluded.run_id, size=excluded.size, received_at=excluded.received_at")
       .Bind(1, runId)
@@ -689,30 +730,30 @@ void Store::AddFile(int64_t runId, const std::string& productId, const std::stri
 }
 
 void Store::CompleteRun(int64_t runId, const std::string& note) {
-  std::lock_guard lock(mutex_);
-  Transaction t(*db_);
-  Stmt(*db_, std::string("SELECT id FROM runs WHERE id=?1") + ForUpdate()).Bind(1, runId).Run();
+  Lease db(*this);
+  Transaction t(*db);
+  Stmt(*db, std::string("SELECT id FROM runs WHERE id=?1") + ForUpdate()).Bind(1, runId).Run();
   // The tabs sent in this run replace what earlier runs stored for them; other tabs stay.
-  Stmt(*db_,
+  Stmt(*db,
        "DELETE FROM records WHERE product_id=(SELECT product_id FROM runs WHERE id=?1) AND run_id<?1 AND ar_id IN "
        "(SELECT DISTINCT ar_id FROM records WHERE run_id=?1)")
       .Bind(1, runId)
       .Run();
   // A tab sent again without links (none of its articles connected, no scan in a range) loses the
   // earlier run's links with its records.
-  Stmt(*db_,
+  Stmt(*db,
        "DELETE FROM tab_links WHERE product_id=(SELECT product_id FROM runs WHERE id=?1) AND run_id<?1 AND "
        "(tran_ar_id IN (SELECT DISTINCT tran_ar_id FROM tab_links WHERE run_id=?1) OR "
        "tran_ar_id IN (SELECT DISTINCT ar_id FROM records WHERE run_id=?1))")
       .Bind(1, runId)
       .Run();
-  Stmt(*db_,
+  Stmt(*db,
        "DELETE FROM image_links WHERE product_id=(SELECT product_id FROM runs WHERE id=?1) AND run_id<?1 AND "
        "(ar_id IN (SELECT DISTINCT ar_id FROM image_links WHERE run_id=?1) OR "
        "ar_id IN (SELECT DISTINCT ar_id FROM records WHERE run_id=?1))")
       .Bind(1, runId)
       .Run();
-  Stmt(*db_, "UPDATE runs SET state='completed', completed_at=?3, note=?2 WHERE id=?1")
+  Stmt(*db, "UPDATE runs SET state='completed', completed_at=?3, note=?2 WHERE id=?1")
       .Bind(1, runId)
       .Bind(2, note)
       .Bind(3, Now())
@@ -743,17 +784,17 @@ std::optional<RunSummary> SummaryOf(Database& db, Stmt& q) {
 }  // namespace
 
 std::optional<RunSummary> Store::LastRun(const std::string& productId) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, std::string("SELECT ") + kRunCols + " FROM runs WHERE product_id=?1 ORDER BY id DESC LIMIT 1");
+  Lease db(*this);
+  Stmt q(*db, std::string("SELECT ") + kRunCols + " FROM runs WHERE product_id=?1 ORDER BY id DESC LIMIT 1");
   q.Bind(1, productId);
-  return SummaryOf(*db_, q);
+  return SummaryOf(*db, q);
 }
 
 std::optional<RunSummary> Store::RunById(int64_t runId) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, std::string("SELECT ") + kRunCols + " FROM runs WHERE id=?1");
+  Lease db(*this);
+  Stmt q(*db, std::string("SELECT ") + kRunCols + " FROM runs WHERE id=?1");
   q.Bind(1, runId);
-  return SummaryOf(*db_, q);
+  return SummaryOf(*db, q);
 }
 
 namespace {
@@ -781,8 +822,8 @@ RecordRow ReadRecord(Stmt& q, bool withHtml) {
 }  // namespace
 
 std::vector<RecordRow> Store::RunRecords(int64_t runId, int limit) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, (std::string("SELECT ") + kRecordCols +
+  Lease db(*this);
+  Stmt q(*db, (std::string("SELECT ") + kRecordCols +
                " FROM records WHERE run_id=?1 ORDER BY ar_id, is_header DESC, page_number, content_number LIMIT ?2")
                   );
   q.Bind(1, runId).Bind(2, static_cast<int64_t>(limit));
@@ -792,16 +833,16 @@ std::vector<RecordRow> Store::RunRecords(int64_t runId, int limit) {
 }
 
 std::optional<RecordRow> Store::Record(int64_t id) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, (std::string("SELECT ") + kRecordCols + " FROM records WHERE id=?1"));
+  Lease db(*this);
+  Stmt q(*db, (std::string("SELECT ") + kRecordCols + " FROM records WHERE id=?1"));
   q.Bind(1, id);
   if (!q.Step()) return std::nullopt;
   return ReadRecord(q, true);
 }
 
 std::vector<TabLink> Store::RunTabLinks(int64_t runId) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_,
+  Lease db(*this);
+  Stmt q(*db,
          "SELECT product_id, tran_ar_id, tran_content, tran_page, ori_ar_id, ori_content, ori_page FROM tab_links "
          "WHERE run_id=?1 ORDER BY tran_ar_id, CAST(tran_page AS INTEGER)");
   q.Bind(1, runId);
@@ -811,8 +852,8 @@ std::vector<TabLink> Store::RunTabLinks(int64_t runId) {
 }
 
 std::vector<std::pair<std::string, std::string>> Store::RunImageLinks(int64_t runId) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, "SELECT ar_id, page_number, images FROM image_links WHERE run_id=?1 ORDER BY ar_id, page_number");
+  Lease db(*this);
+  Stmt q(*db, "SELECT ar_id, page_number, images FROM image_links WHERE run_id=?1 ORDER BY ar_id, page_number");
   q.Bind(1, runId);
   std::vector<std::pair<std::string, std::string>> out;
   while (q.Step()) out.emplace_back(q.Text(0) + "/" + std::to_string(q.Int(1)), q.Text(2));
@@ -820,8 +861,8 @@ std::vector<std::pair<std::string, std::string>> Store::RunImageLinks(int64_t ru
 }
 
 std::vector<FileRow> Store::RunFiles(int64_t runId) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, "SELECT folder, name, size FROM files WHERE run_id=?1 ORDER BY folder, name");
+  Lease db(*this);
+  Stmt q(*db, "SELECT folder, name, size FROM files WHERE run_id=?1 ORDER BY folder, name");
   q.Bind(1, runId);
   std::vector<FileRow> out;
   while (q.Step()) out.push_back({q.Text(0), q.Text(1), q.Int(2)});
@@ -829,15 +870,15 @@ std::vector<FileRow> Store::RunFiles(int64_t runId) {
 }
 
 int64_t Store::CountRecords(const std::string& productId) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, "SELECT COUNT(*) FROM records WHERE product_id=?1");
+  Lease db(*this);
+  Stmt q(*db, "SELECT COUNT(*) FROM records WHERE product_id=?1");
   q.Bind(1, productId).Step();
   return q.Int(0);
 }
 
 int64_t Store::CountPublishedRecords(const std::string& productId) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_,
+  Lease db(*this);
+  Stmt q(*db,
          "SELECT COUNT(*) FROM records JOIN runs ON runs.id=records.run_id WHERE records.product_id=?1 AND "
          "runs.state='completed'");
   q.Bind(1, productId).Step();
@@ -845,8 +886,8 @@ int64_t Store::CountPublishedRecords(const std::string& productId) {
 }
 
 std::vector<RecordRow> Store::ProductRecords(const std::string& productId) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, (std::string("SELECT ") + kRecordCols +
+  Lease db(*this);
+  Stmt q(*db, (std::string("SELECT ") + kRecordCols +
                " FROM records WHERE product_id=?1 ORDER BY ar_id, is_header DESC, page_number, content_number, run_id")
                   );
   q.Bind(1, productId);
@@ -856,8 +897,8 @@ std::vector<RecordRow> Store::ProductRecords(const std::string& productId) {
 }
 
 std::vector<std::pair<int64_t, TabLink>> Store::ProductTabLinks(const std::string& productId) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_,
+  Lease db(*this);
+  Stmt q(*db,
          "SELECT run_id, product_id, tran_ar_id, tran_content, tran_page, ori_ar_id, ori_content, ori_page FROM "
          "tab_links WHERE product_id=?1 ORDER BY tran_ar_id, CAST(tran_page AS INTEGER), run_id");
   q.Bind(1, productId);
@@ -868,8 +909,8 @@ std::vector<std::pair<int64_t, TabLink>> Store::ProductTabLinks(const std::strin
 }
 
 std::vector<Store::ImageLinkRow> Store::ProductImageLinks(const std::string& productId) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_,
+  Lease db(*this);
+  Stmt q(*db,
          "SELECT run_id, ar_id, page_number, images FROM image_links WHERE product_id=?1 ORDER BY ar_id, "
          "page_number, run_id");
   q.Bind(1, productId);
@@ -879,8 +920,8 @@ std::vector<Store::ImageLinkRow> Store::ProductImageLinks(const std::string& pro
 }
 
 std::vector<std::pair<int64_t, FileRow>> Store::ProductFiles(const std::string& productId) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, "SELECT run_id, folder, name, size FROM files WHERE product_id=?1 ORDER BY folder, name");
+  Lease db(*this);
+  Stmt q(*db, "SELECT run_id, folder, name, size FROM files WHERE product_id=?1 ORDER BY folder, name");
   q.Bind(1, productId);
   std::vector<std::pair<int64_t, FileRow>> out;
   while (q.Step()) out.emplace_back(q.Int(0), FileRow{q.Text(1), q.Text(2), q.Int(3)});
@@ -889,9 +930,9 @@ std::vector<std::pair<int64_t, FileRow>> Store::ProductFiles(const std::string& 
 
 void Store::PutSession(const std::string& token, const std::string& staffId, int64_t idleSeconds) {
   int64_t now = EpochMs() / 1000;
-  std::lock_guard lock(mutex_);
-  Stmt(*db_, "DELETE FROM sessions WHERE last_use < ?1").Bind(1, now - idleSeconds).Run();
-  Stmt(*db_, "INSERT INTO sessions(token, staff_id, last_use) VALUES(?1, ?2, ?3)")
+  Lease db(*this);
+  Stmt(*db, "DELETE FROM sessions WHERE last_use < ?1").Bind(1, now - idleSeconds).Run();
+  Stmt(*db, "INSERT INTO sessions(token, staff_id, last_use) VALUES(?1, ?2, ?3)")
       .Bind(1, token)
       .Bind(2, staffId)
       .Bind(3, now)
@@ -900,38 +941,38 @@ void Store::PutSession(const std::string& token, const std::string& staffId, int
 
 std::optional<std::string> Store::FindSession(const std::string& token, int64_t idleSeconds) {
   int64_t now = EpochMs() / 1000;
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, "SELECT staff_id, last_use FROM sessions WHERE token=?1");
+  Lease db(*this);
+  Stmt q(*db, "SELECT staff_id, last_use FROM sessions WHERE token=?1");
   q.Bind(1, token);
   if (!q.Step()) return std::nullopt;
   std::string staffId = q.Text(0);
   int64_t lastUse = q.Int(1);
   if (lastUse < now - idleSeconds) {
-    Stmt(*db_, "DELETE FROM sessions WHERE token=?1").Bind(1, token).Run();
+    Stmt(*db, "DELETE FROM sessions WHERE token=?1").Bind(1, token).Run();
     return std::nullopt;
   }
   // A page view writes at most once a minute.
-  if (lastUse < now - 60) Stmt(*db_, "UPDATE sessions SET last_use=?2 WHERE token=?1").Bind(1, token).Bind(2, now).Run();
+  if (lastUse < now - 60) Stmt(*db, "UPDATE sessions SET last_use=?2 WHERE token=?1").Bind(1, token).Bind(2, now).Run();
   return staffId;
 }
 
 void Store::DropSession(const std::string& token) {
-  std::lock_guard lock(mutex_);
-  Stmt(*db_, "DELETE FROM sessions WHERE token=?1").Bind(1, token).Run();
+  Lease db(*this);
+  Stmt(*db, "DELETE FROM sessions WHERE token=?1").Bind(1, token).Run();
 }
 
 void Store::AddLoginFailure(const std::vector<std::string>& keys, int64_t windowMs) {
   int64_t now = EpochMs();
-  std::lock_guard lock(mutex_);
-  Transaction t(*db_);
-  Stmt(*db_, "DELETE FROM login_failures WHERE at_ms < ?1").Bind(1, now - windowMs).Run();
-  for (const auto& key : keys) Stmt(*db_, "INSERT INTO login_failures(who, at_ms) VALUES(?1, ?2)").Bind(1, key).Bind(2, now).Run();
+  Lease db(*this);
+  Transaction t(*db);
+  Stmt(*db, "DELETE FROM login_failures WHERE at_ms < ?1").Bind(1, now - windowMs).Run();
+  for (const auto& key : keys) Stmt(*db, "INSERT INTO login_failures(who, at_ms) VALUES(?1, ?2)").Bind(1, key).Bind(2, now).Run();
   t.Commit();
 }
 
 int Store::CountLoginFailures(const std::string& key, int64_t windowMs, int cap) {
-  std::lock_guard lock(mutex_);
-  Stmt q(*db_, "SELECT COUNT(*) FROM (SELECT 1 FROM login_failures WHERE who=?1 AND at_ms >= ?2 LIMIT ?3) AS f");
+  Lease db(*this);
+  Stmt q(*db, "SELECT COUNT(*) FROM (SELECT 1 FROM login_failures WHERE who=?1 AND at_ms >= ?2 LIMIT ?3) AS f");
   q.Bind(1, key).Bind(2, EpochMs() - windowMs).Bind(3, static_cast<int64_t>(cap)).Step();
   return static_cast<int>(q.Int(0));
 }
@@ -973,10 +1014,10 @@ std::vector<std::string> Store::CopyFrom(Store& from) {
     q.Step();
     return q.Int(0);
   };
-  std::scoped_lock lock(mutex_, from.mutex_);
-  Transaction t(*db_);
+  Lease db(*this), fromDb(from);
+  Transaction t(*db);
   for (const auto& table : tables)
-    if (count(*db_, table.name) > 0) throw StoreError(std::string("the target already holds ") + table.name);
+    if (count(*db, table.name) > 0) throw StoreError(std::string("the target already holds ") + table.name);
   std::vector<std::string> lines;
   for (const auto& table : tables) {
     std::string cols, values;
@@ -985,10 +1026,10 @@ std::vector<std::string> Store::CopyFrom(Store& from) {
       cols += std::string(i ? ", " : "") + table.cols[i].first;
       values += std::string(i ? ", " : "") + (table.cols[i].second == 'n' ? "NULLIF(" + at + ", '')" : at);
     }
-    Stmt read(*from.db_, "SELECT " + cols + " FROM " + table.name);
+    Stmt read(*fromDb, "SELECT " + cols + " FROM " + table.name);
     const std::string insert = std::string("INSERT INTO ") + table.name + "(" + cols + ") VALUES(" + values + ")";
     while (read.Step()) {
-      Stmt write(*db_, insert);
+      Stmt write(*db, insert);
       for (size_t i = 0; i < table.cols.size(); ++i) {
         int col = static_cast<int>(i);
         char kind = table.cols[i].second;
@@ -998,16 +1039,16 @@ std::vector<std::string> Store::CopyFrom(Store& from) {
       }
       write.Run();
     }
-    int64_t source = count(*from.db_, table.name), target = count(*db_, table.name);
+    int64_t source = count(*fromDb, table.name), target = count(*db, table.name);
     if (source != target)
       throw StoreError(std::string(table.name) + ": " + std::to_string(target) + " rows copied of " +
                        std::to_string(source));
     lines.push_back(std::string(table.name) + " " + std::to_string(target));
   }
   // The keys the database counts up go on after the copied ones.
-  if (db_->IsPostgres())
+  if (postgres_)
     for (const char* table : {"runs", "records"})
-      Stmt(*db_, std::string("SELECT setval(pg_get_serial_sequence('") + table + "', 'id'), COALESCE((SELECT MAX(id) FROM " +
+      Stmt(*db, std::string("SELECT setval(pg_get_serial_sequence('") + table + "', 'id'), COALESCE((SELECT MAX(id) FROM " +
                      table + "), 0) + 1, false)")
           .Run();
   t.Commit();

@@ -1,6 +1,7 @@
 #pragma once
 // Everything the server keeps: staff, products, reference tables, upload runs, and what several
 // server processes on one database must agree on (page sessions, failed logins).
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -159,9 +160,17 @@ class Store {
 
  private:
   // Locks the rows a SELECT finds to the end of the transaction, where the database has row locks.
-  const char* ForUpdate() const { return db_->IsPostgres() ? " FOR UPDATE" : ""; }
-  std::unique_ptr<Database> db_;
-  std::mutex mutex_;
+  const char* ForUpdate() const { return postgres_ ? " FOR UPDATE" : ""; }
+  // One connection of the pool for the time of a call. PostgreSQL answers several at once, so
+  // requests need not wait on each other's round trips; SQLite has one connection, taken in turn.
+  class Lease;
+  std::string location_;
+  bool postgres_ = false;
+  size_t most_ = 1;
+  size_t opened_ = 0;
+  std::vector<std::unique_ptr<Database>> idle_;
+  std::mutex poolMutex_;
+  std::condition_variable poolFree_;
   bool StaffRow(const std::string& id, Staff& staff, std::string& hash);
   std::mutex cacheMutex_;
   std::map<std::string, std::string> verified_;  // credential digest -> stored hash at verification

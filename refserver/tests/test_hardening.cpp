@@ -843,6 +843,30 @@ TEST_F(HardeningTest, TwoServersOnOneDatabaseAgreeOnRunsRecordsSessionsAndFailur
   EXPECT_EQ(other.Stop(), 0);
 }
 
+// One call waiting inside its transaction (a large file being placed) holds up no other request.
+TEST_F(HardeningTest, AFilePlacedInsideItsTransactionHoldsUpNoOtherRequest) {
+  if (!TestOnPostgres()) GTEST_SKIP() << "SQLite has one connection, taken in turn";
+  Store store(db_);
+  auto run = store.StartRun("9001", "demo");
+  ASSERT_TRUE(run);
+  std::promise<void> placing, release;
+  std::shared_future<void> released = release.get_future().share();
+  auto upload = std::async(std::launch::async, [&] {
+    store.AddFile(run->id, "9001", "img", "a.jpg", 1, [&] {
+      placing.set_value();
+      released.wait();
+    });
+  });
+  placing.get_future().wait();
+  auto read = std::async(std::launch::async, [&] { return store.FindProduct("9001").has_value(); });
+  const bool answered = read.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  release.set_value();
+  upload.get();
+  EXPECT_TRUE(answered) << "a read waited for another request's file";
+  EXPECT_TRUE(read.get());
+  EXPECT_EQ(store.RunFiles(run->id).size(), 1u);
+}
+
 // A SQLite store copied into PostgreSQL holds the same product, row for row, and only once.
 TEST_F(HardeningTest, MigrateCopiesASqliteStoreIntoAnEmptyPostgresDatabase) {
   if (!TestOnPostgres()) GTEST_SKIP() << "needs the PostgreSQL cluster";
