@@ -65,7 +65,7 @@ class TMetaFileReader {
 public:
     TMetaFileReader(const QString& path, int blockLength) : m_reader(path), m_block(blockLength) {}
     bool Open(QString* error = nullptr);
-    // False with a reason when the file cannot be read or `node` comes before one already read.
+    // False with a reason when the file cannot be read or `node` is not after the one read last.
     bool Read(int node, TMetaData& data, QString* error = nullptr);
 
 private:
@@ -73,6 +73,7 @@ private:
     int m_block;
     bool m_ended = false;
     qsizetype m_next = 0; // file line the reader stands at
+    int m_last = 0;       // the node read last
 };
 
 // Moves an existing file aside to its first free ".NNN.bak" and writes the lines atomically.
