@@ -590,7 +590,8 @@ void THttpClient::Exchange(Attempt& a)
     auto send = [&] {
         // No Nagle delay: the last piece of a request must not wait for the server's delayed
         // acknowledgement of the first.
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        if (!a.reused)
+            socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         touch();
         socket->write(request);
         if (a.body.size() > OneWriteBody)
