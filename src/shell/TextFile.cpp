@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <cstring>
@@ -77,6 +78,13 @@ QString DecodeCp949(const QByteArray& bytes, bool* valid)
 
 QByteArray EncodeCp949(const QString& text, bool* lossless)
 {
+    // Code page 949 keeps ASCII as it is; most texts written in it (logs of escaped records,
+    // INI files) are nothing else and need no converter.
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+        if (lossless)
+            *lossless = true;
+        return text.toLatin1();
+    }
     UErrorCode status = U_ZERO_ERROR;
     UConverter* conv = ucnv_open("windows-949", &status);
     if (U_FAILURE(status)) {

@@ -4,9 +4,7 @@
 #include "shell/TextFile.h"
 #include "tagging/ImageLinks.h"
 #include "tagging/TabConnect.h"
-#include "indexing/MetaFile.h"
 #include "server/VUX_codes.h"
-#include "tagging/PageInfo.h"
 #include "upload/JobPreflight.h"
 #include "upload/UploadRun.h"
 

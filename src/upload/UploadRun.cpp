@@ -1,11 +1,9 @@
 #include "upload/UploadRun.h"
 
-#include "indexing/MetaFile.h"
 #include "server/VUX_codes.h"
 #include "shell/Interaction.h"
 #include "shell/TextFile.h"
 #include "tagging/ImageLinks.h"
-#include "tagging/PageInfo.h"
 
 #include <QDir>
 #include <QFile>
