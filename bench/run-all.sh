@@ -22,10 +22,10 @@ cmake --build "$BUILD" -j"${QUILO_BENCH_JOBS:-2}" >"$RUN/build.log" 2>&1 || { ta
 export QUILO_BENCH_BUILD=$BUILD QUILO_BENCH_NO_BUILD=1
 
 if [ "$QUICK" = --quick ]; then
-  GEN=(--headings 4000 --megabytes 4) KW=(--headings 4000 --megabytes 4) META=4000 TREE=10000 UPLOAD=2000
+  GEN=(--headings 4000 --megabytes 4) KW=(--headings 4000 --megabytes 4) META=4000 TREE=10000 UPLOAD=(2000 200)
   SPELL=(500 400 0.4)
 else
-  GEN=(--headings 400000 --megabytes 360) KW=() META=40000 TREE=100000 UPLOAD=40000 SPELL=()
+  GEN=(--headings 400000 --megabytes 360) KW=() META=40000 TREE=100000 UPLOAD=(40000 1000) SPELL=()
 fi
 
 # run NAME COMMAND...: the benchmark's output goes to the screen and to NAME.log.
@@ -44,7 +44,7 @@ run extract bash bench/keywords/run.sh "${KW[@]}"
 run meta bash bench/meta/run.sh "$META"
 run tree bash bench/windows/run.sh "$TREE"
 run tree-load env ENTRIES="$TREE" RUNS=3 QUILO_BENCH_BUILD="$BUILD" bash bench/preview/run.sh
-run upload bash bench/upload/run.sh "$UPLOAD"
+run upload bash bench/upload/run.sh "${UPLOAD[@]}"
 run server bash bench/server/run.sh
 run images bash bench/images/run.sh
 run spell bash bench/spell/run.sh "${SPELL[@]}"
@@ -57,13 +57,12 @@ echo "load after: $(uptime)"
 # The table: our benchmarks print their rows; the others' figures are taken from their output.
 {
   echo "step|ours|yardstick|ratio|aim|met"
-  for log in generate extract meta tree spell; do
+  for log in generate extract meta tree upload server spell; do
     grep -h '^TABLE|' "$RUN/$log.log" | cut -d'|' -f2- || echo "$log|failed, see $RUN/$log.log|-|-|-|no"
   done
   grep -h 'window load' "$RUN/tree-load.log" | sed 's/  */ /g; s/^/tree load (bench\/preview)|/; s/$/|-|-|-|-/'
-  grep -h '(aim:' "$RUN/upload.log" | sed 's/^\(.*\) (aim: \(.*\))$/upload (bench\/upload)|\1|-|-|\2|-/'
   awk '/^== / { sub(/^== /, ""); part = $0 }
-       /^(records per second|time|stored|refused|no reply|RECORDS LOST|no record lost)/ {
+       part !~ /^owner/ && /^(records per second|time|stored|refused|no reply|RECORDS LOST|no record lost)/ {
          gsub(/  +/, " "); fig[part] = fig[part] (fig[part] ? ", " : "") $0 }
        END { for (p in fig) print "server: " p "|" fig[p] "|-|-|-|-" }' "$RUN/server.log"
   awk 'NR > 1 && NF >= 7 && $1 ~ /\.jpg$/ {

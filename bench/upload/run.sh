@@ -1,34 +1,81 @@
 #!/bin/bash
-# Upload benchmark: a release build writes a synthetic job (bench/articles/make_job.py, 40 000
-# headings by default), generates its articles with `quilo generate`, marks every tenth article as a
-# further page and initialises the meta data (quilo-bench-upload prepare), then uploads the whole job
-# to a fresh quilo-server on loopback with the demo seed, under /usr/bin/time. Reports records per
-# second, the client's peak memory and CPU per record, and the records the server holds.
-#   bench/upload/run.sh [ARTICLES]
-# The client is `quilo upload` when the command line has it, else quilo-bench-upload's own run
-# (the same RunUpload, transport and no request logs); QUILO_BENCH_CLIENT=bench forces the latter.
+# Upload benchmark, each upload to a fresh quilo-server on loopback with the demo seed, under
+# /usr/bin/time:
+#  1. records: a synthetic job (bench/articles/make_job.py, 40 000 headings by default) generated
+#     with `quilo generate`, every tenth article a further page, meta data initialised
+#     (quilo-bench-upload prepare), uploaded by `quilo upload`: records per second, the client's peak
+#     memory, client and server CPU per record, and the records the server's database holds;
+#  2. request logs: the same upload with --log next to the one without;
+#  3. images: a small job whose "img" holds IMAGES JPEGs of 10-60 KB, uploaded by `quilo upload`
+#     next to curl sending the same files as the same multipart posts over one connection.
+# Prints its aims as TABLE rows (step, ours, yardstick, ratio, aim, met) for run-all.sh.
+#   bench/upload/run.sh [ARTICLES] [IMAGES]
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${QUILO_BENCH_BUILD:-/tmp/quilo-bench-build}
 WORK=${QUILO_BENCH_WORK:-/tmp/quilo-bench-upload}
 ARTICLES=${1:-40000}
+IMAGES=${2:-1000}
+source "$ROOT/bench/lib.sh"
 
 [ -x /usr/bin/time ] || bash "$ROOT/scripts/setup.sh"
-
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILO_TESTS=OFF -DQUILO_SANITIZE=OFF \
-  -DQUILO_BENCH=ON >/dev/null
-cmake --build "$BUILD" --target quilo quilo-server quilo-bench-upload -j"${QUILO_BENCH_JOBS:-2}" >/dev/null
+bench_build "$BUILD" quilo quilo-server quilo-bench-upload
 BENCH=$(find "$BUILD" -name quilo-bench-upload -type f -perm -u+x | head -1)
 
 SERVER=""
-cleanup() {
+stop_server() {
   if [ -n "$SERVER" ]; then kill "$SERVER" 2>/dev/null || true; wait "$SERVER" 2>/dev/null || true; fi
+  SERVER=""
 }
-trap cleanup EXIT
+trap stop_server EXIT
+
+# start_server NAME: a fresh server with its own data folder; sets SERVER and URL.
+start_server() {
+  stop_server
+  "$BUILD/refserver/quilo-server" --data "$WORK/server-$1" --port 0 --seed "$ROOT/examples/demo/server" \
+    >"$WORK/server-$1.log" 2>&1 &
+  SERVER=$!
+  URL=""
+  for _ in $(seq 100); do
+    URL=$(sed -n 's|^quilo-server listening on \(http://127.0.0.1:[0-9]*\)$|\1|p' "$WORK/server-$1.log")
+    [ -n "$URL" ] && break
+    sleep 0.1
+  done
+  [ -n "$URL" ] || { cat "$WORK/server-$1.log"; echo "the server did not start"; exit 1; }
+}
+
+server_ticks() { awk '{ print $14 + $15 }' "/proc/$SERVER/stat"; }
+
+# upload NAME JOB [OPTIONS...]: `quilo upload` to a fresh server; sets WALL, RSS_KB, CPU (client s),
+# SERVER_CPU (s), STORED (article records of the run) and HEADERS.
+upload() {
+  local name=$1 job=$2
+  shift 2
+  start_server "$name"
+  local before
+  before=$(server_ticks)
+  QUILO_ID=demo QUILO_PW=demo /usr/bin/time -v -o "$WORK/$name.time" \
+    "$BUILD/quilo" upload "$job" --server "$URL" "$@" >"$WORK/$name.out" 2>"$WORK/$name.err" || {
+    tail -5 "$WORK/$name.out" "$WORK/$name.err"; exit 1; }
+  SERVER_CPU=$(awk -v a="$before" -v b="$(server_ticks)" -v hz="$(getconf CLK_TCK)" 'BEGIN { print (b - a) / hz }')
+  read -r WALL RSS_KB < <(time_report "$WORK/$name.time")
+  CPU=$(awk -F': ' '/User time|System time/ { s += $2 } END { print s }' "$WORK/$name.time")
+  read -r STORED HEADERS < <(python3 - "$WORK/server-$name/quilo.db" <<'PY'
+import sqlite3, sys
+db = sqlite3.connect('file:' + sys.argv[1] + '?mode=ro', uri=True)
+run = db.execute('SELECT MAX(id) FROM runs').fetchone()[0]
+a = db.execute('SELECT COUNT(*) FROM records WHERE run_id=? AND is_header=0', (run,)).fetchone()[0]
+h = db.execute('SELECT COUNT(*) FROM records WHERE run_id=? AND is_header=1', (run,)).fetchone()[0]
+print(a, h)
+PY
+  )
+}
 
 rm -rf "$WORK"
 mkdir -p "$WORK/home"
 export QUILO_HOME="$WORK/home"
+
+# ---- 1 and 2: the records, without and with request logs ----
 # About 1 KB of source text per article.
 python3 "$ROOT/bench/articles/make_job.py" "$WORK/job" --headings "$ARTICLES" \
   --files $(( ARTICLES >= 200 ? 200 : 1 )) --megabytes "$(awk -v a="$ARTICLES" 'BEGIN { print a / 1000 }')"
@@ -37,52 +84,75 @@ python3 "$ROOT/bench/articles/make_job.py" "$WORK/job" --headings "$ARTICLES" \
 articles=$(sed -n 's/^prepared \([0-9]*\) articles.*/\1/p' "$WORK/prepare.out")
 [ -n "$articles" ] || exit 1
 
-"$BUILD/refserver/quilo-server" --data "$WORK/server" --port 0 --seed "$ROOT/examples/demo/server" \
-  >"$WORK/server.log" 2>&1 &
-SERVER=$!
-URL=""
-for _ in $(seq 100); do
-  URL=$(sed -n 's|^quilo-server listening on \(http://127.0.0.1:[0-9]*\)$|\1|p' "$WORK/server.log")
-  [ -n "$URL" ] && break
-  sleep 0.1
+upload records "$WORK/job"
+records=$((STORED + HEADERS))
+lost=$((articles + 1 - records))
+rate=$(awk -v r="$records" -v w="$WALL" 'BEGIN { printf "%.0f", r / (w > 0 ? w : 0.001) }')
+echo "records: $((articles + 1)) sent, $records on the server, $lost lost; wall $WALL s: $rate records/s"
+awk -v c="$CPU" -v s="$SERVER_CPU" -v r="$records" -v w="$WALL" 'BEGIN {
+  printf "client CPU %.2f s = %.3f ms per record; server CPU %.2f s = %.3f ms per record (%.0f%% of one core)\n",
+    c, c * 1000 / r, s, s * 1000 / r, s * 100 / (w > 0 ? w : 0.001) }'
+echo "client peak memory $((RSS_KB / 1024)) MiB"
+bench_row "quilo upload, $articles articles" "$rate records/s, $((RSS_KB / 1024)) MiB, $lost lost" \
+  "server CPU $(awk -v s="$SERVER_CPU" -v r="$records" 'BEGIN { printf "%.3f", s * 1000 / r }') ms/record" "-" \
+  ">= 2000 records/s, < 64 MiB, none lost" \
+  "$(bench_met "$rate >= 2000 && $RSS_KB < 64 * 1024 && $lost == 0")"
+plain=$WALL
+
+upload logged "$WORK/job" --log
+logs=$(find "$WORK/job/log" -type f | wc -l)
+echo "with --log: wall $WALL s, $logs log files, $((STORED + HEADERS)) records on the server"
+ratio=$(awk -v a="$WALL" -v b="$plain" 'BEGIN { printf "%.2f", a / (b > 0 ? b : 0.001) }')
+bench_row "quilo upload --log, $articles articles" "$WALL s, $logs logs" "without --log $plain s" "$ratio" "<= 1.2x" \
+  "$(bench_met "$ratio <= 1.2 && $STORED + $HEADERS == $records")"
+
+# ---- 3: the images ----
+python3 "$ROOT/bench/articles/make_job.py" "$WORK/imgjob" --headings 20 --files 1 --megabytes 0.02
+"$BUILD/quilo" generate "$WORK/imgjob" >/dev/null 2>"$WORK/generate-img.err" || { tail -5 "$WORK/generate-img.err"; exit 1; }
+"$BENCH" prepare "$WORK/imgjob" --inserted-images 2>&1 | tail -1
+# 25 noisy pictures from about 10 to 60 KB, copied to IMAGES names in two folders.
+mkdir -p "$WORK/pictures" "$WORK/imgjob/img/sub"
+for i in $(seq 0 24); do
+  convert -size $((130 + i * 10))x$((100 + i * 7)) -seed "$i" xc:gray +noise Random -quality 80 "$WORK/pictures/$i.jpg"
 done
-[ -n "$URL" ] || { cat "$WORK/server.log"; echo "the server did not start"; exit 1; }
+for n in $(seq 1 "$IMAGES"); do
+  folder=$WORK/imgjob/img
+  [ $((n % 4)) = 0 ] && folder=$WORK/imgjob/img/sub
+  cp "$WORK/pictures/$((n % 25)).jpg" "$folder/$(printf 'p%04d.jpg' "$n")"
+done
+bytes=$(find "$WORK/imgjob/img" -name '*.jpg' -printf '%s\n' | awk '{ s += $1 } END { print s }')
+echo "images: $IMAGES files, $((bytes / 1024)) KiB ($(find "$WORK/pictures" -name '*.jpg' -printf '%s\n' | sort -n |
+  awk 'NR == 1 { a = $1 } { b = $1 } END { printf "%d-%d KB each", a / 1024, b / 1024 }'))"
 
-if [ "${QUILO_BENCH_CLIENT:-}" != bench ] && "$BUILD/quilo" --help 2>&1 | grep -qE '^ *(quilo )?upload( |$)'; then
-  export QUILO_ID=demo QUILO_PW=demo
-  CLIENT=("$BUILD/quilo" upload "$WORK/job" --server "$URL")
-else
-  CLIENT=("$BENCH" upload "$WORK/job" "$URL")
-fi
-echo "client: $(basename "${CLIENT[0]}") ${CLIENT[*]:1}"
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$SERVER/stat"; }
-server_before=$(cpu_ticks)
-/usr/bin/time -v -o "$WORK/upload.time" "${CLIENT[@]}" >"$WORK/upload.out" 2>"$WORK/upload.err" || {
-  tail -5 "$WORK/upload.out" "$WORK/upload.err"; exit 1; }
-tail -2 "$WORK/upload.out"
-server_cpu=$(awk -v a="$server_before" -v b="$(cpu_ticks)" -v hz="$(getconf CLK_TCK)" 'BEGIN { print (b - a) / hz }')
+upload images "$WORK/imgjob"
+ours=$WALL
+sent=$(grep -c '^([0-9]*/[0-9]*) ' "$WORK/images.out" || true)
 
-# What the server holds for the last run, counted in its own database.
-read -r stored headers < <(python3 - "$WORK/server/quilo.db" <<'PY'
-import sqlite3, sys
-db = sqlite3.connect('file:' + sys.argv[1] + '?mode=ro', uri=True)
-run = db.execute('SELECT MAX(id) FROM runs').fetchone()[0]
-a = db.execute('SELECT COUNT(*) FROM records WHERE run_id=? AND is_header=0', (run,)).fetchone()[0]
-h = db.execute('SELECT COUNT(*) FROM records WHERE run_id=? AND is_header=1', (run,)).fetchone()[0]
-print(a, h)
-PY
-)
-
-awk -F': ' -v stored="$stored" -v headers="$headers" -v articles="$articles" -v server="$server_cpu" '
-  /Elapsed \(wall clock\)/ { n = split($2, p, ":"); wall = 0; for (i = 1; i <= n; i++) wall = wall * 60 + p[i] }
-  /User time/ { user = $2 }
-  /System time/ { sys = $2 }
-  /Maximum resident set size/ { rss = $2 }
-  END {
-    records = stored + headers
-    printf "records: %d sent, %d on the server (%d articles + %d headers), %d lost\n", articles + 1, records, stored, headers, articles + 1 - records
-    printf "wall %.2f s: %.0f records/s (aim: at least 500)\n", wall, records / (wall > 0 ? wall : 0.001)
-    printf "client CPU %.2f s user + %.2f s sys = %.3f ms per record (aim: under 1 ms)\n", user, sys, (user + sys) * 1000 / (records > 0 ? records : 1)
-    printf "client peak memory %.1f MB\n", rss / 1024
-    printf "server CPU %.2f s = %.3f ms per record\n", server, server * 1000 / (records > 0 ? records : 1)
-  }' "$WORK/upload.time"
+# curl: the same multipart posts, one after another over one connection, to a fresh server.
+start_server curl
+{
+  first=1
+  for f in $(cd "$WORK/imgjob/img" && find . -name '*.jpg' | sort); do
+    dir=$(dirname "${f#./}")
+    if [ "$dir" = . ]; then dir=; fi
+    if [ -z "$first" ]; then echo 'next'; fi
+    first=
+    echo "url = \"$URL/ASP/vx__use_fileup.asp\""
+    echo 'form = "id=demo"'
+    echo 'form = "pw=demo"'
+    echo 'form = "pID=9001"'
+    echo "form = \"imageFolder=img/$dir\""
+    echo "form = \"file=@$WORK/imgjob/img/${f#./};type=multipart/form-data\""
+    echo 'output = "/dev/null"'
+    echo 'write-out = "%{http_code}\n"'
+  done
+} >"$WORK/curl.cfg"
+t0=$(date +%s%N)
+curl -s -K "$WORK/curl.cfg" >"$WORK/curl.out"
+t1=$(date +%s%N)
+yard=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", (b - a) / 1e9 }')
+okays=$(grep -c '^200$' "$WORK/curl.out" || true)
+echo "images: quilo upload $ours s ($sent files), curl $yard s ($okays files)"
+ratio=$(awk -v a="$ours" -v b="$yard" 'BEGIN { printf "%.2f", a / (b > 0 ? b : 0.001) }')
+bench_row "quilo upload, $IMAGES images of 10-60 KB" "$ours s" "curl, same files and server, $yard s" "$ratio" "<= 1.3x" \
+  "$(bench_met "$ratio <= 1.3 && $sent == $IMAGES && $okays == $IMAGES")"

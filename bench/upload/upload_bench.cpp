@@ -1,7 +1,9 @@
 // Upload of a large generated job to quilo-server, and the steps that get the job ready for it.
-//   quilo-bench-upload prepare JOBDIR   after `quilo generate`: the demo product's IDs, every
+//   quilo-bench-upload prepare JOBDIR [--inserted-images]
+//                                       after `quilo generate`: the demo product's IDs, every
 //                                       tenth article a further page, keyword definitions,
-//                                       categories and result workbook, then the meta init
+//                                       categories and result workbook, then the meta init;
+//                                       with the option the job sends the pictures of its "img"
 //   quilo-bench-upload upload JOBDIR URL  the pre-upload check and the whole run, no request logs
 // run.sh runs them and measures the upload under /usr/bin/time.
 #include "articles/ArticleIndex.h"
@@ -54,7 +56,7 @@ bool OpenJob(const QString& dir, TJobDefine& job)
     return job.TabsCount > 0;
 }
 
-int Prepare(const QString& dir, const TVUX_codes& codes)
+int Prepare(const QString& dir, const TVUX_codes& codes, bool insertedImages)
 {
     Quiet ui;
     TJobDefine job;
@@ -65,7 +67,7 @@ int Prepare(const QString& dir, const TVUX_codes& codes)
     job.pCode = QStringLiteral("DEMO01");
     job.pNAME = QStringLiteral("데모 도서");
     job.srcImage = QStringLiteral("N");
-    job.insImage = QStringLiteral("N");
+    job.insImage = insertedImages ? QStringLiteral("Y") : QStringLiteral("N");
     job.TabsID[0] = QStringLiteral("101");
     if (!SaveJobFile(job))
         return 1;
@@ -178,10 +180,11 @@ int main(int argc, char** argv)
     TVUX_codes codes;
     if (!LoadCodes(codes))
         return std::fprintf(stderr, "the demo code table cannot be read\n"), 1;
-    if (args.size() == 3 && args[1] == QStringLiteral("prepare"))
-        return Prepare(args[2], codes);
+    if ((args.size() == 3 || (args.size() == 4 && args[3] == QStringLiteral("--inserted-images")))
+        && args[1] == QStringLiteral("prepare"))
+        return Prepare(args[2], codes, args.size() == 4);
     if (args.size() == 4 && args[1] == QStringLiteral("upload"))
         return Upload(args[2], args[3], codes);
-    std::fprintf(stderr, "usage: quilo-bench-upload prepare JOBDIR | upload JOBDIR URL\n");
+    std::fprintf(stderr, "usage: quilo-bench-upload prepare JOBDIR [--inserted-images] | upload JOBDIR URL\n");
     return 2;
 }

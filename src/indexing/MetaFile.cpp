@@ -70,6 +70,45 @@ bool ReadMetaFile(const QString& path, TMetaData& data, QString* error)
     return ReadTextLines(path, data.Lines(), error);
 }
 
+bool TMetaFileReader::Open(QString* error)
+{
+    m_next = 0;
+    m_last = 0;
+    m_ended = !QFileInfo::exists(m_reader.Path());
+    return m_ended || m_reader.Open(error);
+}
+
+bool TMetaFileReader::Read(int node, TMetaData& data, QString* error)
+{
+    data.m_lines.clear();
+    data.m_block = m_block;
+    const qsizetype first = node < 1 || m_block <= 0 ? 0 : qsizetype(node - 1) * m_block;
+    data.m_first = first;
+    if (node <= m_last) {
+        if (error)
+            *error = QStringLiteral("%1: %2번째 기사의 메타 정보를 다시 읽을 수 없습니다.").arg(m_reader.Path()).arg(node);
+        return false;
+    }
+    m_last = node;
+    QString line;
+    while (!m_ended && m_next < first + m_block) {
+        if (!m_reader.Next(line)) {
+            m_ended = true;
+            break;
+        }
+        if (m_next++ >= first)
+            data.m_lines.append(line);
+    }
+    if (data.m_lines.isEmpty())
+        data.m_first = qMin(first, m_next); // the file ended before the record: its true length
+    if (!m_reader.Error().isEmpty()) {
+        if (error)
+            *error = m_reader.Path() + QStringLiteral(": ") + m_reader.Error();
+        return false;
+    }
+    return true;
+}
+
 bool SaveMetaFile(const QString& path, const TMetaData& data, QString* backup, QString* error)
 {
     TMetaFileWriter file(path);

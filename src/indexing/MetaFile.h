@@ -21,11 +21,21 @@ public:
     void SetBlockLength(int blockLength) { m_block = blockLength; }
     QStringList& Lines() { return m_lines; }
     const QStringList& Lines() const { return m_lines; }
-    void Clear() { m_lines.clear(); }
+    void Clear()
+    {
+        m_lines.clear();
+        m_first = 0;
+    }
 
     // Value of `column` in the record of tree node `node` (node >= 1).
     QString Value(int node, int column) const;
-    QString Line(qsizetype line) const { return line >= 0 && line < m_lines.size() ? m_lines[line] : QString(); }
+    // Line `line` of the file (empty outside what is held).
+    QString Line(qsizetype line) const
+    {
+        return line >= m_first && line - m_first < m_lines.size() ? m_lines[line - m_first] : QString();
+    }
+    // How many lines the file has, as far as the held part tells: up to its last line held.
+    qsizetype LineCount() const { return m_first + m_lines.size(); }
     // Pads with empty lines so that the record of `node` exists, then writes.
     void SetValue(int node, int column, const QString& value);
     // The whole record of `node`, vux_DataBlockLength values.
@@ -35,7 +45,9 @@ public:
     int RecordCount() const;
 
 private:
+    friend class TMetaFileReader;
     int m_block = 0;
+    qsizetype m_first = 0; // file line of m_lines[0]: only a record held by TMetaFileReader starts later
     QStringList m_lines;
 };
 
@@ -46,6 +58,24 @@ QString MetaLineValue(const QString& value);
 // Reads the file; a missing file gives no lines and true. False with a reason when the file
 // exists but cannot be read. Lines of a file without byte-order mark are read as code page 949.
 bool ReadMetaFile(const QString& path, TMetaData& data, QString* error = nullptr);
+// The file read record by record as the nodes come in ascending order, for a book too big to
+// hold: Read leaves only that node's record in `data`, where Line and LineCount answer as the
+// whole file would (a missing file reads as empty).
+class TMetaFileReader {
+public:
+    TMetaFileReader(const QString& path, int blockLength) : m_reader(path), m_block(blockLength) {}
+    bool Open(QString* error = nullptr);
+    // False with a reason when the file cannot be read or `node` is not after the one read last.
+    bool Read(int node, TMetaData& data, QString* error = nullptr);
+
+private:
+    TTextLineReader m_reader;
+    int m_block;
+    bool m_ended = false;
+    qsizetype m_next = 0; // file line the reader stands at
+    int m_last = 0;       // the node read last
+};
+
 // Moves an existing file aside to its first free ".NNN.bak" and writes the lines atomically.
 // `backup` gets the backup's name (empty when there was no file). On a failed write the backup
 // is put back, so the file on disk stays the previous one.

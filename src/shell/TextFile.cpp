@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -76,6 +78,13 @@ QString DecodeCp949(const QByteArray& bytes, bool* valid)
 
 QByteArray EncodeCp949(const QString& text, bool* lossless)
 {
+    // Code page 949 keeps ASCII as it is; most texts written in it (logs of escaped records,
+    // INI files) are nothing else and need no converter.
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+        if (lossless)
+            *lossless = true;
+        return text.toLatin1();
+    }
     UErrorCode status = U_ZERO_ERROR;
     UConverter* conv = ucnv_open("windows-949", &status);
     if (U_FAILURE(status)) {
@@ -199,6 +208,141 @@ bool ReadTextLines(const QString& path, QStringList& lines, QString* error, bool
         return false;
     lines = SplitLines(text);
     return true;
+}
+
+// The file and the decoder of its encoding, which keeps a character cut at a chunk's end for the
+// next chunk.
+struct TTextLineReader::Decoder {
+    QFile file;
+    TextEncoding encoding = TextEncoding::Cp949;
+    QByteArray carry;                   // UTF-16: an odd byte left over
+    std::optional<QStringDecoder> utf8; // UTF-8 after its mark
+    UConverter* icu = nullptr;          // code page 949
+
+    ~Decoder()
+    {
+        if (icu)
+            ucnv_close(icu);
+    }
+
+    QString Decode(const QByteArray& chunk, bool last)
+    {
+        switch (encoding) {
+        case TextEncoding::Utf8:
+            return utf8->decode(chunk);
+        case TextEncoding::Utf16LE:
+        case TextEncoding::Utf16BE: {
+            const QByteArray bytes = carry + chunk;
+            const qsizetype even = last ? bytes.size() : bytes.size() & ~qsizetype(1);
+            carry = bytes.mid(even);
+            return Utf16Decode(bytes.constData(), even, encoding == TextEncoding::Utf16BE, nullptr);
+        }
+        case TextEncoding::Cp949: {
+            QString out(chunk.size() + 2, Qt::Uninitialized);
+            const char* src = chunk.constData();
+            auto* dst = reinterpret_cast<UChar*>(out.data());
+            UErrorCode status = U_ZERO_ERROR;
+            ucnv_toUnicode(icu, &dst, dst + out.size(), &src, src + chunk.size(), nullptr, last, &status);
+            out.truncate(U_SUCCESS(status) ? dst - reinterpret_cast<UChar*>(out.data()) : 0);
+            return out;
+        }
+        }
+        return {};
+    }
+};
+
+TTextLineReader::TTextLineReader(const QString& path, qsizetype chunkBytes)
+    : m_path(path)
+    , m_chunk(qMax<qsizetype>(chunkBytes, 4))
+{
+}
+
+TTextLineReader::~TTextLineReader()
+{
+    delete m_decoder;
+}
+
+bool TTextLineReader::Open(QString* error)
+{
+    delete m_decoder;
+    m_decoder = new Decoder;
+    m_text.clear();
+    m_pos = 0;
+    m_eof = false;
+    m_error.clear();
+    Decoder& d = *m_decoder;
+    d.file.setFileName(m_path);
+    if (!d.file.open(QIODevice::ReadOnly)) {
+        m_error = d.file.errorString();
+        if (error)
+            *error = m_error;
+        return false;
+    }
+    const QByteArray mark = d.file.peek(3);
+    if (mark.startsWith("\xEF\xBB\xBF")) {
+        d.encoding = TextEncoding::Utf8;
+        d.file.skip(3);
+        d.utf8.emplace(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    } else if (mark.startsWith("\xFF\xFE") || mark.startsWith("\xFE\xFF")) {
+        d.encoding = mark.startsWith("\xFF\xFE") ? TextEncoding::Utf16LE : TextEncoding::Utf16BE;
+        d.file.skip(2);
+    } else {
+        UErrorCode status = U_ZERO_ERROR;
+        d.icu = ucnv_open("windows-949", &status);
+        if (U_FAILURE(status)) {
+            m_error = QStringLiteral("no code page 949 converter");
+            if (error)
+                *error = m_error;
+            return false;
+        }
+        ucnv_setToUCallBack(d.icu, UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &status);
+    }
+    return true;
+}
+
+bool TTextLineReader::Fill()
+{
+    if (m_eof || !m_decoder)
+        return false;
+    m_text.remove(0, m_pos);
+    m_pos = 0;
+    const QByteArray chunk = m_decoder->file.read(m_chunk);
+    if (chunk.isEmpty() && m_decoder->file.error() != QFileDevice::NoError) {
+        m_error = m_decoder->file.errorString();
+        m_eof = true;
+        return false;
+    }
+    m_eof = chunk.size() < m_chunk;
+    m_text += m_decoder->Decode(chunk, m_eof);
+    return true;
+}
+
+bool TTextLineReader::Next(QString& line)
+{
+    for (;;) {
+        const QChar* d = m_text.constData();
+        for (qsizetype i = m_pos; i < m_text.size(); ++i) {
+            const char16_t c = d[i].unicode();
+            if (c != '\r' && c != '\n')
+                continue;
+            if (c == '\r' && i + 1 == m_text.size() && !m_eof)
+                break; // a LF may follow in the next chunk
+            line = QString(d + m_pos, i - m_pos);
+            m_pos = i + 1 + (c == '\r' && i + 1 < m_text.size() && d[i + 1] == QChar('\n') ? 1 : 0);
+            return true;
+        }
+        if (!m_eof) {
+            if (!Fill())
+                return false;
+            continue;
+        }
+        if (m_pos < m_text.size() && m_error.isEmpty()) {
+            line = m_text.mid(m_pos);
+            m_pos = m_text.size();
+            return true;
+        }
+        return false;
+    }
 }
 
 QByteArray EncodeLines(const QStringList& lines, TextEncoding encoding)

@@ -21,6 +21,34 @@ bool ReadTextFile(const QString& path, QString& text, QString* error = nullptr,
 bool ReadTextLines(const QString& path, QStringList& lines, QString* error = nullptr,
                    bool* valid = nullptr, TextEncoding* detected = nullptr);
 
+// The lines of a file one at a time, for a file too big to hold: the same encodings and the same
+// lines as ReadTextLines, decoded a chunk at a time.
+class TTextLineReader {
+public:
+    explicit TTextLineReader(const QString& path, qsizetype chunkBytes = 256 * 1024);
+    ~TTextLineReader();
+    TTextLineReader(const TTextLineReader&) = delete;
+    TTextLineReader& operator=(const TTextLineReader&) = delete;
+
+    bool Open(QString* error = nullptr);
+    // False at the end of the file, or when reading failed (Error() says why).
+    bool Next(QString& line);
+    QString Error() const { return m_error; }
+    QString Path() const { return m_path; }
+
+private:
+    bool Fill();
+
+    struct Decoder;
+    Decoder* m_decoder = nullptr;
+    QString m_path;
+    qsizetype m_chunk;
+    QString m_text;
+    qsizetype m_pos = 0;
+    bool m_eof = false;
+    QString m_error;
+};
+
 // Every line followed by CR LF. Utf16LE and Utf8 carry their byte-order mark; Cp949 has none.
 QByteArray EncodeLines(const QStringList& lines, TextEncoding encoding);
 

@@ -5,9 +5,7 @@
 #include "shell/TextFile.h"
 #include "tagging/ImageLinks.h"
 #include "tagging/TabConnect.h"
-#include "indexing/MetaFile.h"
 #include "server/VUX_codes.h"
-#include "tagging/PageInfo.h"
 #include "upload/JobPreflight.h"
 #include "upload/UploadRun.h"
 
@@ -154,35 +152,26 @@ QStringList UploadWarnings(const TJobDefine& job, const TVUX_codes& codes, const
     QStringList out;
     for (int tab = 0; tab < qMin(job.TabsCount, MaxTabs); ++tab) {
         Quiet quiet;
-        TArticleTree tree;
-        if (!LoadArticleTree(job, tab, tree, quiet))
-            continue;
-        TMetaData meta(codes.vux_DataBlockLength);
-        const QString metaPath = KeywordFileName(job, tab);
-        const bool hasMeta = !metaPath.isEmpty() && QFileInfo::exists(metaPath) && ReadMetaFile(metaPath, meta);
-        std::vector<int> numbers;
-        LoadContentNumbers(PageInfoFileName(job, tab), tree, numbers, nullptr);
-        for (size_t n = numbers.size(); n < size_t(tree.count()); ++n)
-            numbers.push_back(int(n) + 1);
-        TRecordContext c;
-        c.job = &job;
-        c.tab = tab;
-        c.codes = &codes;
-        c.tree = &tree;
-        c.contentNumbers = &numbers;
-        c.options = options;
-        c.tabId = job.TabsID[size_t(tab)];
+        TRecordContext base;
+        base.job = &job;
+        base.tab = tab;
+        base.codes = &codes;
+        base.options = options;
         if (options) {
-            c.defaultSubject1 = DefaultSubjectCode(*options, codes, codes.vux_SubjPtr1);
-            c.defaultSubject2 = DefaultSubjectCode(*options, codes, codes.vux_SubjPtr2);
+            base.defaultSubject1 = DefaultSubjectCode(*options, codes, codes.vux_SubjPtr1);
+            base.defaultSubject2 = DefaultSubjectCode(*options, codes, codes.vux_SubjPtr2);
         }
+        // A tab whose files do not read has no warnings: the text phase stops at it with the reason.
+        TTabRecords source(base);
+        if (!source.Open(quiet, nullptr))
+            continue;
+        const TArticleTree& tree = source.Tree();
+        TArticleRecords meta;
         for (int j = 1; j < tree.count(); ++j) {
             const QString where = job.TabsName[size_t(tab)] + QStringLiteral(" - 기사 %1(%2): ").arg(j).arg(tree.node(j).title);
-            QStringList records{hasMeta ? CoreRecordFromMeta(c, meta, j) : CoreRecordWithoutMeta(c, j)};
-            if (hasMeta) {
-                const TExMetaRecords ex = ExMetaRecords(codes, meta, j);
-                records << ex.exmeta << ex.exaddmeta << ImageMetaRecord(codes, meta, j);
-            }
+            if (!source.Records(j, meta, nullptr))
+                break;
+            const QStringList records{meta.core, meta.ex.exmeta, meta.ex.exaddmeta, meta.image};
             QStringList bad;
             for (const QString& record : records)
                 for (const QString& pair : record.split(QLatin1Char('|'), Qt::SkipEmptyParts))

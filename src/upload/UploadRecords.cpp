@@ -7,6 +7,7 @@
 #include "server/VUX_codes.h"
 #include "shell/TextFile.h"
 #include "tagging/ImageLinks.h"
+#include "tagging/PageInfo.h"
 #include "tagging/TabConnect.h"
 
 #include <QDir>
@@ -170,13 +171,13 @@ QString CoreRecordFromMeta(const TRecordContext& c, const TMetaData& meta, int j
     if (p < 0 || codes.vux_Groups.isEmpty() || !tree.valid(j))
         return {};
     const TVuxGroup& core = codes.vux_Groups.front();
-    if (meta.Lines().size() < p + core.First + core.Count)
+    if (meta.LineCount() < p + core.First + core.Count)
         return {};
     const int number = ContentNumber(*c.contentNumbers, j);
     const TFamilyValues family = FamilyValues(tree, *c.contentNumbers, j);
     QString record;
     for (int k = core.First; k < core.First + core.Count && k < codes.vux_Columns.size(); ++k) {
-        const QString line = meta.Lines()[p + k];
+        const QString line = meta.Line(p + k);
         if (line.isEmpty())
             continue;
         const TVuxColumn& column = codes.vux_Columns[k];
@@ -281,7 +282,7 @@ TExMetaRecords ExMetaRecords(const TVUX_codes& codes, const TMetaData& meta, int
     if (group < 0)
         return out;
     const TVuxGroup& grp = codes.vux_Groups[group];
-    const qsizetype lines = meta.Lines().size();
+    const qsizetype lines = meta.LineCount();
     if (lines < p + grp.First)
         return out;
     if (lines < p + grp.First + grp.Count) {
@@ -293,7 +294,7 @@ TExMetaRecords ExMetaRecords(const TVUX_codes& codes, const TMetaData& meta, int
     QString add;
     const QString addTable = QStringLiteral("ks_exMetaAddInfo").toLower();
     for (int k = grp.First; k < grp.First + grp.Count && k < codes.vux_Columns.size(); ++k) {
-        const QString line = meta.Lines()[p + k];
+        const QString line = meta.Line(p + k);
         if (line.isEmpty())
             continue;
         const TVuxColumn& column = codes.vux_Columns[k];
@@ -314,15 +315,60 @@ QString ImageMetaRecord(const TVUX_codes& codes, const TMetaData& meta, int j)
     if (p < 0 || codes.vux_Groups.isEmpty())
         return {};
     const TVuxGroup& grp = codes.vux_Groups.back();
-    if (meta.Lines().size() < p + grp.First + grp.Count)
+    if (meta.LineCount() < p + grp.First + grp.Count)
         return {};
     QString record;
     for (int k = grp.First; k < grp.First + grp.Count && k < codes.vux_Columns.size(); ++k) {
-        const QString line = meta.Lines()[p + k];
+        const QString line = meta.Line(p + k);
         if (!line.isEmpty())
             record += codes.vux_Columns[k].ColumnCode + QLatin1Char('=') + CodedValue(codes, k, line) + QLatin1Char('|');
     }
     return CloseRecord(record);
+}
+
+TTabRecords::TTabRecords(const TRecordContext& base)
+    : m_context(base)
+    , m_reader(KeywordFileName(*base.job, base.tab), base.codes->vux_DataBlockLength)
+{
+    m_context.tree = &m_tree;
+    m_context.contentNumbers = &m_numbers;
+    m_context.tabId = base.job->TabsID[size_t(base.tab)];
+}
+
+bool TTabRecords::Open(Interaction& treeUi, QString* error)
+{
+    const TJobDefine& job = *m_context.job;
+    const int tab = m_context.tab;
+    const QString metaPath = KeywordFileName(job, tab);
+    m_hasMeta = !metaPath.isEmpty() && QFileInfo::exists(metaPath);
+    if (m_hasMeta && !m_reader.Open(error))
+        return false;
+    if (!LoadArticleTree(job, tab, m_tree, treeUi)) {
+        if (error)
+            error->clear();
+        return false;
+    }
+    if (!LoadContentNumbers(PageInfoFileName(job, tab), m_tree, m_numbers, error))
+        return false;
+    for (size_t n = m_numbers.size(); n < size_t(m_tree.count()); ++n)
+        m_numbers.push_back(int(n) + 1); // a short numbering must not index past its end
+    return true;
+}
+
+bool TTabRecords::Records(int j, TArticleRecords& out, QString* error)
+{
+    out = {};
+    if (!m_hasMeta) {
+        out.core = CoreRecordWithoutMeta(m_context, j);
+        return true;
+    }
+    if (!m_reader.Read(j, m_meta, error))
+        return false;
+    const TVUX_codes& codes = *m_context.codes;
+    out.core = CoreRecordFromMeta(m_context, m_meta, j);
+    out.ex = ExMetaRecords(codes, m_meta, j);
+    out.image = ImageMetaRecord(codes, m_meta, j);
+    return true;
 }
 
 int LinkedTab(const TJobDefine& job, int tab)

@@ -90,6 +90,38 @@ TExMetaRecords ExMetaRecords(const TVUX_codes& codes, const TMetaData& meta, int
 // "imgmeta": the non-empty values of the last group; empty when the file is too short.
 QString ImageMetaRecord(const TVUX_codes& codes, const TMetaData& meta, int j);
 
+// The meta records of one article as they are sent.
+struct TArticleRecords {
+    QString core;
+    TExMetaRecords ex;
+    QString image;
+};
+
+// One tab's sources of its records: the article tree, the content numbers of its page file and
+// its meta result file, which is read record by record as the articles come (never whole).
+class TTabRecords {
+public:
+    // `base` names job, tab, codes and the caller's options, content URL and default subjects.
+    explicit TTabRecords(const TRecordContext& base);
+    // False when the tree does not load (the loader has told `treeUi`, `error` stays empty) or,
+    // with `error`, when the meta result file or the page file cannot be read.
+    bool Open(Interaction& treeUi, QString* error);
+    const TArticleTree& Tree() const { return m_tree; }
+    int ContentNumber(int j) const { return (*m_context.contentNumbers)[size_t(j)]; }
+    bool HasMeta() const { return m_hasMeta; }
+    // The records of node j; nodes come in ascending order. False with `error` when the meta
+    // result file cannot be read.
+    bool Records(int j, TArticleRecords& out, QString* error);
+
+private:
+    TRecordContext m_context;
+    TArticleTree m_tree;
+    std::vector<int> m_numbers;
+    bool m_hasMeta = false;
+    TMetaFileReader m_reader;
+    TMetaData m_meta;
+};
+
 // The tab whose name equals the tab's link, -1 for none.
 int LinkedTab(const TJobDefine& job, int tab);
 // "tabLink" of a tab from the lines of its connection file (line k: the linked tab's node of

@@ -6,7 +6,6 @@
 #include "shell/Interaction.h"
 #include "shell/TextFile.h"
 #include "tagging/ImageLinks.h"
-#include "tagging/PageInfo.h"
 
 #include <QDir>
 #include <QFile>
@@ -169,26 +168,23 @@ private:
     bool TextTab(int tab)
     {
         const QString tabName = job.TabsName[size_t(tab)];
-        const QString tabId = job.TabsID[size_t(tab)];
-        TMetaData meta(codes.vux_DataBlockLength);
-        const QString metaPath = KeywordFileName(job, tab);
-        const bool hasMeta = !metaPath.isEmpty() && QFileInfo::exists(metaPath);
-        QString error;
-        if (hasMeta && !ReadMetaFile(metaPath, meta, &error))
-            return Fail(error);
-
-        TArticleTree tree;
+        TRecordContext base;
+        base.job = &job;
+        base.tab = tab;
+        base.codes = &codes;
+        base.options = s.options;
+        base.contentBaseUrl = s.contentBaseUrl;
+        base.defaultSubject1 = s.defaultSubject1;
+        base.defaultSubject2 = s.defaultSubject2;
+        TTabRecords records(base);
         TTreeLoadInteraction treeUi(ui);
-        if (!LoadArticleTree(job, tab, tree, treeUi))
-            return false;
-        std::vector<int> numbers;
-        if (!LoadContentNumbers(PageInfoFileName(job, tab), tree, numbers, &error))
-            return Fail(error);
-        for (size_t n = numbers.size(); n < size_t(tree.count()); ++n)
-            numbers.push_back(int(n) + 1); // a short numbering must not index past its end
+        QString error;
+        if (!records.Open(treeUi, &error))
+            return error.isEmpty() ? false : Fail(error);
         if (Cancelled())
             return false;
 
+        const QString tabId = job.TabsID[size_t(tab)];
         TFormFields header = ProductFields();
         header.Set(QStringLiteral("ar_id"), tabId);
         header.Set(QStringLiteral("content_number"), QStringLiteral("1"));
@@ -199,44 +195,29 @@ private:
             return false;
         ui.Report(QStringLiteral("Header ") + job.pNAME + QLatin1Char(' ') + tabName);
 
-        TRecordContext c;
-        c.job = &job;
-        c.tab = tab;
-        c.codes = &codes;
-        c.tree = &tree;
-        c.contentNumbers = &numbers;
-        c.options = s.options;
-        c.tabId = tabId;
-        c.contentBaseUrl = s.contentBaseUrl;
-        c.defaultSubject1 = s.defaultSubject1;
-        c.defaultSubject2 = s.defaultSubject2;
-
+        const TArticleTree& tree = records.Tree();
         const int count = tree.count();
+        TArticleRecords meta;
         for (int j = 1; j < count && !Cancelled(); ++j) {
             ui.Progress(UploadBarItems, j, count);
             ui.Status(UploadLabelItems, QStringLiteral("%1 / %2").arg(j).arg(count));
             QString html;
             if (!BuildArticleHtml(job, tab, tree, j, ui, html))
                 return false;
-            const QString core = hasMeta ? CoreRecordFromMeta(c, meta, j) : CoreRecordWithoutMeta(c, j);
-            TExMetaRecords ex;
-            QString image;
-            if (hasMeta) {
-                ex = ExMetaRecords(codes, meta, j);
-                if (!ex.error.isEmpty())
-                    return Fail(ex.error);
-                image = ImageMetaRecord(codes, meta, j);
-            }
+            if (!records.Records(j, meta, &error))
+                return Fail(error);
+            if (!meta.ex.error.isEmpty())
+                return Fail(meta.ex.error);
             TFormFields f = ProductFields();
             f.Set(QStringLiteral("ar_id"), tabId);
-            f.Set(QStringLiteral("content_number"), QString::number(numbers[size_t(j)]));
+            f.Set(QStringLiteral("content_number"), QString::number(records.ContentNumber(j)));
             f.Set(QStringLiteral("page_number"), QString::number(j));
             f.Set(QStringLiteral("content_detail"), EscapeForUpload(ArticleTitle(tree, j)));
             f.Set(QStringLiteral("page_detail"), EscapeForUpload(html));
-            f.Set(QStringLiteral("coremeta"), EscapeForUpload(core));
-            f.Set(QStringLiteral("exmeta"), EscapeForUpload(ex.exmeta));
-            f.Set(QStringLiteral("exaddmeta"), EscapeForUpload(ex.exaddmeta));
-            f.Set(QStringLiteral("imgmeta"), EscapeForUpload(image));
+            f.Set(QStringLiteral("coremeta"), EscapeForUpload(meta.core));
+            f.Set(QStringLiteral("exmeta"), EscapeForUpload(meta.ex.exmeta));
+            f.Set(QStringLiteral("exaddmeta"), EscapeForUpload(meta.ex.exaddmeta));
+            f.Set(QStringLiteral("imgmeta"), EscapeForUpload(meta.image));
             if (!Post(UploadRecordPath, f))
                 return false;
             ui.Report(tabName + QStringLiteral(" - ") + QString::number(j) + QLatin1Char(' ') + tree.node(j).title);
@@ -410,17 +391,23 @@ void TUploadLog::WriteRequest(const TFormFields& fields)
         // The log lies in the job folder for anyone to read; the password stays out of it.
         lines << name + QLatin1Char('=') + (name == QLatin1String("pw") ? QStringLiteral("****") : value);
     }
-    const QString path = m_folder + QLatin1Char('/') + QString::asprintf("%.3d_up.txt", m_counter);
-    if (!WriteFileAtomic(path, EncodeLines(lines, TextEncoding::Cp949), &m_error))
-        return;
+    Write(QString::asprintf("%.3d_up.txt", m_counter), EncodeLines(lines, TextEncoding::Cp949));
 }
 
 void TUploadLog::WriteReply(const QString& replyText)
 {
     if (replyText.isEmpty())
         return;
-    const QString path = m_folder + QLatin1Char('/') + QString::asprintf("%.3d_dn.txt", m_counter);
-    WriteFileAtomic(path, EncodeLines(SplitLines(replyText), TextEncoding::Cp949), &m_error);
+    Write(QString::asprintf("%.3d_dn.txt", m_counter), EncodeLines(SplitLines(replyText), TextEncoding::Cp949));
+}
+
+// A log is a record of the run, not the operator's data: a plain write, left to the system to
+// put on disk, instead of a sync per file (thousands of them made the run several times slower).
+void TUploadLog::Write(const QString& name, const QByteArray& bytes)
+{
+    QFile file(m_folder + QLatin1Char('/') + name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush())
+        m_error = file.fileName() + QStringLiteral(": ") + file.errorString();
 }
 
 HttpResult TLoggingTransport::SendForm(const QString& path, const TFormFields& fields)

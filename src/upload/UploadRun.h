@@ -97,6 +97,8 @@ public:
     QString LastError() const { return m_error; }
 
 private:
+    void Write(const QString& name, const QByteArray& bytes);
+
     QString m_folder;
     int m_counter = 0;
     QString m_error;

@@ -16,7 +16,9 @@ struct FakeReply {
         Normal,      // status line, headers, Content-Length, body
         Raw,         // `body` is sent as is, then the connection closes
         CutBody,     // announces the whole body, sends half of it, closes
-        Silent       // reads the request and never answers
+        Silent,      // reads the request and never answers
+        KeepAlive,   // a normal reply; the connection stays open for the next request
+        QuietClose   // a normal reply that does not say it closes, then closes
     };
     Mode mode = Normal;
     int status = 200;
@@ -59,6 +61,7 @@ public:
         m_server.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* s = m_server.nextPendingConnection()) {
+                ++connections;
                 s->setParent(this);
                 QObject::connect(s, &QTcpSocket::readyRead, this, [this, s] { OnRead(s); });
             }
@@ -77,6 +80,7 @@ public:
     }
 
     QList<FakeRequest> requests;
+    int connections = 0;
 
 private:
     void OnRead(QTcpSocket* s)
@@ -130,14 +134,15 @@ private:
         for (const QByteArray& h : reply.extraHeaders)
             out += h + "\r\n";
         out += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
-        out += "Connection: close\r\n\r\n";
+        out += reply.mode == FakeReply::KeepAlive || reply.mode == FakeReply::QuietClose ? "\r\n" : "Connection: close\r\n\r\n";
         if (reply.mode == FakeReply::CutBody)
             out += reply.body.left(reply.body.size() / 2);
         else
             out += reply.body;
         s->write(out);
         s->flush();
-        s->disconnectFromHost();
+        if (reply.mode != FakeReply::KeepAlive)
+            s->disconnectFromHost();
     }
 
     QTcpServer m_server;

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QEventLoop>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QThread>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -180,6 +181,82 @@ TEST_F(HttpClientTest, FailuresAreReportedNotSwallowed)
     EXPECT_FALSE(refused.ok);
     EXPECT_EQ(refused.status, 0);
     EXPECT_FALSE(refused.error.isEmpty());
+}
+
+// Records go one after another over one connection whose socket sends without Nagle delay; a
+// kept connection the server closed meanwhile is replaced without sending anything twice.
+TEST_F(HttpClientTest, OneKeptConnectionWithoutNagleDelay)
+{
+    FakeReply keep = FakeReply::Text("OK", "text/plain");
+    keep.mode = FakeReply::KeepAlive;
+    server.On("/k", keep);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(client.PostForm("/k", IdentityFields("k", QString::number(i))).ok) << i;
+    EXPECT_EQ(server.connections, 1);
+    const QList<QTcpSocket*> sockets = client.findChildren<QTcpSocket*>();
+    ASSERT_EQ(sockets.size(), 1);
+    EXPECT_EQ(sockets[0]->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+
+    FakeReply quiet = FakeReply::Text("OK", "text/plain");
+    quiet.mode = FakeReply::QuietClose;
+    server.On("/q", quiet);
+    ASSERT_TRUE(client.PostForm("/q", IdentityFields("k", "q")).ok);
+    // The server's close reaches the kept socket, or it does not yet: both must work.
+    QEventLoop pause;
+    QTimer::singleShot(50, &pause, &QEventLoop::quit);
+    pause.exec();
+    const HttpResult after = client.PostForm("/k", IdentityFields("k", "after"));
+    EXPECT_TRUE(after.ok) << after.error.toStdString();
+    ASSERT_EQ(server.requests.size(), 5);
+    EXPECT_EQ(server.requests[4].body, QByteArray("id=k&pw=after"));
+}
+
+// Replies framed every way HTTP/1.x allows, and a few that are no reply at all.
+TEST_F(HttpClientTest, ReplyFramings)
+{
+    struct Case {
+        const char* path;
+        QByteArray raw;
+        bool ok;
+        QString text;
+    } cases[] = {
+        {"/chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Type: text/plain\r\n\r\n"
+                     "3\r\nOK\n\r\n5;x=y\r\nline2\r\n0\r\nX-Trailer: 1\r\n\r\n", true, "OK\nline2"},
+        {"/close", "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nOK until the end", true, "OK until the end"},
+        {"/continue", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nOK", true, "OK"},
+        {"/lf", "HTTP/1.1 200 OK\nContent-Length: 3\n\n오", true, "오"},
+        {"/badchunk", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", false, ""},
+        {"/badlength", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n", false, ""},
+        {"/shortchunk", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nOK", false, ""},
+    };
+    for (const Case& c : cases) {
+        FakeReply raw;
+        raw.mode = FakeReply::Raw;
+        raw.body = c.raw;
+        server.On(c.path, raw);
+        const HttpResult r = client.PostForm(c.path, IdentityFields("k", "p"));
+        EXPECT_EQ(r.ok, c.ok) << c.path << " " << r.error.toStdString();
+        if (c.ok)
+            EXPECT_EQ(r.text, c.text) << c.path;
+        else
+            EXPECT_FALSE(r.error.isEmpty()) << c.path;
+    }
+}
+
+// A form posted to a moved address is fetched from the new one, as a GET after 302.
+TEST_F(HttpClientTest, RedirectIsFollowed)
+{
+    FakeReply moved;
+    moved.mode = FakeReply::Raw;
+    moved.body = "HTTP/1.1 302 Found\r\nLocation: /new\r\nContent-Length: 0\r\n\r\n";
+    server.On("/old", moved);
+    server.On("/new", FakeReply::Text("moved here"));
+    const HttpResult r = client.PostForm("/old", IdentityFields("k", "p"));
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_EQ(r.text, QString("moved here"));
+    ASSERT_EQ(server.requests.size(), 2);
+    EXPECT_EQ(server.requests[1].method, QByteArray("GET"));
+    EXPECT_EQ(server.requests[1].path, QByteArray("/new"));
 }
 
 TEST_F(HttpClientTest, ReadTimeoutAndAbort)

@@ -155,3 +155,43 @@ TEST(TextFile, AtomicFileWrittenInPieces)
     EXPECT_EQ(ReadBytes(path), EncodeLines(lines, TextEncoding::Utf16LE));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"big.txt"});
 }
+
+// The line reader gives the lines ReadTextLines gives, whatever the chunk size: a character, a
+// CR LF or a mark cut at a chunk's end included.
+TEST(TextFile, LineReaderReadsWhatTheWholeFileReads)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("lines.txt");
+    const QString texts[] = {
+        QStringLiteral("가나\r\nabc\n다\rend"),
+        QStringLiteral("\r\n\r\n끝 없는 줄"),
+        QStringLiteral("한\r\n\r\n"),
+        QStringLiteral("\uFEFF첫\r\r\n😀 emoji\n"),
+        QString(),
+    };
+    for (const QString& text : texts) {
+        const QByteArray files[] = {
+            QByteArray("\xEF\xBB\xBF") + text.toUtf8(),
+            QByteArray("\xFF\xFE", 2) + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2),
+            EncodeCp949(text),
+        };
+        for (const QByteArray& bytes : files) {
+            ASSERT_TRUE(WriteBytes(path, bytes));
+            QStringList whole;
+            ASSERT_TRUE(ReadTextLines(path, whole));
+            for (qsizetype chunk : {4, 5, 7, 1 << 16}) {
+                TTextLineReader reader(path, chunk);
+                ASSERT_TRUE(reader.Open());
+                QStringList lines;
+                for (QString line; reader.Next(line);)
+                    lines << line;
+                EXPECT_EQ(lines, whole) << text.toStdString() << " chunk " << chunk << " bytes " << bytes.toHex().constData();
+                EXPECT_TRUE(reader.Error().isEmpty());
+            }
+        }
+    }
+    TTextLineReader missing(dir.filePath("none.txt"));
+    QString error;
+    EXPECT_FALSE(missing.Open(&error));
+    EXPECT_FALSE(error.isEmpty());
+}

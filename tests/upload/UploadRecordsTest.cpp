@@ -3,6 +3,7 @@
 #include "common/TestSupport.h"
 #include "server/VUX_codes.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -218,6 +219,52 @@ TEST(UploadRecords, ImageMetaRecord)
     Codes c;
     EXPECT_TEXT(ImageMetaRecord(c.codes, Fixture::Meta(1, {{ImageFirst + 1, "a&b.jpg"}}), 1), "kf_file=a&b.jpg");
     EXPECT_TEXT(ImageMetaRecord(c.codes, Fixture::Meta(1, {{ImageFirst, "d"}}, Block - 1), 1), QString());
+}
+
+// Read record by record, the meta result file gives every builder what the whole file gives, also
+// when it ends inside a record or is missing; a node before one already read is refused.
+TEST(UploadRecords, MetaFileReadRecordByRecordBuildsTheSameRecords)
+{
+    Fixture f;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("본문.kwd");
+    const QString subjects[] = {"인명", "지명", "기타", "인명", "단문사전"};
+    TMetaData whole(Block);
+    for (int j = 1; j <= 5; ++j) {
+        whole.SetValue(j, 0, QString("제목 %1").arg(j));
+        whole.SetValue(j, 5, subjects[j - 1]);
+        whole.SetValue(j, 6, "인명");
+        whole.SetValue(j, 8, j % 2 ? "한국어" : "모름");
+        whole.SetValue(j, 36, "x");
+        whole.SetValue(j, NameFirst, QString("이름%1 & 별명").arg(j));
+        whole.SetValue(j, NameFirst + 2, "비고");
+        whole.SetValue(j, PlaceFirst, "서울");
+        whole.SetValue(j, ImageFirst + 1, QString("%1.jpg").arg(j));
+    }
+    for (int cut : {5 * Block, 4 * Block + NameFirst + 1, 3 * Block + 20, Block - 1, 0, -1}) {
+        SCOPED_TRACE(cut);
+        TMetaData m = whole;
+        m.Lines() = whole.Lines().mid(0, qMax(cut, 0));
+        QFile::remove(path);
+        if (cut >= 0) {
+            ASSERT_TRUE(SaveMetaFile(path, m));
+        }
+        TMetaFileReader reader(path, Block);
+        ASSERT_TRUE(reader.Open());
+        TMetaData one;
+        for (int j = 1; j <= 5; ++j) {
+            ASSERT_TRUE(reader.Read(j, one));
+            EXPECT_TEXT(CoreRecordFromMeta(f.ctx, one, j), CoreRecordFromMeta(f.ctx, m, j));
+            const TExMetaRecords a = ExMetaRecords(f.c.codes, one, j), b = ExMetaRecords(f.c.codes, m, j);
+            EXPECT_TEXT(a.exmeta, b.exmeta);
+            EXPECT_TEXT(a.exaddmeta, b.exaddmeta);
+            EXPECT_TEXT(a.error, b.error);
+            EXPECT_TEXT(ImageMetaRecord(f.c.codes, one, j), ImageMetaRecord(f.c.codes, m, j));
+        }
+        QString error;
+        EXPECT_FALSE(reader.Read(2, one, &error));
+        EXPECT_FALSE(error.isEmpty());
+    }
 }
 
 TEST(UploadRecords, TabLinkRecord)
