@@ -94,6 +94,7 @@ CREATE TABLE IF NOT EXISTS records(
   exmeta TEXT NOT NULL, exaddmeta TEXT NOT NULL, imgmeta TEXT NOT NULL, received_at TEXT NOT NULL,
   UNIQUE(run_id, ar_id, content_number, page_number, is_header));
 CREATE INDEX IF NOT EXISTS records_product ON records(product_id, ar_id, run_id);
+CREATE INDEX IF NOT EXISTS records_header ON records(run_id, ar_id, is_header);
 CREATE TABLE IF NOT EXISTS tab_links(
   run_id INTEGER NOT NULL REFERENCES runs(id), product_id TEXT NOT NULL, tran_ar_id TEXT NOT NULL,
   tran_content TEXT NOT NULL, tran_page TEXT NOT NULL, ori_ar_id TEXT NOT NULL, ori_content TEXT NOT NULL,
