@@ -381,6 +381,35 @@ TUploadRunResult RunUpload(const TUploadSettings& settings, TUploadTransport& tr
     return Run(settings, transport, wait, ui, askNote).Go();
 }
 
+TUploadLog::TUploadLog(const QString& folder)
+    : m_folder(folder)
+    , m_writer([this] { WriteFiles(); })
+{
+}
+
+TUploadLog::~TUploadLog()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_closing = true;
+    }
+    m_changed.notify_all();
+    m_writer.join();
+}
+
+void TUploadLog::Finish()
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_queue.empty() && !m_writing; });
+}
+
+QString TUploadLog::LastError()
+{
+    Finish();
+    std::lock_guard lock(m_mutex);
+    return m_error;
+}
+
 void TUploadLog::WriteRequest(const TFormFields& fields)
 {
     ++m_counter;
@@ -401,13 +430,38 @@ void TUploadLog::WriteReply(const QString& replyText)
     Write(QString::asprintf("%.3d_dn.txt", m_counter), EncodeLines(SplitLines(replyText), TextEncoding::Cp949));
 }
 
-// A log is a record of the run, not the operator's data: a plain write, left to the system to
-// put on disk, instead of a sync per file (thousands of them made the run several times slower).
 void TUploadLog::Write(const QString& name, const QByteArray& bytes)
 {
-    QFile file(m_folder + QLatin1Char('/') + name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush())
-        m_error = file.fileName() + QStringLiteral(": ") + file.errorString();
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.emplace_back(m_folder + QLatin1Char('/') + name, bytes);
+    }
+    m_changed.notify_all();
+}
+
+// A log is a record of the run, not the operator's data: a plain write, left to the system to
+// put on disk, instead of a sync per file (thousands of them made the run several times slower).
+void TUploadLog::WriteFiles()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return !m_queue.empty() || m_closing; });
+        if (m_queue.empty())
+            return;
+        const auto [path, bytes] = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_writing = true;
+        lock.unlock();
+        QFile file(path);
+        QString error;
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush())
+            error = file.fileName() + QStringLiteral(": ") + file.errorString();
+        lock.lock();
+        m_writing = false;
+        if (!error.isEmpty())
+            m_error = error;
+        m_changed.notify_all();
+    }
 }
 
 HttpResult TLoggingTransport::SendForm(const QString& path, const TFormFields& fields)

@@ -13,7 +13,12 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 
 // Progress bars and labels the run reports through Interaction::Progress / Status.
@@ -88,20 +93,35 @@ TUploadRunResult RunUpload(const TUploadSettings& settings, TUploadTransport& tr
 // The request logs of a run: every form request as "%.3d_up.txt" (one "name=value" line per field
 // sent, the password as "****"), every non-empty reply as "%.3d_dn.txt" under the same number,
 // in code page 949 without byte-order mark.
+// The files are written in order on a thread of their own, so that creating thousands of small
+// files does not hold up the requests; Finish waits for them.
 class TUploadLog {
 public:
-    explicit TUploadLog(const QString& folder) : m_folder(folder) {}
+    explicit TUploadLog(const QString& folder);
+    ~TUploadLog();
+    TUploadLog(const TUploadLog&) = delete;
+    TUploadLog& operator=(const TUploadLog&) = delete;
     int Counter() const { return m_counter; }
     void WriteRequest(const TFormFields& fields);
     void WriteReply(const QString& replyText);
-    QString LastError() const { return m_error; }
+    // Waits until every file asked for is written or failed.
+    void Finish();
+    // After Finish: the last failure, if any.
+    QString LastError();
 
 private:
     void Write(const QString& name, const QByteArray& bytes);
+    void WriteFiles();
 
     QString m_folder;
     int m_counter = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::pair<QString, QByteArray>> m_queue;
+    bool m_closing = false;
+    bool m_writing = false;
     QString m_error;
+    std::thread m_writer;
 };
 
 // Logs the form posts that pass through it (file posts are not logged); every attempt that went

@@ -129,6 +129,7 @@ TEST(UploadRun, NewProductSendsEveryRequestInOrderAndLogsThem)
                            UploadDoneReport}));
     EXPECT_TRUE(j.ui.infos.isEmpty());
 
+    log.Finish();
     QStringList files = QDir(logs).entryList(QDir::Files, QDir::Name);
     EXPECT_EQ(files, (QStringList{"001_dn.txt", "001_up.txt", "002_dn.txt", "002_up.txt", "003_dn.txt", "003_up.txt",
                                   "004_dn.txt", "004_up.txt", "005_dn.txt", "005_up.txt"}));
@@ -141,6 +142,7 @@ TEST(UploadRun, NewProductSendsEveryRequestInOrderAndLogsThem)
     TUploadLog korean(other.path());
     korean.WriteRequest({});
     korean.WriteReply("한\n");
+    korean.Finish();
     EXPECT_EQ(ReadBytes(other.filePath("001_dn.txt")), QByteArray("\xC7\xD1\r\n"));
 }
 
@@ -175,6 +177,7 @@ TEST(UploadRun, RequestLogsCountOnlyRequestsThatWentOut)
     TLoggingTransport logged(flaky, log);
     EXPECT_TRUE(RunUpload(j.settings, logged, [](const HttpResult&) { return true; }, j.ui, {}).completed);
     EXPECT_EQ(flaky.calls, 8);
+    log.Finish();
     EXPECT_EQ(QDir(logs).entryList(QDir::Files, QDir::Name),
               (QStringList{"001_up.txt", "002_dn.txt", "002_up.txt", "003_dn.txt", "003_up.txt", "004_dn.txt",
                            "004_up.txt", "005_dn.txt", "005_up.txt", "006_dn.txt", "006_up.txt"}));
