@@ -42,6 +42,11 @@ bool OpenJobFolder(const QString& folderArg, TJobDefine& job);
 
 // Loads the job of JOBDIR and finds the tab named `tabName`; -1 after telling why.
 int OpenArticleJobTab(const QString& folderArg, const QString& tabName, TJobDefine& job);
+class TArticleTree;
+class Interaction;
+// ... and reads that tab's article tree; -1 after telling why.
+int OpenArticleJobTree(const QString& folderArg, const QString& tabName, TJobDefine& job, TArticleTree& tree,
+                       Interaction& ui);
 
 // The rule of every command: stdout carries its result and nothing else, so scripts can read and
 // compare it; messages, message-pane lines, progress and file names go to stderr; the exit status

@@ -6,8 +6,6 @@
 #include "jobs/JobDefine.h"
 #include "shell/Interaction.h"
 
-int OpenArticleJobTab(const QString& folderArg, const QString& tabName, TJobDefine& job);
-
 static int RunHtml(const QStringList& args)
 {
     const ParsedArgs p = ParseArgs(args, {"tab", "id"}, {"upload"});

@@ -39,12 +39,10 @@ static int RunImageLinks(const QStringList& args)
     }
 
     TJobDefine job;
-    const int tab = OpenArticleJobTab(p.positional[0], p.value(QStringLiteral("tab")), job);
-    if (tab < 0)
-        return 1;
     ConsoleInteraction ui;
     TArticleTree tree;
-    if (!LoadArticleTree(job, tab, tree, ui))
+    const int tab = OpenArticleJobTree(p.positional[0], p.value(QStringLiteral("tab")), job, tree, ui);
+    if (tab < 0)
         return 1;
     const QString path = ImageLinkFileName(job, tab);
     TImageLinks rows;

@@ -16,12 +16,10 @@ static int RunPages(const QStringList& args)
     if (p.positional.size() != 1 || !p.has(QStringLiteral("tab")))
         return UsageError(QStringLiteral("usage: quilo pages JOBDIR --tab TAB [--by-title]"));
     TJobDefine job;
-    const int tab = OpenArticleJobTab(p.positional[0], p.value(QStringLiteral("tab")), job);
-    if (tab < 0)
-        return 1;
     ConsoleInteraction ui;
     TArticleTree tree;
-    if (!LoadArticleTree(job, tab, tree, ui))
+    const int tab = OpenArticleJobTree(p.positional[0], p.value(QStringLiteral("tab")), job, tree, ui);
+    if (tab < 0)
         return 1;
 
     const QString path = PageInfoFileName(job, tab);

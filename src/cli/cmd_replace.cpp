@@ -27,12 +27,10 @@ static int RunReplace(const QStringList& args)
     if (!replacer.valid())
         return UsageError(replacer.error());
     TJobDefine job;
-    const int tab = OpenArticleJobTab(p.positional[0], p.value(QStringLiteral("tab")), job);
-    if (tab < 0)
-        return 1;
     ConsoleInteraction ui;
     TArticleTree tree;
-    if (!LoadArticleTree(job, tab, tree, ui))
+    const int tab = OpenArticleJobTree(p.positional[0], p.value(QStringLiteral("tab")), job, tree, ui);
+    if (tab < 0)
         return 1;
     const TReplaceScan scan = FindReplaceMatches(job, tab, tree, replacer, ui);
     for (const TReplaceMatch& m : scan.matches)

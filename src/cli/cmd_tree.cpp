@@ -19,6 +19,13 @@ int OpenArticleJobTab(const QString& folderArg, const QString& tabName, TJobDefi
     return -1;
 }
 
+int OpenArticleJobTree(const QString& folderArg, const QString& tabName, TJobDefine& job, TArticleTree& tree,
+                       Interaction& ui)
+{
+    const int tab = OpenArticleJobTab(folderArg, tabName, job);
+    return tab >= 0 && LoadArticleTree(job, tab, tree, ui) ? tab : -1;
+}
+
 static int RunTree(const QStringList& args)
 {
     const ParsedArgs p = ParseArgs(args, {"tab"});

@@ -1,25 +1,12 @@
+#include "common/QuiloCommand.h"
 #include "common/TestSupport.h"
 #include "shell/TextFile.h"
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
-
-struct CmdResult {
-    int exit = -1;
-    QString out, err;
-};
-
-CmdResult Quilo(const QStringList& args)
-{
-    QProcess p;
-    p.start(qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo", args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
 
 QByteArray Index(const QStringList& titles)
 {

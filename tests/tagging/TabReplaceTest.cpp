@@ -1,3 +1,4 @@
+#include "common/QuiloCommand.h"
 #include "common/TestSupport.h"
 #include "jobs/JobDefine.h"
 #include "shell/Settings.h"
@@ -7,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <QDirIterator>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
@@ -31,19 +31,6 @@ void WriteJob(const QString& dir)
     WriteBytes(dir + "/work_본문/0002/2.txt", Utf16File({"<h1>둘</h1>", "바다"}));
     // An old ANSI article: the save writes it back as UTF-16LE with byte-order mark.
     WriteBytes(dir + "/work_본문/0003/3.txt", EncodeCp949("<h1>셋</h1>\r\n<img src=\"섬.jpg\">섬\r\n"));
-}
-
-struct CmdResult {
-    int exit = -1;
-    QString out, err;
-};
-
-CmdResult Quilo(const QStringList& args)
-{
-    QProcess p;
-    p.start(qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo", args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
 QMap<QString, QByteArray> Snapshot(const QString& dir)
