@@ -20,10 +20,11 @@ constexpr int kMostCounted = 64;
 
 }  // namespace
 
-std::chrono::milliseconds LoginThrottle::Hold(const std::string& address, const std::string& id) {
+std::chrono::milliseconds LoginThrottle::Hold(const std::string& address, const std::string& id, bool* addressFailed) {
   const int64_t window = std::chrono::duration_cast<std::chrono::milliseconds>(opt_.window).count();
-  int n = std::max(store_.CountLoginFailures("a:" + address, window, kMostCounted),
-                   store_.CountLoginFailures("i:" + id, window, kMostCounted));
+  const int fromAddress = store_.CountLoginFailures("a:" + address, window, kMostCounted);
+  if (addressFailed) *addressFailed = fromAddress > 0;
+  int n = std::max(fromAddress, store_.CountLoginFailures("i:" + id, window, kMostCounted));
   if (n < opt_.freeFailures) return std::chrono::milliseconds(0);
   auto delay = opt_.firstDelay;
   for (int i = opt_.freeFailures; i < n && delay < opt_.maxDelay; ++i) delay *= 2;
@@ -47,9 +48,7 @@ void LoginThrottle::Leave() {
   --held_;
 }
 
-std::optional<Clock::time_point> LoginThrottle::CheckTurn(const std::string& address) {
-  const bool clean = store_.CountLoginFailures(
-                         "a:" + address, std::chrono::duration_cast<std::chrono::milliseconds>(opt_.window).count(), 1) == 0;
+std::optional<Clock::time_point> LoginThrottle::CheckTurn(bool addressFailed) {
   std::lock_guard lock(mutex_);
   if (checkCost_ == Clock::duration::zero()) {
     // The first turn measures what a check costs, so that a first burst is spaced as well.
@@ -61,7 +60,7 @@ std::optional<Clock::time_point> LoginThrottle::CheckTurn(const std::string& add
   const auto turn = std::chrono::duration_cast<Clock::duration>(checkCost_ / std::max(opt_.checkShare, 0.01));
   // An address without failures goes before the backlog of those that failed, so a staff member's
   // right password is not queued behind someone else's storm; the backlog's next turn moves back.
-  if (clean) {
+  if (!addressFailed) {
     auto start = std::max(now, nextClean_);
     if (start - now > opt_.checkQueue) return std::nullopt;
     nextClean_ = start + turn;

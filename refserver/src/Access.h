@@ -30,14 +30,16 @@ class LoginThrottle {
   using Clock = std::chrono::steady_clock;
   LoginThrottle(Store& store, ThrottleOptions o) : store_(store), opt_(o) {}
   // How long a wrong password of this attempt is held before it is answered.
-  std::chrono::milliseconds Hold(const std::string& address, const std::string& id);
+  // `addressFailed` tells whether the address failed within the window.
+  std::chrono::milliseconds Hold(const std::string& address, const std::string& id, bool* addressFailed = nullptr);
   void Failed(const std::string& address, const std::string& id);
   // Brackets the time an attempt is held, so that holding cannot take every worker.
   bool Enter();
   void Leave();
-  // When the next password check of an attempt from `address` may start: checks take turns so that
-  // together they stay within a share of a core. Nothing when the turn is too far off.
-  std::optional<Clock::time_point> CheckTurn(const std::string& address);
+  // When the next password check of an attempt may start: checks take turns so that together they
+  // stay within a share of a core, those of addresses that failed behind the others. Nothing when
+  // the turn is too far off.
+  std::optional<Clock::time_point> CheckTurn(bool addressFailed);
   // The time a check took sets the length of the turns that follow.
   void Checked(Clock::duration cost);
 

@@ -559,7 +559,8 @@ struct QuiloServer::Impl {
     for (const auto& [id, pw] : pairs)
       if (auto s = store.KnownStaff(id, pw)) return s;
     auto from = std::chrono::steady_clock::now();
-    auto hold = throttle.Hold(address, pairs.front().first);
+    bool addressFailed = false;
+    auto hold = throttle.Hold(address, pairs.front().first, &addressFailed);
     const bool held = hold.count() > 0 && throttle.Enter();
     struct Place {
       LoginThrottle* throttle;
@@ -567,7 +568,7 @@ struct QuiloServer::Impl {
         if (throttle) throttle->Leave();
       }
     } place{held ? &throttle : nullptr};
-    auto turn = throttle.CheckTurn(address);
+    auto turn = throttle.CheckTurn(addressFailed);
     if (!turn) throw ServerBusy();
     Pause(*turn);
     std::optional<Staff> s;
