@@ -193,19 +193,6 @@ struct TLoadedArticle {
     bool loaded = false;
 };
 
-class RecordedMessages : public Interaction {
-public:
-    explicit RecordedMessages(QStringList& messages)
-        : m_messages(messages)
-    {
-    }
-    void ShowInfo(const QString& text) override { m_messages << text; }
-    bool AskYesNo(const QString&) override { return false; }
-
-private:
-    QStringList& m_messages;
-};
-
 // Reads the articles of a tab ahead of the search on a few threads, a block of articles per
 // thread, and hands them out in tree order. Only a bounded number of blocks is read ahead.
 class TArticlePrefetch {
@@ -251,8 +238,9 @@ private:
             for (int k = first; k < last; ++k) {
                 TLoadedArticle& a = out[size_t(k - first)];
                 a.path = ArticleFileName(m_job, m_tab, &m_tree.node(k));
-                RecordedMessages recorder(a.messages);
+                TRecordedMessages recorder;
                 a.loaded = !a.path.isEmpty() && LoadArticleText(a.lines, a.path, recorder);
+                a.messages = std::move(recorder.messages);
                 a.present.assign(size_t(m_references.size()), false);
                 for (int j = 0; a.loaded && j < m_references.size(); ++j) {
                     const QString& r = m_references[j];

@@ -3,6 +3,7 @@
 // the command line with stderr/stdout, the tests with a script.
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 class Interaction {
@@ -35,6 +36,15 @@ public:
 // Polls Esc the way every long loop does: on a pending stop, ask "취소합니까?";
 // No clears the flag and the work goes on. Returns true when the work must stop.
 bool ConfirmStop(Interaction& ui);
+
+// Keeps the messages for the thread that shows them (work done ahead on another thread); every
+// question is answered No.
+class TRecordedMessages : public Interaction {
+public:
+    QStringList messages;
+    void ShowInfo(const QString& text) override { messages << text; }
+    bool AskYesNo(const QString&) override { return false; }
+};
 
 // Command line: boxes and message-pane lines go to stderr (stdout is kept for a command's
 // result), questions are answered Yes.

@@ -10,6 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <future>
+#include <vector>
 
 QStringList MessagePaneLines(const QString& report)
 {
@@ -29,6 +32,64 @@ QString WithThousands(qint64 value)
 namespace {
 
 const QString TextPhaseError = QStringLiteral("오류 발생으로 작업을 중단합니다.\r\n");
+
+// One record of the text phase, ready to send, or why it is not.
+struct TBuiltRecord {
+    bool ok = false;
+    TFormFields fields;
+    QStringList messages; // what reading the article said, shown before the record is sent
+    QString error;        // a failure of the meta result file; empty when the article told why
+};
+
+// Builds the records of a tab a block ahead of the sending on a thread of its own, so that reading
+// and converting the next articles overlaps the wait for the server. Blocks are built in order,
+// one at a time, because the meta result file is read forward; a block stops at its first failure.
+class TRecordPrefetch {
+public:
+    explicit TRecordPrefetch(std::function<TBuiltRecord(int)> build)
+        : m_build(std::move(build))
+    {
+    }
+    ~TRecordPrefetch()
+    {
+        if (m_next.valid())
+            m_next.wait();
+    }
+
+    // Record j of the nodes 1 … count - 1, asked for in increasing order.
+    const TBuiltRecord& Take(int j, int count)
+    {
+        if (j >= m_first + int(m_block.size())) {
+            if (!m_next.valid())
+                Launch(j, count);
+            m_block = m_next.get();
+            m_first = j;
+            const int after = j + int(m_block.size());
+            if (after < count && m_block.back().ok)
+                Launch(after, count);
+        }
+        return m_block[size_t(j - m_first)];
+    }
+
+private:
+    static constexpr int BlockSize = 32;
+
+    void Launch(int first, int count)
+    {
+        const int last = std::min(count, first + BlockSize);
+        m_next = std::async(std::launch::async, [this, first, last] {
+            std::vector<TBuiltRecord> out;
+            for (int j = first; j < last && (out.empty() || out.back().ok); ++j)
+                out.push_back(m_build(j));
+            return out;
+        });
+    }
+
+    std::function<TBuiltRecord(int)> m_build;
+    std::future<std::vector<TBuiltRecord>> m_next;
+    std::vector<TBuiltRecord> m_block;
+    int m_first = 0;
+};
 
 class Run {
 public:
@@ -197,32 +258,50 @@ private:
 
         const TArticleTree& tree = records.Tree();
         const int count = tree.count();
-        TArticleRecords meta;
+        TRecordPrefetch ahead([&](int j) { return BuildRecord(records, tab, j); });
         for (int j = 1; j < count && !Cancelled(); ++j) {
             ui.Progress(UploadBarItems, j, count);
             ui.Status(UploadLabelItems, QStringLiteral("%1 / %2").arg(j).arg(count));
-            QString html;
-            if (!BuildArticleHtml(job, tab, tree, j, ui, html))
-                return false;
-            if (!records.Records(j, meta, &error))
-                return Fail(error);
-            if (!meta.ex.error.isEmpty())
-                return Fail(meta.ex.error);
-            TFormFields f = ProductFields();
-            f.Set(QStringLiteral("ar_id"), tabId);
-            f.Set(QStringLiteral("content_number"), QString::number(records.ContentNumber(j)));
-            f.Set(QStringLiteral("page_number"), QString::number(j));
-            f.Set(QStringLiteral("content_detail"), EscapeForUpload(ArticleTitle(tree, j)));
-            f.Set(QStringLiteral("page_detail"), EscapeForUpload(html));
-            f.Set(QStringLiteral("coremeta"), EscapeForUpload(meta.core));
-            f.Set(QStringLiteral("exmeta"), EscapeForUpload(meta.ex.exmeta));
-            f.Set(QStringLiteral("exaddmeta"), EscapeForUpload(meta.ex.exaddmeta));
-            f.Set(QStringLiteral("imgmeta"), EscapeForUpload(meta.image));
-            if (!Post(UploadRecordPath, f))
+            const TBuiltRecord& built = ahead.Take(j, count);
+            for (const QString& m : built.messages)
+                ui.ShowInfo(m);
+            if (!built.ok)
+                return built.error.isEmpty() ? false : Fail(built.error);
+            if (!Post(UploadRecordPath, built.fields))
                 return false;
             ui.Report(tabName + QStringLiteral(" - ") + QString::number(j) + QLatin1Char(' ') + tree.node(j).title);
         }
         return !Cancelled();
+    }
+
+    // The record of node j with what its reading had to say; built on the prefetch thread, so
+    // it touches nothing but the job, the tab's records and its own result.
+    TBuiltRecord BuildRecord(TTabRecords& records, int tab, int j) const
+    {
+        TBuiltRecord r;
+        TRecordedMessages said;
+        QString html;
+        TArticleRecords meta;
+        const TArticleTree& tree = records.Tree();
+        if (BuildArticleHtml(job, tab, tree, j, said, html) && records.Records(j, meta, &r.error)) {
+            r.error = meta.ex.error;
+            r.ok = r.error.isEmpty();
+        }
+        r.messages = std::move(said.messages);
+        if (!r.ok)
+            return r;
+        TFormFields& f = r.fields;
+        f = ProductFields();
+        f.Set(QStringLiteral("ar_id"), job.TabsID[size_t(tab)]);
+        f.Set(QStringLiteral("content_number"), QString::number(records.ContentNumber(j)));
+        f.Set(QStringLiteral("page_number"), QString::number(j));
+        f.Set(QStringLiteral("content_detail"), EscapeForUpload(ArticleTitle(tree, j)));
+        f.Set(QStringLiteral("page_detail"), EscapeForUpload(html));
+        f.Set(QStringLiteral("coremeta"), EscapeForUpload(meta.core));
+        f.Set(QStringLiteral("exmeta"), EscapeForUpload(meta.ex.exmeta));
+        f.Set(QStringLiteral("exaddmeta"), EscapeForUpload(meta.ex.exaddmeta));
+        f.Set(QStringLiteral("imgmeta"), EscapeForUpload(meta.image));
+        return r;
     }
 
     bool TabLinks()

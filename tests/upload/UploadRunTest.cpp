@@ -5,6 +5,7 @@
 #include "shell/TextFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -220,6 +221,23 @@ TEST(UploadRun, RefusedRecordStopsTheRunWithItsMessage)
     EXPECT_EQ(j.server.requests.size(), 3);
     EXPECT_EQ(j.ui.infos, QStringList{FormReplyErrorMessage("기록 오류: 중복")});
     EXPECT_FALSE(j.ui.reports.contains(UploadDoneReport));
+}
+
+// Records are read ahead of the sending: a failure shows its message at its own record, after
+// every record before it went out, and nothing after it is sent.
+TEST(UploadRun, AnUnreadableArticleStopsTheRunAtItsRecord)
+{
+    Job j;
+    WriteBytes(j.dir.filePath("본문.idx"), Utf16File({"1", "1", "가 나", "2", "1", "A&B", "3", "1", "셋"}));
+    WriteBytes(j.dir.filePath("work_본문/3.txt"), Utf16File({"<h1>셋</h1>", "y"}));
+    QFile::remove(j.dir.filePath("work_본문/2.txt"));
+    j.server.formReplies = {"INSERT"};
+    const TUploadRunResult r = j.Run();
+    EXPECT_FALSE(r.completed);
+    EXPECT_EQ(j.server.requests.size(), 3); // start, header, article 1
+    ASSERT_EQ(j.ui.infos.size(), 1);
+    EXPECT_TRUE(j.ui.infos[0].endsWith("2.txt: 지정하신 파일을 열 수 없습니다.")) << j.ui.infos[0].toStdString();
+    EXPECT_EQ(j.ui.reports.last(), "본문 - 1 가 나");
 }
 
 TEST(UploadRun, CancelStopsAfterTheCurrentRequest)

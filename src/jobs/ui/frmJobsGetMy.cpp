@@ -20,16 +20,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-namespace {
-// Holds the messages of the request until the hourglass is gone.
-class RecordingMessages : public Interaction {
-public:
-    QStringList messages;
-    void ShowInfo(const QString& text) override { messages << text; }
-    bool AskYesNo(const QString&) override { return false; }
-};
-} // namespace
-
 TfrmJobsGetMy::TfrmJobsGetMy(QWidget* parent)
     : QDialog(parent)
 {
@@ -117,7 +107,7 @@ void TfrmJobsGetMy::LoadProducts()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QList<ProductRow> rows;
     // Messages come after the cursor is back.
-    RecordingMessages pending;
+    TRecordedMessages pending; // shown once the hourglass is gone
     QPointer<TfrmJobsGetMy> alive(this);
     m_loading = true;
     const ProductFetch result = FetchAssignedProducts(myLIB.LoginID, myLIB.LoginPW, m_post, rows, pending);
