@@ -149,6 +149,8 @@ round() {
   for _ in $(seq 50); do [ -s "$WORK/balancer.out" ] && break; sleep 0.1; done
   # -a: the pre-upload check compares the times of the meta result file and the article index.
   rm -rf "$WORK/job"; cp -a "$WORK/prepared" "$WORK/job"
+  # Emptied here: the progress of the round before must not count for this one.
+  : >"$WORK/upload.out"
   "$QUILO" upload "$WORK/job" --arid 101 --wait 1 --note "$name" --id demo --pw demo \
     --server "http://127.0.0.1:$(head -n 1 "$WORK/balancer.out")" >"$WORK/upload.out" 2>"$WORK/upload.err" &
   local client=$!
