@@ -2,8 +2,8 @@
 # Two quilo-server processes on one PostgreSQL database behind a small loopback balancer, and
 # `quilo upload` of a prepared job (the demo job with RECORDS more articles) through it:
 #   0. a clean upload (a new product): the reference;
-#   1. the server that holds the upload's connection is killed (-9) half-way: the program waits,
-#      sends again and reaches the other;
+#   1. the server that holds the upload's connection is killed (-9) half-way: the program sends
+#      again (over a new connection, or after its wait) and reaches the other;
 #   2. PostgreSQL is restarted half-way: the servers answer errors while it is gone, the program
 #      waits and sends again.
 # Each time the upload must report success and the product must hold every article of the job
