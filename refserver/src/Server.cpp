@@ -982,13 +982,15 @@ struct QuiloServer::Impl {
                       placed = true;
                     });
     } catch (const std::exception& e) {
-      fprintf(stderr, "quilo-server: %s\n", e.what());
       if (placed && !kept.empty())
         fs::rename(kept, path, ec);
       else if (placed)
         fs::remove(path, ec);
       else if (!kept.empty())
         fs::remove(kept, ec);
+      // The database away for a while is a busy server (503): the program sends the file again.
+      if (dynamic_cast<const StoreUnavailable*>(&e)) throw;
+      fprintf(stderr, "quilo-server: %s\n", e.what());
       return Error("the file could not be stored");
     }
     if (!kept.empty()) fs::remove(kept, ec);

@@ -599,6 +599,23 @@ TEST_F(ServerTest, AFailedCommitKeepsTheFileItWouldHaveReplaced) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}), "new bytes");
 }
 
+// PostgreSQL going away while a file's row commits (a restart) is the server being busy: the
+// program waits and sends the file again. The file is not left in place without its row.
+TEST_F(ServerTest, AFileWhoseRowMeetsTheDatabaseGoneIsSentAgain) {
+  if (!TestOnPostgres()) GTEST_SKIP() << "the database going away is arranged on PostgreSQL";
+  Start();
+  TestSql(store_db_, "CREATE FUNCTION gone() RETURNS trigger AS $$ BEGIN RAISE EXCEPTION 'shutting down' USING "
+                     "ERRCODE = '57P01'; END $$ LANGUAGE plpgsql; CREATE CONSTRAINT TRIGGER gone AFTER INSERT OR "
+                     "UPDATE ON files DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION gone()");
+  auto r = File("img/", "a.jpg", "bytes");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->status, 503) << r->body;
+  EXPECT_EQ(StoredFiles(), std::vector<std::string>{});
+  TestSql(store_db_, "DROP TRIGGER gone ON files");
+  EXPECT_EQ(File("img/", "a.jpg", "bytes")->body, "OK");
+  EXPECT_EQ(StoredFiles(), (std::vector<std::string>{"9001/img/a.jpg"}));
+}
+
 // A source image record belongs to the product of the staff member's run: a tab that product
 // does not have is refused, also one of another product of the same staff member.
 TEST_F(ServerTest, SourceImageRecordsNeedATabOfTheRunsProduct) {
