@@ -4,6 +4,7 @@
 //   quilo-bench-meta floor DIR             reads every sheet, writes a full-size .kwd
 //   quilo-bench-meta init DIR              the initialisation as `quilo meta init` runs it
 // run.sh runs the last two under /usr/bin/time for wall time and peak memory.
+#include "articles/ArticleIndex.h"
 #include "indexing/KeywordDefinitions.h"
 #include "indexing/MetaFile.h"
 #include "indexing/MetaInit.h"
@@ -58,6 +59,8 @@ int Make(const QString& dir, int articles, const TVUX_codes& codes)
     // Chapters of 9 sections each.
     QStringList idx, category{QStringLiteral("1주제"), QStringLiteral("2주제")};
     QStringList titles;
+    const QString folder = ArticleFolderName(job, 0);
+    QDir().mkpath(folder);
     int chapter = 0, section = 0;
     for (int k = 1; k <= articles; ++k) {
         const bool top = (k - 1) % 10 == 0;
@@ -68,6 +71,9 @@ int Make(const QString& dir, int articles, const TVUX_codes& codes)
         const QString id = top ? QString::number(chapter) : QStringLiteral("%1_%2").arg(chapter).arg(section);
         titles << (top ? QStringLiteral("제%1장 바다").arg(chapter) : QStringLiteral("제%1절 섬 %2").arg(section).arg(k));
         idx << id << (top ? QStringLiteral("1") : QStringLiteral("2")) << titles.last();
+        // The articles themselves: the meta editor shows the chosen one beside its grid.
+        WriteTextLines(folder + '/' + id + QStringLiteral(".txt"),
+                       {QStringLiteral("<h1>") + titles.last() + QStringLiteral("</h1>"), QStringLiteral("본문 %1").arg(k)});
         category << QStringLiteral("인명") << QStringLiteral("지명");
     }
     WriteTextLines(dir + QStringLiteral("/본문.idx"), idx);

@@ -42,7 +42,11 @@ QStringList Stems(const QString& affPath)
         return out;
     f.readLine();
     while (!f.atEnd()) {
-        const QString stem = QString::fromUtf8(f.readLine()).section(u'/', 0, 0).trimmed();
+        // The Korean dictionary keeps its stems as conjoining jamo; the text has syllables.
+        const QString stem = QString::fromUtf8(f.readLine())
+                                 .section(u'/', 0, 0)
+                                 .trimmed()
+                                 .normalized(QString::NormalizationForm_C);
         if (Hangul(stem))
             out << stem;
     }
