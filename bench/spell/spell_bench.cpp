@@ -18,6 +18,7 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <cstdio>
@@ -91,6 +92,14 @@ int Underlined(QTextDocument* doc)
     return n;
 }
 
+// One turn of the event loop; it then sleeps briefly, as a program's idle loop does, instead of
+// spinning on the core the checking thread needs.
+void Turn()
+{
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThread::msleep(1);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -135,13 +144,13 @@ int main(int argc, char** argv)
     // The window is open (its dictionary loaded) before an article is shown.
     editor.setPlainText(QStringLiteral("학교"));
     while (spell.highlighter()->Pending() > 0 || !spell.highlighter()->Settled())
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        Turn();
 
     t.restart();
     editor.setPlainText(text);
     // Underlined in full: no word waits for its answer and the last redraw has run.
     for (;;) {
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        Turn();
         if (spell.highlighter()->Pending() == 0 && spell.highlighter()->Settled())
             break;
         if (t.elapsed() > 120000) {
@@ -159,7 +168,7 @@ int main(int argc, char** argv)
         longLine += stems[rng.bounded(int(stems.size()))] + u' ';
     editor.setPlainText(longLine);
     while (spell.highlighter()->Pending() > 0 || !spell.highlighter()->Settled())
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        Turn();
     QTextCursor c(editor.document());
     c.setPosition(1950);
     editor.setTextCursor(c);

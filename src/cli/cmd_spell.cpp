@@ -49,15 +49,14 @@ static int RunSpell(const QStringList& args)
             complete = false;
             continue;
         }
-        const TSpellScan scan = SpellCheckTab(job, tab, tree, checker, ui, !summary);
-        complete = complete && scan.unreadable == 0 && !scan.stopped;
-        for (const TSpellFinding& f : scan.findings) {
+        const TSpellScan scan = SpellCheckTab(job, tab, tree, checker, ui, !summary, [&](const TSpellFinding& f) {
             if (summary)
                 ++counts[f.word];
             else
                 Out(QStringLiteral("%1\t%2\t%3\t%4\t%5").arg(job.TabsName[tab], f.articleId).arg(f.line).arg(f.word, f.suggestion));
-        }
-        Err(QStringLiteral("%1: 기사 %2개, 모르는 낱말 %3곳").arg(job.TabsName[tab]).arg(scan.articles).arg(scan.findings.size()));
+        });
+        complete = complete && scan.unreadable == 0 && !scan.stopped;
+        Err(QStringLiteral("%1: 기사 %2개, 모르는 낱말 %3곳").arg(job.TabsName[tab]).arg(scan.articles).arg(scan.findings));
     }
     if (summary) {
         QList<QPair<QString, qint64>> rows;

@@ -208,6 +208,8 @@ bool TSpellChecker::Known(const QString& word)
     const QByteArray bytes = DictionaryBytes(word, QByteArray::fromStdString(m_hunspell->get_dict_encoding()));
     // A word the dictionary's charset cannot hold is another language's: not this dictionary's to judge.
     const bool known = bytes.isEmpty() || m_hunspell->spell(bytes.toStdString());
+    if (m_known.size() >= CacheLimit)
+        m_known.clear();
     m_known.insert(word, known);
     return known;
 }
@@ -225,6 +227,8 @@ QStringList TSpellChecker::Suggest(const QString& word)
         return out;
     for (const std::string& s : m_hunspell->suggest(bytes.toStdString()))
         out << DecodeCharset(QByteArray::fromStdString(s), QString::fromLatin1(encoding));
+    if (m_suggestions.size() >= CacheLimit)
+        m_suggestions.clear();
     m_suggestions.insert(word, out);
     return out;
 }
@@ -247,7 +251,7 @@ QString FindKoreanDictionary()
 }
 
 TSpellScan SpellCheckTab(const TJobDefine& job, int tab, const TArticleTree& tree, TSpellChecker& checker,
-                         Interaction& ui, bool suggest)
+                         Interaction& ui, bool suggest, const std::function<void(const TSpellFinding&)>& found)
 {
     TSpellScan scan;
     const TArticleWalk walk = WalkTabArticles(job, tab, tree, 1, tree.count() - 1, ui, [&](int n, const QStringList& lines) {
@@ -256,7 +260,8 @@ TSpellScan SpellCheckTab(const TJobDefine& job, int tab, const TArticleTree& tre
             for (const TWordSpan& w : checker.UnknownWords(lines[l])) {
                 const QString word = lines[l].mid(w.start, w.length);
                 const QString first = suggest ? checker.Suggest(word).value(0) : QString();
-                scan.findings.append({node.info.id, node.title, l + 1, word, first});
+                found({node.info.id, node.title, l + 1, word, first});
+                ++scan.findings;
             }
     });
     scan.articles = walk.articles;

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QList>
 #include <QSet>
+#include <functional>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -60,7 +61,10 @@ private:
     std::unique_ptr<Hunspell> m_hunspell;
     QSet<QString> m_userWords;
     bool m_hangulOnly = false;
-    QHash<QString, bool> m_known; // the dictionary's answers so far: books repeat their words
+    // The dictionary's answers so far: books repeat their words. Bounded, so that a tab of
+    // garbled text cannot make them grow without end; a full cache starts again.
+    static constexpr qsizetype CacheLimit = 200000;
+    QHash<QString, bool> m_known;
     QHash<QString, QStringList> m_suggestions;
 };
 
@@ -79,13 +83,14 @@ struct TSpellFinding {
 };
 
 struct TSpellScan {
-    QList<TSpellFinding> findings;
+    qint64 findings = 0;
     int articles = 0;
     int unreadable = 0;
     bool stopped = false;
 };
 
-// Every unknown word of the tab's articles in order; `suggest` adds the first suggestion of each
+// Hands every unknown word of the tab's articles to `found` in order, kept nowhere else, so a
+// tab of any size is reported in bounded memory; `suggest` adds the first suggestion of each
 // (the slow part: asked once per distinct word). Progress on bar 0, Esc between articles.
 TSpellScan SpellCheckTab(const TJobDefine& job, int tab, const TArticleTree& tree, TSpellChecker& checker,
-                         Interaction& ui, bool suggest);
+                         Interaction& ui, bool suggest, const std::function<void(const TSpellFinding&)>& found);

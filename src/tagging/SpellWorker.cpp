@@ -8,8 +8,12 @@ constexpr int BatchWords = 64;
 } // namespace
 
 TSpellWorker::TSpellWorker(const QString& affPath, const QStringList& userWords, QObject* parent)
-    : QObject(parent), m_thread([this, affPath, userWords] { Run(affPath, userWords); })
+    : QObject(parent)
 {
+    // Each thread holds a dictionary of its own: the checker is not shared between threads.
+    const unsigned threads = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+    for (unsigned k = 0; k < threads; ++k)
+        m_threads.emplace_back([this, affPath, userWords] { Run(affPath, userWords); });
 }
 
 TSpellWorker::~TSpellWorker()
@@ -19,7 +23,8 @@ TSpellWorker::~TSpellWorker()
         m_stop = true;
     }
     m_wake.notify_all();
-    m_thread.join();
+    for (std::thread& t : m_threads)
+        t.join();
 }
 
 void TSpellWorker::Check(const QStringList& words)
@@ -48,8 +53,13 @@ QStringList TSpellWorker::Suggest(const QString& word)
 void TSpellWorker::Run(QString affPath, QStringList userWords)
 {
     TSpellChecker checker;
-    // A dictionary that cannot be loaded knows every word: nothing is underlined.
-    checker.Open(affPath);
+    {
+        // Dictionaries are loaded one at a time: the library's loading keeps shared tables.
+        static std::mutex loading;
+        const std::lock_guard<std::mutex> one(loading);
+        // A dictionary that cannot be loaded knows every word: nothing is underlined.
+        checker.Open(affPath);
+    }
     checker.SetUserWords(userWords);
     std::unique_lock<std::mutex> hold(m_lock);
     for (;;) {

@@ -1,7 +1,7 @@
 #pragma once
-// A spell checker on its own thread, so that an editor stays smooth while the dictionary (slow
-// for Korean) is asked: words go in, answers come back by signal on the asker's thread.
-// Suggestions are answered before the words still waiting.
+// Spell checkers on threads of their own (two where the machine has the cores), so that an editor
+// stays smooth while the dictionary (slow for Korean) is asked: words go in, answers come back
+// by signal on the asker's thread. Suggestions are answered before the words still waiting.
 
 #include <QObject>
 #include <QStringList>
@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 class TSpellWorker : public QObject {
     Q_OBJECT
@@ -35,5 +36,5 @@ private:
     std::optional<QString> m_suggestFor;
     std::optional<QStringList> m_suggestions;
     bool m_stop = false;
-    std::thread m_thread;
+    std::vector<std::thread> m_threads;
 };

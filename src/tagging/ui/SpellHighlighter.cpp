@@ -20,6 +20,13 @@ namespace {
 constexpr int WaitingForAnswers = 1;
 // Lines drawn again per turn of the event loop once answers are in.
 constexpr int RedrawSliceBlocks = 250;
+// While answers are still coming, the lines in sight are drawn again a few times a second; the
+// whole article once every answer is in. A pass over every waiting line after each batch would
+// take the core the checking needs.
+constexpr int VisibleRedrawMs = 150;
+// Words handed to the worker while a long text is still being gone through, so that checking
+// starts before the first pass over the article has ended.
+constexpr int SendEarlyWords = 256;
 constexpr int MenuSuggestions = 8;
 
 const QString SettingsForm = QStringLiteral("frmTag");
@@ -28,12 +35,16 @@ const QString SettingsKey = QStringLiteral("SpellCheck");
 } // namespace
 
 TSpellHighlighter::TSpellHighlighter(QTextDocument* document, TSpellWorker* worker)
-    : QSyntaxHighlighter(document), m_worker(worker), m_send(new QTimer(this)), m_redraw(new QTimer(this))
+    : QSyntaxHighlighter(document), m_worker(worker), m_send(new QTimer(this)), m_redraw(new QTimer(this)),
+      m_redrawVisible(new QTimer(this))
 {
     m_send->setSingleShot(true);
     m_send->setInterval(0);
     m_redraw->setSingleShot(true);
     m_redraw->setInterval(0);
+    m_redrawVisible->setSingleShot(true);
+    m_redrawVisible->setInterval(VisibleRedrawMs);
+    connect(m_redrawVisible, &QTimer::timeout, this, &TSpellHighlighter::RedrawVisible);
     connect(m_send, &QTimer::timeout, this, &TSpellHighlighter::SendQueued);
     connect(m_redraw, &QTimer::timeout, this, &TSpellHighlighter::RedrawSlice);
     if (m_worker)
@@ -91,6 +102,8 @@ void TSpellHighlighter::highlightBlock(const QString& text)
             if (!m_asked.contains(word)) {
                 m_asked.insert(word);
                 m_toAsk << word;
+                if (m_toAsk.size() >= SendEarlyWords)
+                    SendQueued();
             }
         } else if (!*known && !m_ignored.contains(word)) {
             setFormat(int(span.start), int(span.length), wavy);
@@ -120,14 +133,35 @@ void TSpellHighlighter::Answered(const QStringList& known, const QStringList& un
         m_asked.remove(w);
     }
     // Only a word to underline changes how a waiting line looks.
-    if (unknown.isEmpty() || !m_active)
+    m_unknownSinceRedraw = m_unknownSinceRedraw || !unknown.isEmpty();
+    if (!m_unknownSinceRedraw || !m_active)
         return;
+    if (!m_asked.isEmpty()) {
+        if (!m_redrawVisible->isActive())
+            m_redrawVisible->start();
+        return;
+    }
+    m_unknownSinceRedraw = false;
     if (m_redrawFrom >= 0) {
         m_redrawAgain = true;
         return;
     }
     m_redrawFrom = 0;
     m_redraw->start();
+}
+
+void TSpellHighlighter::RedrawVisible()
+{
+    QTextDocument* doc = document();
+    if (!doc || !m_visible || !m_active)
+        return;
+    const auto [first, last] = m_visible();
+    for (QTextBlock block = doc->findBlockByNumber(first); block.isValid() && block.blockNumber() <= last;
+         block = block.next())
+        if (block.userState() == WaitingForAnswers) {
+            const QSignalBlocker quiet(doc);
+            rehighlightBlock(block);
+        }
 }
 
 void TSpellHighlighter::RedrawSlice()
@@ -170,6 +204,11 @@ TSpellSupport::TSpellSupport(QPlainTextEdit* editor, const QString& affPath, std
     if (!affPath.isEmpty())
         m_worker = new TSpellWorker(affPath, LoadUserWords(UserWordListPath()), this);
     m_highlighter = new TSpellHighlighter(editor->document(), m_worker);
+    m_highlighter->setVisibleBlocks([editor] {
+        const int height = editor->viewport()->height();
+        return std::pair{editor->cursorForPosition(QPoint(0, 0)).blockNumber(),
+                         editor->cursorForPosition(QPoint(0, height)).blockNumber()};
+    });
 
     m_toggle = new QAction(QStringLiteral("맞춤법"), this);
     m_toggle->setObjectName("actSpellCheck");

@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QSyntaxHighlighter>
 #include <functional>
+#include <utility>
 
 class QAction;
 class QPlainTextEdit;
@@ -32,6 +33,9 @@ public:
     int Pending() const { return int(m_asked.size()); }
     // No redraw waits: every answer in is drawn.
     bool Settled() const { return m_redrawFrom < 0; }
+    // The first and last block in the editor's sight: while answers are still coming only these
+    // are drawn again, the rest once all are in.
+    void setVisibleBlocks(std::function<std::pair<int, int>()> visible) { m_visible = std::move(visible); }
 
 protected:
     void highlightBlock(const QString& text) override;
@@ -40,6 +44,7 @@ private:
     void Answered(const QStringList& known, const QStringList& unknown);
     void SendQueued();
     void RedrawSlice();
+    void RedrawVisible();
     void RedrawAll();
 
     TSpellWorker* m_worker;
@@ -50,8 +55,11 @@ private:
     QSet<QString> m_ignored;
     QTimer* m_send;
     QTimer* m_redraw;
+    QTimer* m_redrawVisible;
+    std::function<std::pair<int, int>()> m_visible;
     int m_redrawFrom = -1; // next block of the redraw pass, -1 when none runs
     bool m_redrawAgain = false;
+    bool m_unknownSinceRedraw = false; // an unknown word came in since the last pass began
 };
 
 // The spell checking of one editor: highlighter, context menu and the toggle action.
