@@ -14,7 +14,8 @@ enum class TextEncoding { Utf16LE, Utf16BE, Utf8, Cp949 };
 QString DecodeText(const QByteArray& bytes, TextEncoding* detected = nullptr, bool* valid = nullptr);
 
 // Lines split at CR LF, LF or CR; a final line break adds no empty line.
-QStringList SplitLines(const QString& text);
+QStringList SplitLines(QStringView text);
+inline QStringList SplitLines(const QString& text) { return SplitLines(QStringView(text)); }
 
 bool ReadTextFile(const QString& path, QString& text, QString* error = nullptr,
                   bool* valid = nullptr, TextEncoding* detected = nullptr);

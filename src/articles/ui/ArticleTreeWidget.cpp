@@ -172,14 +172,10 @@ QItemSelectionModel::SelectionFlags TArticleTreeWidget::selectionCommand(const Q
     return QTreeWidget::selectionCommand(index, event);
 }
 
-bool LoadArticleTree(TArticleTreeWidget* tree, int tabIndex, bool show, QWidget* messageParent)
+bool ReadArticleTree(int tabIndex, QWidget* owner, TArticleTree& articles)
 {
-    if (!tree)
-        return false;
     WaitCursor wait;
-    tree->clearArticles();
     const TJobDefine& job = myLIB.Jobs;
-    QWidget* owner = messageParent ? messageParent : tree->window();
     bool large = false;
     if (tabIndex >= 0 && tabIndex < job.TabsCount) {
         // The file size tells early whether the operator should see progress.
@@ -187,16 +183,24 @@ bool LoadArticleTree(TArticleTreeWidget* tree, int tabIndex, bool show, QWidget*
         large = bytes > qint64(LargeIndexEntries) * 3 * 24;
     }
     TProgressInteraction ui(owner, large);
-    TArticleTree articles;
+    articles = TArticleTree();
     LoadArticleTree(job, tabIndex, articles, ui);
+    ui.close();
     // A fault inside the index leaves the entries before it (its message was shown); the
     // window works with those. Nothing read at all is a failed load.
-    if (articles.empty()) {
-        ui.close();
+    return !articles.empty();
+}
+
+bool LoadArticleTree(TArticleTreeWidget* tree, int tabIndex, bool show, QWidget* messageParent)
+{
+    if (!tree)
         return false;
-    }
+    tree->clearArticles();
+    TArticleTree articles;
+    if (!ReadArticleTree(tabIndex, messageParent ? messageParent : tree->window(), articles))
+        return false;
+    WaitCursor wait;
     tree->setArticleTree(std::move(articles), tabIndex, show);
-    ui.close();
     return true;
 }
 

@@ -58,6 +58,9 @@ private:
 // window. `show` true opens the first article node. A fault inside the index leaves the entries
 // before it, after one message; false (after the message) only when nothing could be read.
 bool LoadArticleTree(TArticleTreeWidget* tree, int tabIndex, bool show, QWidget* messageParent = nullptr);
+// The index of the tab read with the same progress and messages, for a window that fills its tree
+// itself (after other reading has succeeded); false when nothing could be read.
+bool ReadArticleTree(int tabIndex, QWidget* owner, TArticleTree& articles);
 
 // Loads an article or text file into a text pane, checks its line lengths and colours its
 // heading lines. On a too-long line or Esc the pane (and, on Esc, the tree) is cleared.

@@ -38,6 +38,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <future>
 
 static WindowRegistrar reg(QStringLiteral("frmMetaEdit"), WindowKind::Child,
                            [](QWidget* parent) -> QWidget* { return new TfrmMetaEdit(parent); });
@@ -519,29 +520,42 @@ bool TfrmMetaEdit::LoadTab(int entry)
     if (entry < 0 || entry >= m_tabs.size())
         return false;
     const int tab = m_tabs[entry].tab;
-    // Read first: a file that cannot be read leaves the tab shown as it was.
-    TMetaData data(m_codes->vux_DataBlockLength);
-    QString error;
+    // Read first: a file that cannot be read leaves the tab shown as it was. The meta file (tens
+    // of megabytes in a big book) is read on a thread of its own while the index is read here.
+    struct TRead {
+        TMetaData data;
+        QString error;
+        bool ok = false;
+    };
     const QString file = KeywordFileName(myLIB.Jobs, tab);
-    if (file.isEmpty() || !ReadMetaFile(file, data, &error)) {
-        m_ui->ShowInfo(file + QStringLiteral(": 파일을 읽을 수 없습니다.\r\n") + error);
+    std::future<TRead> reading = std::async(std::launch::async, [file, block = m_codes->vux_DataBlockLength] {
+        TRead r{TMetaData(block), {}, false};
+        r.ok = !file.isEmpty() && ReadMetaFile(file, r.data, &r.error);
+        return r;
+    });
+    TArticleTree articles;
+    const bool indexRead = ReadArticleTree(tab, this, articles);
+    TRead read = reading.get();
+    if (!read.ok) {
+        m_ui->ShowInfo(file + QStringLiteral(": 파일을 읽을 수 없습니다.\r\n") + read.error);
         isInit = m_shownEntry >= 0;
         return false;
     }
     {
         const QSignalBlocker block(Tree);
         m_node = -1;
-        if (!::LoadArticleTree(Tree, tab, true, this)) {
+        if (!indexRead) {
             Tree->clearArticles();
             m_shownEntry = -1;
             tabs_now = -1;
             return false;
         }
+        Tree->setArticleTree(std::move(articles), tab, true);
         Tree->selectAbsolute(1);
     }
     tabs_now = tab;
     m_shownEntry = entry;
-    InputData = data;
+    InputData = std::move(read.data);
     ShowArticle();
     isInit = true;
     return true;
