@@ -1,38 +1,14 @@
+#include "common/QuiloCommand.h"
 #include "common/TestSupport.h"
 #include "shell/TextFile.h"
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QTemporaryDir>
-
-namespace {
-
-struct CmdRun {
-    int code = -1;
-    QString out, err;
-};
-
-CmdRun Quilo(const QStringList& args)
-{
-    CmdRun r;
-    const QString exe = qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo";
-    if (!QFileInfo(exe).isExecutable())
-        return r;
-    QProcess p;
-    p.start(exe, args);
-    p.waitForFinished(60000);
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-} // namespace
 
 TEST(GenerateCommand, LongLinesUsageAndExitCodes)
 {
-    if (Quilo({"--help"}).code < 0)
+    if (!QuiloBuilt())
         GTEST_SKIP() << "quilo is not built";
     QTemporaryDir dir;
     const QString job = dir.path();
@@ -43,7 +19,7 @@ TEST(GenerateCommand, LongLinesUsageAndExitCodes)
 
     struct Case {
         QStringList args;
-        int code;
+        int exit;
     } usage[] = {
         {{"generate"}, 2},
         {{"generate", job, "--tab", "없음"}, 2},
@@ -53,17 +29,17 @@ TEST(GenerateCommand, LongLinesUsageAndExitCodes)
         {{"split-lines", job + "/src/a.txt"}, 2},
     };
     for (const Case& c : usage)
-        EXPECT_EQ(Quilo(c.args).code, c.code) << c.args.join(' ').toStdString();
+        EXPECT_EQ(Quilo(c.args).exit, c.exit) << c.args.join(' ').toStdString();
 
     // Without split texts the long line stops the tab and nothing else.
-    CmdRun r = Quilo({"generate", job, "--tab", "가"});
-    EXPECT_EQ(r.code, 1);
+    CmdResult r = Quilo({"generate", job, "--tab", "가"});
+    EXPECT_EQ(r.exit, 1);
     EXPECT_TRUE(r.err.contains("줄 번호 #2: 줄이 너무 깁니다.\n"));
     EXPECT_TRUE(r.err.endsWith("작업을 중단했습니다.\n"));
     EXPECT_TRUE(r.err.contains("줄이 너무 깁니다. 줄 조절을 해야 됩니다."));
 
     r = Quilo({"generate", job, "--remove", "drop", "--before", "#", "--after", ". "});
-    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.exit, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("긴 줄 수정 후 재시작.\n"));
     QStringList article;
     ReadTextLines(job + "/work_가/0001/1.txt", article);
@@ -71,7 +47,7 @@ TEST(GenerateCommand, LongLinesUsageAndExitCodes)
     EXPECT_TRUE(QFileInfo::exists(job + "/나.idx"));
 
     WriteBytes(job + "/long.txt", Utf16File({QString(4000, 'z')}));
-    EXPECT_EQ(Quilo({"split-lines", job + "/long.txt", "--after", "#"}).code, 1);
-    EXPECT_EQ(Quilo({"split-lines", job + "/long.txt", "--after", "#", "--before", "z"}).code, 0);
+    EXPECT_EQ(Quilo({"split-lines", job + "/long.txt", "--after", "#"}).exit, 1);
+    EXPECT_EQ(Quilo({"split-lines", job + "/long.txt", "--after", "#", "--before", "z"}).exit, 0);
     EXPECT_TRUE(QFileInfo::exists(job + "/long.txt.001.org"));
 }

@@ -1,24 +1,10 @@
+#include "common/QuiloCommand.h"
 #include "common/TestSupport.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-
-struct CommandRun {
-    int exit;
-    QString out;
-    QString err;
-};
-
-CommandRun Quilo(const QStringList& args)
-{
-    QProcess p;
-    p.start(qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo", args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
 
 struct CommandJob {
     QTemporaryDir dir;
@@ -36,7 +22,7 @@ struct CommandJob {
 TEST(TreeHtmlCommands, TreeAndHtml)
 {
     CommandJob job;
-    CommandRun r = Quilo({"tree", job.dir.path(), "--tab", "A"});
+    CmdResult r = Quilo({"tree", job.dir.path(), "--tab", "A"});
     EXPECT_EQ(r.exit, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, "0\t0\t\t0\tA\n1\t1\t1\t1\t첫째\n2\t2\t1_1\t2\t첫째의 하나\n3\t1\t2\t1\t둘째\n");
 
@@ -55,7 +41,7 @@ TEST(TreeHtmlCommands, Failures)
     EXPECT_EQ(Quilo({"html", job.dir.path(), "--tab", "A"}).exit, 2);
     EXPECT_EQ(Quilo({"tree", job.dir.path(), "--tab", "B"}).exit, 1);
 
-    CommandRun r = Quilo({"html", job.dir.path(), "--tab", "A", "--id", "2"});
+    CmdResult r = Quilo({"html", job.dir.path(), "--tab", "A", "--id", "2"});
     EXPECT_EQ(r.exit, 1);
     EXPECT_EQ(r.err, job.dir.path() + "/work_A/2.txt: 지정하신 파일을 열 수 없습니다.\n");
     EXPECT_EQ(Quilo({"html", job.dir.path(), "--tab", "A", "--id", "../../x"}).exit, 1);

@@ -1,28 +1,10 @@
+#include "common/QuiloCommand.h"
 #include "common/TestSupport.h"
 #include "shell/TextFile.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-namespace {
-
-struct CliRun {
-    int exit;
-    QByteArray out;
-    QByteArray err;
-};
-
-CliRun Quilo(const QStringList& args)
-{
-    QProcess p;
-    p.start(qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo", args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-}
-
-} // namespace
 
 TEST(CliJob, PrintsTheJobFile)
 {
@@ -31,9 +13,9 @@ TEST(CliJob, PrintsTheJobFile)
                EncodeCp949(QStringLiteral("[VUX]\r\npID=9001\r\npCODE=DEMO01\r\npNAME=데모 도서\r\nsrcImage=Y\r\n"
                                           "insImage=Y\r\n[TABS]\r\n본문=본문\r\n번역=src\\번역\r\n[TABSID]\r\n"
                                           "본문=101\r\n번역=102\r\n[LINK]\r\n번역=본문\r\n")));
-    const CliRun r = Quilo({"job", dir.path()});
-    EXPECT_EQ(r.exit, 0) << r.err.constData();
-    EXPECT_EQ(QString::fromUtf8(r.out),
+    const CmdResult r = Quilo({"job", dir.path()});
+    EXPECT_EQ(r.exit, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out,
               QStringLiteral("pID=9001\npCODE=DEMO01\npNAME=데모 도서\nsrcImage=Y\ninsImage=Y\n"
                              "tab=본문\t본문\t\t101\ntab=번역\tsrc/번역\t본문\t102\n"));
 }
@@ -41,19 +23,19 @@ TEST(CliJob, PrintsTheJobFile)
 TEST(CliJob, RefusesAFolderWithoutJobFile)
 {
     QTemporaryDir dir;
-    const CliRun r = Quilo({"job", dir.path()});
+    const CmdResult r = Quilo({"job", dir.path()});
     EXPECT_EQ(r.exit, 1);
-    EXPECT_EQ(QString::fromUtf8(r.err), QStringLiteral("지정하신 폴더는 VUX 작업 폴더가 아닙니다.\n"));
+    EXPECT_EQ(r.err, QStringLiteral("지정하신 폴더는 VUX 작업 폴더가 아닙니다.\n"));
     EXPECT_EQ(Quilo({"job"}).exit, 2);
     EXPECT_EQ(Quilo({"no-such-command"}).exit, 2);
 }
 
 TEST(CliJob, VersionAndHelp)
 {
-    const CliRun v = Quilo({"--version"});
+    const CmdResult v = Quilo({"--version"});
     EXPECT_EQ(v.exit, 0);
-    EXPECT_TRUE(QString::fromUtf8(v.out).trimmed().contains(QRegularExpression("^\\d+\\.\\d+\\.\\d+\\.\\d+$")));
-    const CliRun h = Quilo({"--help"});
+    EXPECT_TRUE(v.out.trimmed().contains(QRegularExpression("^\\d+\\.\\d+\\.\\d+\\.\\d+$")));
+    const CmdResult h = Quilo({"--help"});
     EXPECT_EQ(h.exit, 0);
     EXPECT_TRUE(h.out.contains("quilo job JOBDIR"));
 }

@@ -1,49 +1,18 @@
 // Every command keeps its result on stdout apart from its talk on stderr, so its output can be
 // piped, pasted and compared.
 
+#include "common/QuiloCommand.h"
+#include "common/RefServerProcess.h"
 #include "common/TestSupport.h"
 #include "shell/TextFile.h"
 
-#include <QEventLoop>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 
 namespace {
-
-struct CliRun {
-    int exit = -1;
-    QString out, err;
-};
-
-// Runs `quilo` and waits for it.
-CliRun Quilo(const QStringList& args)
-{
-    QProcess p;
-    QEventLoop loop;
-    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-    p.start(qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo", args);
-    loop.exec();
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-bool CopyTree(const QString& from, const QString& to)
-{
-    QDir().mkpath(to);
-    for (const QFileInfo& fi : QDir(from).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
-        const QString target = to + '/' + fi.fileName();
-        if (fi.isDir() ? !CopyTree(fi.filePath(), target) : !QFile::copy(fi.filePath(), target))
-            return false;
-    }
-    return true;
-}
 
 bool AllLinesMatch(const QString& out, const char* pattern)
 {
@@ -60,23 +29,15 @@ bool AllLinesMatch(const QString& out, const char* pattern)
 
 TEST(CommandOutput, StdoutHoldsOnlyTheResult)
 {
-    QTemporaryDir dir, serverData;
+    QTemporaryDir dir;
     const QString job = dir.filePath("job");
-    ASSERT_TRUE(CopyTree(qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/job", job));
+    ASSERT_TRUE(CopyDemoJob(job));
     WriteBytes(dir.filePath("long.txt"), Utf16File({QString(2000, 'x') + ". " + QString(2000, 'y')}));
 
     // The whole road runs against the reference server with the demo data.
-    QProcess server;
-    server.start(qEnvironmentVariable("QUILO_BINARY_DIR") + "/refserver/quilo-server",
-                 {"--data", serverData.path(), "--port", "0", "--seed",
-                  qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/server"});
-    QString base, serverOut;
-    const QRegularExpression address("(http://127\\.0\\.0\\.1:\\d+)");
-    while (base.isEmpty() && server.waitForReadyRead(20000)) {
-        serverOut += QString::fromUtf8(server.readAllStandardOutput());
-        if (const auto m = address.match(serverOut); m.hasMatch())
-            base = m.captured(1);
-    }
+    RefServerProcess server;
+    QString serverOut;
+    const QString base = server.Start(&serverOut);
     ASSERT_FALSE(base.isEmpty()) << serverOut.toStdString();
     qputenv("QUILO_SERVER_URL", base.toUtf8());
     const QStringList login = {"--server", base, "--id", "demo", "--pw", "demo"};
@@ -137,7 +98,7 @@ TEST(CommandOutput, StdoutHoldsOnlyTheResult)
     QSet<QString> tested;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command.toStdString());
-        const CliRun r = Quilo(QStringList{c.command} + c.args);
+        const CmdResult r = Quilo(QStringList{c.command} + c.args);
         EXPECT_EQ(r.exit, 0) << r.err.toStdString();
         EXPECT_TRUE(c.result(r.out)) << "stdout:\n" << r.out.left(2000).toStdString();
         if (c.talks) {
@@ -147,13 +108,11 @@ TEST(CommandOutput, StdoutHoldsOnlyTheResult)
     }
 
     // A new command needs its case here.
-    const CliRun help = Quilo({"--help"});
+    const CmdResult help = Quilo({"--help"});
     const QRegularExpression commandLine("^  quilo ([a-z][a-z-]*) ");
     for (const QString& line : help.out.split('\n'))
         if (const auto m = commandLine.match(line); m.hasMatch()) {
             EXPECT_TRUE(tested.contains(m.captured(1))) << "no output case for quilo " << m.captured(1).toStdString();
         }
-    server.terminate();
-    server.waitForFinished(5000);
     qunsetenv("QUILO_SERVER_URL");
 }

@@ -6,13 +6,13 @@
 #include "server/FakeServer.h"
 #include "server/HttpClient.h"
 #include "shell/TextFile.h"
-#include "upload/RefServerProcess.h"
+#include "common/QuiloCommand.h"
+#include "common/RefServerProcess.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDirIterator>
 #include <QEventLoop>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <csignal>
@@ -22,62 +22,16 @@
 
 namespace {
 
-struct CliRun {
-    int exit = -1;
-    QStringList out; // stdout lines
-    QString err;
-};
-
-QProcessEnvironment Env()
+// The login comes from the environment.
+QuiloOptions Demo()
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QUILO_ID", "demo");
-    env.insert("QUILO_PW", "demo");
-    return env;
+    QuiloOptions how;
+    how.env.insert("QUILO_ID", "demo");
+    how.env.insert("QUILO_PW", "demo");
+    return how;
 }
 
-QString QuiloBinary() { return qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo"; }
-
-CliRun Finish(QProcess& p)
-{
-    p.waitForFinished(180000);
-    CliRun r;
-    r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    r.out = out.split('\n');
-    if (!r.out.isEmpty() && r.out.last().isEmpty())
-        r.out.removeLast();
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-CliRun Quilo(const QStringList& args)
-{
-    QProcess p;
-    p.setProcessEnvironment(Env());
-    p.start(QuiloBinary(), args);
-    return Finish(p);
-}
-
-// Copies a folder, keeping every file's modification time (the check compares them).
-bool CopyTree(const QString& from, const QString& to)
-{
-    QDir().mkpath(to);
-    for (const QFileInfo& fi : QDir(from).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
-        const QString target = to + '/' + fi.fileName();
-        if (fi.isDir()) {
-            if (!CopyTree(fi.filePath(), target))
-                return false;
-            continue;
-        }
-        if (!QFile::copy(fi.filePath(), target))
-            return false;
-        QFile f(target);
-        if (!f.open(QIODevice::ReadWrite) || !f.setFileTime(fi.lastModified(), QFileDevice::FileModificationTime))
-            return false;
-    }
-    return true;
-}
+CmdResult QuiloAsDemo(const QStringList& args) { return Quilo(args, Demo()); }
 
 // Runs the event loop (the fake server lives on this thread) until `done` or the guard time.
 bool PumpUntil(const std::function<bool()>& done, int guardMs = 120000)
@@ -110,7 +64,7 @@ protected:
         s_url = s_server->Start();
         s_prepared = std::make_unique<QTemporaryDir>();
         const QString job = s_prepared->filePath("job");
-        if (s_url.isEmpty() || !CopyTree(qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/job", job))
+        if (s_url.isEmpty() || !CopyDemoJob(job))
             return;
         const QStringList server = {"--server", s_url};
         const QList<QStringList> steps = {
@@ -126,7 +80,7 @@ protected:
             QStringList{"meta", "init", job} + server,
         };
         for (const QStringList& step : steps) {
-            const CliRun r = Quilo(step);
+            const CmdResult r = QuiloAsDemo(step);
             if (r.exit != 0) {
                 s_failure = step.join(' ') + "\n" + r.err;
                 return;
@@ -229,16 +183,17 @@ TEST_F(UploadCommand, CheckNamesEachBrokenFileOnceAndSendsNothing)
         const QString job = copies.filePath(QString::number(++n));
         ASSERT_TRUE(CopyTree(s_job, job));
         ASSERT_TRUE(c.breakIt(job));
-        const CliRun r = Quilo({"check", job, "--server", url});
+        const CmdResult r = QuiloAsDemo({"check", job, "--server", url});
+        const QStringList out = r.OutLines();
         if (!c.where) {
             EXPECT_EQ(r.exit, 0) << r.err.toStdString();
-            EXPECT_EQ(r.out, QStringList{"OK"});
+            EXPECT_EQ(out, QStringList{"OK"});
             continue;
         }
         EXPECT_EQ(r.exit, 1);
-        ASSERT_EQ(r.out.size(), 1) << r.out.join('\n').toStdString();
-        EXPECT_TRUE(r.out[0].startsWith(c.where(job) + '\t')) << r.out[0].toStdString();
-        EXPECT_EQ(r.out[0].count('\t'), 2) << r.out[0].toStdString();
+        ASSERT_EQ(out.size(), 1) << r.out.toStdString();
+        EXPECT_TRUE(out[0].startsWith(c.where(job) + '\t')) << r.out.toStdString();
+        EXPECT_EQ(out[0].count('\t'), 2) << r.out.toStdString();
     }
 
     // An entity reference the "&" rule would make visible: a warning line, and still OK.
@@ -248,17 +203,15 @@ TEST_F(UploadCommand, CheckNamesEachBrokenFileOnceAndSendsNothing)
     QStringList lines = LinesOf(path);
     lines << QStringLiteral("1 &lt; 2");
     ASSERT_TRUE(WriteBytes(path, Utf16File(lines)));
-    const CliRun r = Quilo({"check", job, "--server", url});
+    const CmdResult r = QuiloAsDemo({"check", job, "--server", url});
     EXPECT_EQ(r.exit, 0) << r.err.toStdString();
-    ASSERT_EQ(r.out.size(), 2) << r.out.join('\n').toStdString();
-    EXPECT_TRUE(r.out[0].startsWith("warning\t")) << r.out[0].toStdString();
-    EXPECT_TRUE(r.out[0].contains("&lt;")) << r.out[0].toStdString();
-    EXPECT_EQ(r.out[1], "OK");
+    const QStringList out = r.OutLines();
+    ASSERT_EQ(out.size(), 2) << r.out.toStdString();
+    EXPECT_TRUE(out[0].startsWith("warning\t")) << r.out.toStdString();
+    EXPECT_TRUE(out[0].contains("&lt;")) << r.out.toStdString();
+    EXPECT_EQ(out[1], "OK");
 
-    QProcess admin;
-    admin.start(RefServerProcess::Binary(), {"admin", "--data", own.DataPath(), "product-show", "9001"});
-    ASSERT_TRUE(admin.waitForFinished(30000));
-    EXPECT_TRUE(QString::fromUtf8(admin.readAllStandardOutput()).contains("\nrun\tnone\n"));
+    EXPECT_TRUE(own.Admin({"product-show", "9001"}).contains("\nrun\tnone\n"));
 }
 
 // What the job holds is valid and sent as it is: "OK", after a warning for what the operator
@@ -297,44 +250,47 @@ TEST_F(UploadCommand, CheckPassesNothingToLinkAndWarnsOfBadCodes)
         const QString job = copies.filePath(QString::number(++n));
         ASSERT_TRUE(CopyTree(s_job, job));
         ASSERT_TRUE(c.change(job));
-        const CliRun r = Quilo({"check", job, "--server", s_url});
-        EXPECT_EQ(r.exit, 0) << r.out.join('\n').toStdString() << r.err.toStdString();
-        EXPECT_EQ(r.out.last(), "OK") << r.out.join('\n').toStdString();
+        const CmdResult r = QuiloAsDemo({"check", job, "--server", s_url});
+        EXPECT_EQ(r.exit, 0) << r.out.toStdString() << r.err.toStdString();
+        const QStringList out = r.OutLines();
+        EXPECT_EQ(out.last(), "OK") << r.out.toStdString();
         if (c.warning.isEmpty()) {
-            EXPECT_EQ(r.out.size(), 1) << r.out.join('\n').toStdString();
+            EXPECT_EQ(out.size(), 1) << r.out.toStdString();
             continue;
         }
-        ASSERT_EQ(r.out.size(), 2) << r.out.join('\n').toStdString();
-        EXPECT_TRUE(r.out[0].startsWith(c.warning) && r.out[0].contains("\"BAD\"")) << r.out[0].toStdString();
+        ASSERT_EQ(out.size(), 2) << r.out.toStdString();
+        EXPECT_TRUE(out[0].startsWith(c.warning) && out[0].contains("\"BAD\"")) << r.out.toStdString();
     }
 }
 
 TEST_F(UploadCommand, UploadPrintsThePaneAndAnUpdateNeedsANote)
 {
     const QString separator(40, '-');
-    const CliRun first = Quilo({"upload", m_job, "--arid", "101", "--wait", "1", "--server", s_url});
-    ASSERT_EQ(first.exit, 0) << first.err.toStdString();
+    const CmdResult run = QuiloAsDemo({"upload", m_job, "--arid", "101", "--wait", "1", "--server", s_url});
+    ASSERT_EQ(run.exit, 0) << run.err.toStdString();
+    const QStringList first = run.OutLines();
     // The pane as the window shows it: a report beginning with "-" is a separator line and the
     // text without its "-"; nothing else on stdout.
-    for (const QString& line : first.out)
+    for (const QString& line : first)
         EXPECT_TRUE(line == separator || !line.startsWith('-')) << line.toStdString();
-    const qsizetype start = first.out.indexOf(QStringLiteral("시작 메시지를 전송합니다..."));
+    const qsizetype start = first.indexOf(QStringLiteral("시작 메시지를 전송합니다..."));
     ASSERT_GT(start, 0);
-    EXPECT_EQ(first.out[start - 1], separator);
-    EXPECT_EQ(first.out.first(), QStringLiteral("파일을 검사합니다..."));
-    EXPECT_EQ(first.out.mid(first.out.size() - 3),
+    EXPECT_EQ(first[start - 1], separator);
+    EXPECT_EQ(first.first(), QStringLiteral("파일을 검사합니다..."));
+    EXPECT_EQ(first.mid(first.size() - 3),
               (QStringList{separator, QStringLiteral("전송 작업이 완료되었습니다."), QStringLiteral("전송이 완료되었습니다.")}));
 
-    const CliRun noNote = Quilo({"upload", m_job, "--arid", "101", "--wait", "1", "--server", s_url});
-    EXPECT_EQ(noNote.exit, 1);
-    EXPECT_TRUE(noNote.out.contains(QStringLiteral("제품 데이터를 수정합니다.")));
-    EXPECT_TRUE(noNote.out.contains(QStringLiteral("데이터 업로드를 취소했습니다.")));
-    EXPECT_FALSE(noNote.out.contains(QStringLiteral("텍스트 정보를 전송합니다...")));
-    EXPECT_EQ(noNote.out.last(), QStringLiteral("전송이 중지되었습니다."));
+    const CmdResult refused = QuiloAsDemo({"upload", m_job, "--arid", "101", "--wait", "1", "--server", s_url});
+    EXPECT_EQ(refused.exit, 1);
+    const QStringList noNote = refused.OutLines();
+    EXPECT_TRUE(noNote.contains(QStringLiteral("제품 데이터를 수정합니다.")));
+    EXPECT_TRUE(noNote.contains(QStringLiteral("데이터 업로드를 취소했습니다.")));
+    EXPECT_FALSE(noNote.contains(QStringLiteral("텍스트 정보를 전송합니다...")));
+    EXPECT_EQ(noNote.last(), QStringLiteral("전송이 중지되었습니다."));
 
-    const CliRun update = Quilo({"upload", m_job, "--arid", "101", "--wait", "1", "--server", s_url, "--note", "오탈자 수정"});
+    const CmdResult update = QuiloAsDemo({"upload", m_job, "--arid", "101", "--wait", "1", "--server", s_url, "--note", "오탈자 수정"});
     EXPECT_EQ(update.exit, 0) << update.err.toStdString();
-    EXPECT_EQ(update.out.last(), QStringLiteral("전송이 완료되었습니다."));
+    EXPECT_EQ(update.OutLines().last(), QStringLiteral("전송이 완료되었습니다."));
 }
 
 TEST_F(UploadCommand, CtrlCStopsTheRunWhileItWaitsForTheServer)
@@ -370,8 +326,7 @@ TEST_F(UploadCommand, CtrlCStopsTheRunWhileItWaitsForTheServer)
         fake.On(startPath, c.start);
 
         QProcess p;
-        p.setProcessEnvironment(Env());
-        p.start(QuiloBinary(), {"upload", m_job, "--arid", "101", "--wait", "600", "--server", fake.BaseURL()});
+        StartQuilo(p, {"upload", m_job, "--arid", "101", "--wait", "600", "--server", fake.BaseURL()}, Demo());
         QString err;
         auto started = [&] {
             for (const FakeRequest& r : fake.requests)
@@ -386,10 +341,10 @@ TEST_F(UploadCommand, CtrlCStopsTheRunWhileItWaitsForTheServer)
         ASSERT_EQ(p.state(), QProcess::Running) << err.toStdString();
         ::kill(pid_t(p.processId()), SIGINT);
         ASSERT_TRUE(PumpUntil([&] { return p.state() == QProcess::NotRunning || p.waitForFinished(50); }, 60000));
-        const CliRun r = Finish(p);
+        const CmdResult r = FinishQuilo(p);
         EXPECT_EQ(r.exit, 1) << (err + r.err).toStdString();
         ASSERT_FALSE(r.out.isEmpty());
-        EXPECT_EQ(r.out.last(), QStringLiteral("전송이 중지되었습니다."));
+        EXPECT_EQ(r.OutLines().last(), QStringLiteral("전송이 중지되었습니다."));
         int starts = 0;
         for (const FakeRequest& req : fake.requests)
             starts += req.path == startPath;

@@ -1,9 +1,13 @@
 #pragma once
 // The open job of a window test: a fresh folder of its own with product "시험 도서" and the named
-// tabs; the job that was open before comes back afterwards.
+// tabs; the job that was open before comes back afterwards. Also the session code table of the
+// demo seed.
 
 #include "common/TestSupport.h"
 #include "jobs/JobDefine.h"
+#include "jobs/JobLayout.h"
+#include "server/VUX_codes.h"
+#include "shell/TextFile.h"
 #include "shell/myLIB.h"
 
 #include <QTemporaryDir>
@@ -32,3 +36,21 @@ struct DemoJob {
         WriteBytes(dir.filePath(tab + ".idx"), Utf16File(lines));
     }
 };
+
+// The session code table from the demo seed, as a login leaves it in the data folder.
+inline bool DemoCodeTable()
+{
+    if (SessionCodes())
+        return true;
+    const QString seed = qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/server/";
+    if (!QFileInfo::exists(MetaInfoFileName()))
+        QFile::copy(seed + "VuxMetaInfo.txt", MetaInfoFileName());
+    if (!QFileInfo::exists(CodeTableFileName())) {
+        // The seed is UTF-8 without byte-order mark.
+        QStringList rows = SplitLines(QString::fromUtf8(ReadBytes(seed + "codetable.tsv")));
+        rows.removeIf([](const QString& l) { return l.startsWith('#'); });
+        WriteTextLines(CodeTableFileName(), rows);
+    }
+    RecordingInteraction ui;
+    return EnsureCodeTable(ui, [] {});
+}

@@ -1,5 +1,6 @@
 #pragma once
-// Helpers of the window tests: answering message boxes as they come up, and waiting for a state.
+// Helpers of the window tests: answering message boxes as they come up, waiting for a state and
+// finding a named control.
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QTimer>
 #include <deque>
 #include <functional>
+#include <gtest/gtest.h>
 
 // Answers the message boxes as they come up and keeps their texts: OK for plain boxes, the
 // scripted answers for questions (`whenDry` once the script has run out).
@@ -72,4 +74,13 @@ inline bool WaitFor(const std::function<bool()>& done, int ms = 30000)
         QTest::qWait(10);
     }
     return true;
+}
+
+// The window's control of that name and type; a test failure when there is none.
+template <typename T>
+T* Find(QWidget* w, const char* name)
+{
+    T* c = w->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(c, nullptr) << name;
+    return c;
 }

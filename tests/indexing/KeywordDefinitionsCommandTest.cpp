@@ -1,106 +1,35 @@
 // The demo product's keyword definitions and categories through `quilo` against quilo-server
 // with the demo seed.
 
+#include "common/ServerJobTest.h"
 #include "common/TestSupport.h"
 #include "shell/TextFile.h"
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-
 namespace {
 
-struct CmdRun {
-    int code = -1;
-    QString out, err;
-};
-
-bool CopyTree(const QString& from, const QString& to)
-{
-    QDir().mkpath(to);
-    for (const QFileInfo& fi : QDir(from).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
-        const QString target = to + '/' + fi.fileName();
-        if (fi.isDir() ? !CopyTree(fi.filePath(), target) : !QFile::copy(fi.filePath(), target))
-            return false;
-    }
-    return true;
-}
-
-class KeywordCommandTest : public ::testing::Test {
+class KeywordCommandTest : public ServerJobTest {
 protected:
-    QProcess server;
-    QTemporaryDir data, home, dir;
-    QString base, job;
-
-    void SetUp() override
-    {
-        const QString exe = qEnvironmentVariable("QUILO_BINARY_DIR") + "/refserver/quilo-server";
-        const QString seed = qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/server";
-        if (!QFileInfo(exe).isExecutable() || !QFileInfo(qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo").isExecutable())
-            GTEST_SKIP() << "quilo or quilo-server is not built";
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("ASAN_OPTIONS", "detect_leaks=0");
-        server.setProcessEnvironment(env);
-        server.start(exe, {"--data", data.path(), "--port", "0", "--seed", seed});
-        QString out;
-        const QRegularExpression address("(http://127\\.0\\.0\\.1:\\d+)");
-        while (base.isEmpty() && server.waitForReadyRead(20000)) {
-            out += QString::fromUtf8(server.readAllStandardOutput());
-            if (const auto m = address.match(out); m.hasMatch())
-                base = m.captured(1);
-        }
-        ASSERT_FALSE(base.isEmpty()) << out.toStdString();
-        job = dir.filePath("job");
-        ASSERT_TRUE(CopyTree(qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/job", job));
-        ASSERT_EQ(Quilo({"generate", job, "--after", ". "}).code, 0);
-    }
-
-    void TearDown() override
-    {
-        if (server.state() != QProcess::NotRunning) {
-            server.terminate();
-            if (!server.waitForFinished(5000)) {
-                server.kill();
-                server.waitForFinished();
-            }
-        }
-    }
-
-    CmdRun Quilo(const QStringList& args)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QUILO_HOME", home.path());
-        env.insert("QUILO_SERVER_URL", base);
-        env.insert("ASAN_OPTIONS", "detect_leaks=0");
-        p.setProcessEnvironment(env);
-        p.start(qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo", args);
-        p.waitForFinished(120000);
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2, QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
-
     QString Keywords() const { return job + "/keywords.txt"; }
 };
 
 TEST_F(KeywordCommandTest, FetchShowAndAssignTheDemoProduct)
 {
     // Without the code table of a login the step does not run.
-    CmdRun r = Quilo({"keywords", "fetch", job, "--id", "demo", "--pw", "demo"});
-    EXPECT_EQ(r.code, 1);
+    CmdResult r = Quilo({"keywords", "fetch", job, "--id", "demo", "--pw", "demo"});
+    EXPECT_EQ(r.exit, 1);
     EXPECT_TRUE(r.err.contains("코드테이블을 찾을 수 없습니다.")) << r.err.toStdString();
-    ASSERT_EQ(Quilo({"login", "--id", "demo", "--pw", "demo"}).code, 0);
+    ASSERT_EQ(Quilo({"login", "--id", "demo", "--pw", "demo"}).exit, 0);
 
     // A refused login gets the server's error word: no file.
     r = Quilo({"keywords", "fetch", job, "--id", "demo", "--pw", "wrong"});
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.exit, 1);
     EXPECT_EQ(r.err, "정보가 없습니다.\n");
     EXPECT_FALSE(QFileInfo::exists(Keywords()));
 
     r = Quilo({"keywords", "fetch", job, "--id", "demo", "--pw", "demo"});
-    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_EQ(r.exit, 0) << r.err.toStdString();
     QStringList saved;
     ASSERT_TRUE(ReadTextLines(Keywords(), saved));
     EXPECT_EQ(r.out, saved.join('\n') + '\n');
@@ -109,7 +38,7 @@ TEST_F(KeywordCommandTest, FetchShowAndAssignTheDemoProduct)
         EXPECT_TRUE(r.out.contains(QString::fromUtf8(ref))) << ref;
 
     r = Quilo({"keywords", "show", job});
-    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_EQ(r.exit, 0) << r.err.toStdString();
     const QStringList shown = r.out.split('\n', Qt::SkipEmptyParts);
     EXPECT_EQ(shown.first(), "tab\t101\t본문");
     EXPECT_TRUE(shown.contains("tab\t102\t번역"));
@@ -130,7 +59,7 @@ TEST_F(KeywordCommandTest, FetchShowAndAssignTheDemoProduct)
     if (end < 0)
         end = int(tree.size());
     r = Quilo({"categories", job, "--set", QString::number(chapter) + "=기타/역사"});
-    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_EQ(r.exit, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("분류 정보가 저장되었습니다."));
     const QStringList rows = r.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), tree.size() - 1);
@@ -149,7 +78,7 @@ TEST_F(KeywordCommandTest, FetchShowAndAssignTheDemoProduct)
     const QByteArray before = ReadBytes(job + "/본문_category.txt");
     const struct {
         QStringList args;
-        int code;
+        int exit;
         const char* err;
     } refused[] = {
         {{"--set", "1=인명/지명"}, 1, "2주제는 1주제가 \"기타\"일 때만"},
@@ -162,7 +91,7 @@ TEST_F(KeywordCommandTest, FetchShowAndAssignTheDemoProduct)
     for (const auto& c : refused) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
         r = Quilo(QStringList{"categories", job} + c.args);
-        EXPECT_EQ(r.code, c.code);
+        EXPECT_EQ(r.exit, c.exit);
         EXPECT_TRUE(r.out.isEmpty());
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.err))) << r.err.toStdString();
         EXPECT_EQ(ReadBytes(job + "/본문_category.txt"), before);
@@ -173,15 +102,15 @@ TEST_F(KeywordCommandTest, FetchShowAndAssignTheDemoProduct)
     edited[2] = "1^ks_coremeta^mt_nothing^x";
     ASSERT_TRUE(WriteBytes(Keywords(), EncodeLines(edited, TextEncoding::Cp949)));
     r = Quilo({"keywords", "show", job});
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.exit, 1);
     EXPECT_TRUE(r.err.startsWith("keywords.txt 줄 번호 :#3오류가 발생했습니다.\n 컬럼명 오류.\n")) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
-    EXPECT_EQ(Quilo({"categories", job}).code, 1);
-    EXPECT_EQ(Quilo({"keywords", "fetch", job, "--id", "demo", "--pw", "demo"}).code, 0);
-    EXPECT_EQ(Quilo({"keywords", "show", job}).code, 0);
+    EXPECT_EQ(Quilo({"categories", job}).exit, 1);
+    EXPECT_EQ(Quilo({"keywords", "fetch", job, "--id", "demo", "--pw", "demo"}).exit, 0);
+    EXPECT_EQ(Quilo({"keywords", "show", job}).exit, 0);
 
-    EXPECT_EQ(Quilo({"keywords", job}).code, 2);
-    EXPECT_EQ(Quilo({"keywords", "show"}).code, 2);
+    EXPECT_EQ(Quilo({"keywords", job}).exit, 2);
+    EXPECT_EQ(Quilo({"keywords", "show"}).exit, 2);
 }
 
 } // namespace

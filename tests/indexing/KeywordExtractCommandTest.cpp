@@ -1,38 +1,17 @@
 // quilo extract and quilo workbook on a generated copy of the demo job.
 
+#include "common/QuiloCommand.h"
 #include "common/TestSupport.h"
 #include "shell/TextFile.h"
 
 #include <gtest/gtest.h>
 
-#include <QDirIterator>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <ostream>
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
-
-struct CmdRun {
-    int code = -1;
-    QString out, err;
-};
-
-CmdRun Quilo(const QStringList& args)
-{
-    CmdRun r;
-    const QString exe = qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo";
-    if (!QFileInfo(exe).isExecutable())
-        return r;
-    QProcess p;
-    p.start(exe, args);
-    p.waitForFinished(120000);
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 // The demo seed's UTF-8 lines, as the program keeps them: UTF-16LE, byte-order mark, CR LF.
 void CopyAsJobText(const QString& from, const QString& to)
@@ -50,30 +29,26 @@ void CopyAsJobText(const QString& from, const QString& to)
 
 TEST(KeywordExtractCommand, DemoJobValuesReachTheWorkbooks)
 {
-    if (Quilo({"--help"}).code < 0)
+    if (!QuiloBuilt())
         GTEST_SKIP() << "quilo is not built";
     const QString src = qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo";
     QTemporaryDir dir;
     const QString job = dir.filePath("job");
-    QDirIterator it(src + "/job", QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString f = it.next();
-        ASSERT_TRUE(WriteBytes(job + f.mid(src.size() + 4), ReadBytes(f)));
-    }
+    ASSERT_TRUE(CopyDemoJob(job));
     const QString home = qEnvironmentVariable("QUILO_HOME");
     ASSERT_TRUE(WriteBytes(home + "/VuxMetaInfo.txt", ReadBytes(src + "/server/VuxMetaInfo.txt")));
     CopyAsJobText(src + "/server/codetable.tsv", home + "/codetable.txt");
     CopyAsJobText(src + "/server/keywords/9001.txt", job + "/keywords.txt");
-    ASSERT_EQ(Quilo({"generate", job, "--after", ". "}).code, 0);
+    ASSERT_EQ(Quilo({"generate", job, "--after", ". "}).exit, 0);
 
-    const CmdRun run = Quilo({"extract", job});
-    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    const CmdResult run = Quilo({"extract", job});
+    ASSERT_EQ(run.exit, 0) << run.err.toStdString();
     EXPECT_EQ(run.out, job + "/색인_본문.xls\n" + job + "/색인_번역.xls\n");
     EXPECT_TRUE(run.err.contains("색인 작업이 완료되었습니다."));
     EXPECT_TRUE(ReadBytes(job + "/vuxinfo.ini").contains("updated=Y"));
 
-    const CmdRun merged = Quilo({"workbook", job + "/색인_본문.xls", "--merged"});
-    ASSERT_EQ(merged.code, 0) << merged.err.toStdString();
+    const CmdResult merged = Quilo({"workbook", job + "/색인_본문.xls", "--merged"});
+    ASSERT_EQ(merged.exit, 0) << merged.err.toStdString();
     const QStringList lines = merged.out.split('\n');
     EXPECT_TRUE(lines.contains("== 기본메타"));
     EXPECT_EQ(lines.value(lines.indexOf("== 기본메타") + 1), "헤더\t제목\t출전");
@@ -92,24 +67,24 @@ TEST(KeywordExtractCommand, DemoJobValuesReachTheWorkbooks)
               QStringList({"서문", "물새섬 등대의 모습", "img/lighthouse.jpg"}))
         << "【그림】 with its picture";
 
-    const CmdRun sheet = Quilo({"workbook", job + "/색인_번역.xls", "--sheet", "인명"});
-    EXPECT_EQ(sheet.code, 0);
+    const CmdResult sheet = Quilo({"workbook", job + "/색인_번역.xls", "--sheet", "인명"});
+    EXPECT_EQ(sheet.exit, 0);
     EXPECT_TRUE(sheet.out.startsWith("== 인명\n헤더\t이름\t")) << sheet.out.left(60).toStdString();
 
     // A second run keeps the first run's workbooks as ".bak".
-    EXPECT_EQ(Quilo({"extract", job}).code, 0);
+    EXPECT_EQ(Quilo({"extract", job}).exit, 0);
     EXPECT_TRUE(QFileInfo::exists(job + "/색인_본문.xls.bak"));
 }
 
 TEST(KeywordExtractCommand, WorkbookRefusesWhatItCannotRead)
 {
-    if (Quilo({"--help"}).code < 0)
+    if (!QuiloBuilt())
         GTEST_SKIP() << "quilo is not built";
     QTemporaryDir dir;
     WriteBytes(dir.filePath("text.xls"), "not a workbook");
     const struct {
         QStringList args;
-        int code;
+        int exit;
         const char* err;
     } cases[] = {
         {{"workbook"}, 2, "usage: quilo workbook"},
@@ -118,8 +93,8 @@ TEST(KeywordExtractCommand, WorkbookRefusesWhatItCannotRead)
         {{"extract", dir.path()}, 1, ""},
     };
     for (const auto& c : cases) {
-        const CmdRun r = Quilo(c.args);
-        EXPECT_EQ(r.code, c.code) << c.args.join(' ').toStdString();
+        const CmdResult r = Quilo(c.args);
+        EXPECT_EQ(r.exit, c.exit) << c.args.join(' ').toStdString();
         EXPECT_TRUE(r.out.isEmpty()) << c.args.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.err))) << r.err.toStdString();
     }

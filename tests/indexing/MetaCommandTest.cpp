@@ -1,6 +1,7 @@
 // quilo meta init/show/set on the generated demo job, against quilo-server with the demo seed;
 // the result workbooks come from the extraction logic run in this process.
 
+#include "common/ServerJobTest.h"
 #include "common/TestSupport.h"
 #include "indexing/KeywordDefinitions.h"
 #include "indexing/KeywordExtract.h"
@@ -9,83 +10,19 @@
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 
 namespace {
 
-struct CmdRun {
-    int code = -1;
-    QString out, err;
-};
-
-bool CopyTree(const QString& from, const QString& to)
-{
-    QDir().mkpath(to);
-    for (const QFileInfo& fi : QDir(from).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
-        const QString target = to + '/' + fi.fileName();
-        if (fi.isDir() ? !CopyTree(fi.filePath(), target) : !QFile::copy(fi.filePath(), target))
-            return false;
-    }
-    return true;
-}
-
-class MetaCommandTest : public ::testing::Test {
+class MetaCommandTest : public ServerJobTest {
 protected:
-    QProcess server;
-    QTemporaryDir data, home, dir;
-    QString base, job;
-
     void SetUp() override
     {
-        const QString bin = qEnvironmentVariable("QUILO_BINARY_DIR");
-        if (!QFileInfo(bin + "/refserver/quilo-server").isExecutable() || !QFileInfo(bin + "/quilo").isExecutable())
-            GTEST_SKIP() << "quilo or quilo-server is not built";
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("ASAN_OPTIONS", "detect_leaks=0");
-        server.setProcessEnvironment(env);
-        server.start(bin + "/refserver/quilo-server", {"--data", data.path(), "--port", "0", "--seed",
-                                                       qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/server"});
-        QString out;
-        const QRegularExpression address("(http://127\\.0\\.0\\.1:\\d+)");
-        while (base.isEmpty() && server.waitForReadyRead(20000)) {
-            out += QString::fromUtf8(server.readAllStandardOutput());
-            if (const auto m = address.match(out); m.hasMatch())
-                base = m.captured(1);
-        }
-        ASSERT_FALSE(base.isEmpty()) << out.toStdString();
-        job = dir.filePath("job");
-        ASSERT_TRUE(CopyTree(qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/job", job));
-        ASSERT_EQ(Quilo({"generate", job, "--after", ". "}).code, 0);
-        ASSERT_EQ(Quilo({"login", "--id", "demo", "--pw", "demo"}).code, 0);
-        ASSERT_EQ(Quilo({"keywords", "fetch", job, "--id", "demo", "--pw", "demo"}).code, 0);
-        ASSERT_EQ(Quilo({"categories", job, "--tab", "본문", "--tab", "번역"}).code, 0);
-    }
-
-    void TearDown() override
-    {
-        if (server.state() != QProcess::NotRunning) {
-            server.terminate();
-            if (!server.waitForFinished(5000)) {
-                server.kill();
-                server.waitForFinished();
-            }
-        }
-    }
-
-    CmdRun Quilo(const QStringList& args)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QUILO_HOME", home.path());
-        env.insert("QUILO_SERVER_URL", base);
-        env.insert("ASAN_OPTIONS", "detect_leaks=0");
-        p.setProcessEnvironment(env);
-        p.start(qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo", args);
-        p.waitForFinished(120000);
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2, QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        ServerJobTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_EQ(Quilo({"login", "--id", "demo", "--pw", "demo"}).exit, 0);
+        ASSERT_EQ(Quilo({"keywords", "fetch", job, "--id", "demo", "--pw", "demo"}).exit, 0);
+        ASSERT_EQ(Quilo({"categories", job, "--tab", "본문", "--tab", "번역"}).exit, 0);
     }
 
     // The extraction the keyword window runs, on the tables `quilo login` left in the data folder.
@@ -116,8 +53,8 @@ protected:
 TEST_F(MetaCommandTest, InitShowAndSetOnTheDemoJob)
 {
     // Without the extraction's workbooks nothing is written.
-    CmdRun r = Quilo({"meta", "init", job});
-    EXPECT_EQ(r.code, 1);
+    CmdResult r = Quilo({"meta", "init", job});
+    EXPECT_EQ(r.exit, 1);
     EXPECT_TRUE(r.err.contains("본문: 색인 추출 정보가 없습니다.\n색인작업 -> 색인어추출 작업을 실행하세요.")) << r.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(job + "/본문.kwd"));
 
@@ -126,14 +63,14 @@ TEST_F(MetaCommandTest, InitShowAndSetOnTheDemoJob)
     const QString kwd = job + "/본문.kwd";
     ASSERT_TRUE(WriteBytes(kwd, Utf16File({"손으로 고친 값"})));
     r = Quilo({"meta", "init", job});
-    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_EQ(r.exit, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, kwd + "\n" + job + "/번역.kwd\n");
     EXPECT_TRUE(r.err.contains("작업이 완료되었습니다.")) << r.err.toStdString();
     EXPECT_EQ(ReadBytes(kwd + ".001.bak"), Utf16File({"손으로 고친 값"})); // the earlier file stays
     EXPECT_FALSE(Updated());
 
     r = Quilo({"meta", "show", job, "--tab", "본문", "--article", "1"});
-    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_EQ(r.exit, 0) << r.err.toStdString();
     const QStringList shown = r.out.split('\n', Qt::SkipEmptyParts);
     const QString url = QString(base + "/content/pcontent/content_view_detail_QU.asp?svcid=QU&proid=9001&arid=101"
                                        "&ContentNumber=2&PageNumber=1").replace('=', QChar(0xFF1D));
@@ -148,7 +85,7 @@ TEST_F(MetaCommandTest, InitShowAndSetOnTheDemoJob)
 
     // One coded value and one multi-value block; the previous file becomes the next backup.
     r = Quilo({"meta", "set", job, "--tab", "본문", "--article", "1", "mt_lang=한국어", "nm_rel_name=갑\t\t을"});
-    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_EQ(r.exit, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, "1\t기본메타 > 언어\tmt_lang\t한국어\n1\t인명 관련인물 > 관련 인물\tnm_rel_name\t갑\t\t을\n");
     EXPECT_TRUE(QFileInfo::exists(kwd + ".002.bak"));
     EXPECT_TRUE(Quilo({"meta", "show", job, "--tab", "본문", "--article", "1"}).out.contains("\tmt_lang\t한국어\n"));
@@ -158,15 +95,15 @@ TEST_F(MetaCommandTest, InitShowAndSetOnTheDemoJob)
     for (const QStringList& bad : {QStringList{"mt_lang=영어사전", "mt_title=새 제목"}, QStringList{"mt_url=x"},
                                    QStringList{"no_such=x"}}) {
         r = Quilo(QStringList{"meta", "set", job, "--tab", "본문", "--article", "1"} + bad);
-        EXPECT_EQ(r.code, 1) << bad.join(' ').toStdString();
+        EXPECT_EQ(r.exit, 1) << bad.join(' ').toStdString();
         EXPECT_TRUE(r.out.isEmpty());
         EXPECT_FALSE(r.err.isEmpty());
     }
     EXPECT_EQ(ReadBytes(kwd), before);
     EXPECT_FALSE(QFileInfo::exists(kwd + ".003.bak"));
-    EXPECT_EQ(Quilo({"meta", "show", job, "--tab", "없는탭"}).code, 1);
-    EXPECT_EQ(Quilo({"meta", "show", job, "--tab", "본문", "--article", "999"}).code, 1);
-    EXPECT_EQ(Quilo({"meta", "set", job, "--tab", "본문", "mt_lang=한국어"}).code, 2);
+    EXPECT_EQ(Quilo({"meta", "show", job, "--tab", "없는탭"}).exit, 1);
+    EXPECT_EQ(Quilo({"meta", "show", job, "--tab", "본문", "--article", "999"}).exit, 1);
+    EXPECT_EQ(Quilo({"meta", "set", job, "--tab", "본문", "mt_lang=한국어"}).exit, 2);
 }
 
 } // namespace

@@ -1,34 +1,12 @@
+#include "common/QuiloCommand.h"
 #include "common/TestSupport.h"
 #include "jobs/JobDefine.h"
 #include "server/FakeServer.h"
 
-#include <QEventLoop>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
-
-struct CliRun {
-    int exit = -1;
-    QString out;
-    QString err;
-};
-
-// Runs `quilo` while this thread keeps serving the fake server.
-CliRun Quilo(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
-{
-    QProcess p;
-    p.setProcessEnvironment(env);
-    QEventLoop loop;
-    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-    p.start(qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo", args);
-    loop.exec();
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
 
 const QByteArray Products = "OK\r\n"
                             "데모 도서^DEMO01^9001^Y^Y^본문,번역^번역,본문^101,102\r\n"
@@ -51,7 +29,7 @@ struct Fixture {
 TEST(CliProducts, ListsTheAssignedProducts)
 {
     Fixture fx;
-    CliRun r = Quilo(QStringList{"products"} + fx.login);
+    CmdResult r = Quilo(QStringList{"products"} + fx.login);
     EXPECT_EQ(r.exit, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, "데모 도서\tDEMO01\t9001\tY\tY\t본문,번역\t번역,본문\t101,102\n"
                      "나쁜 책\tBAD01\t9003\tN\tN\t본문,../밖\tx\t301,302\n"
@@ -60,16 +38,16 @@ TEST(CliProducts, ListsTheAssignedProducts)
     EXPECT_EQ(fx.server.requests[0].body, "id=demo&pw=demo");
 
     // Credentials from the environment.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QUILO_ID", "env id");
-    env.insert("QUILO_PW", "env#pw");
-    env.insert("QUILO_SERVER_URL", fx.server.BaseURL());
-    r = Quilo({"products"}, env);
+    QuiloOptions how;
+    how.env.insert("QUILO_ID", "env id");
+    how.env.insert("QUILO_PW", "env#pw");
+    how.env.insert("QUILO_SERVER_URL", fx.server.BaseURL());
+    r = Quilo({"products"}, how);
     EXPECT_EQ(r.exit, 0);
     EXPECT_EQ(fx.server.requests.last().body, "id=env%20id&pw=env%23pw");
 
-    env.remove("QUILO_ID");
-    EXPECT_EQ(Quilo({"products"}, env).exit, 2);
+    how.env.remove("QUILO_ID");
+    EXPECT_EQ(Quilo({"products"}, how).exit, 2);
 
     Fixture refused("오류");
     r = Quilo(QStringList{"products"} + refused.login);
@@ -87,7 +65,7 @@ TEST(CliJobNew, DefinesAJobForAnAssignedProduct)
     const QString job = dir.filePath("새 작업");
     QDir().mkpath(job + "/src/본문");
     QDir().mkpath(job + "/src/번역");
-    CliRun r = Quilo(QStringList{"job", "new", job, "--product", "9001", "--src", "본문=src/본문", "--src",
+    CmdResult r = Quilo(QStringList{"job", "new", job, "--product", "9001", "--src", "본문=src/본문", "--src",
                                  "번역=" + job + "/src/번역"} + fx.login);
     ASSERT_EQ(r.exit, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, "pID=9001\npCODE=DEMO01\npNAME=데모 도서\nsrcImage=Y\ninsImage=Y\n"
@@ -126,7 +104,7 @@ TEST(CliJobNew, RefusesWhatTheWindowRefuses)
         {"no product", {}, 2, "usage: quilo job new"},
     };
     for (const Case& c : cases) {
-        const CliRun r = Quilo(QStringList{"job", "new", dir.path()} + c.args + fx.login);
+        const CmdResult r = Quilo(QStringList{"job", "new", dir.path()} + c.args + fx.login);
         EXPECT_EQ(r.exit, c.exit) << c.name << ": " << r.err.toStdString();
         EXPECT_TRUE(r.err.startsWith(c.err)) << c.name << ": " << r.err.toStdString();
         EXPECT_FALSE(IsJobFolder(dir.path())) << c.name;

@@ -4,10 +4,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 
+#include "common/RefServerProcess.h"
 #include "common/TestSupport.h"
 #include "server/HttpClient.h"
 #include "server/Login.h"
@@ -21,37 +19,14 @@ class RefServerClient : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const QString binary = qEnvironmentVariable("QUILO_BINARY_DIR") + "/refserver/quilo-server";
-        if (!QFile::exists(binary))
+        if (!RefServerProcess::Built())
             GTEST_SKIP() << "quilo-server is not built";
-        ASSERT_TRUE(m_data.isValid());
-        m_server.setProgram(binary);
-        m_server.setArguments({"--data", m_data.path(), "--port", "0", "--seed",
-                               qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/server"});
-        m_server.setProcessChannelMode(QProcess::MergedChannels);
-        m_server.start();
-        ASSERT_TRUE(m_server.waitForStarted(10000));
-        QString out;
-        const QRegularExpression ready("listening on (http://127\\.0\\.0\\.1:\\d+)");
-        while (m_url.isEmpty() && m_server.waitForReadyRead(20000)) {
-            out += QString::fromUtf8(m_server.readAll());
-            const auto m = ready.match(out);
-            if (m.hasMatch())
-                m_url = m.captured(1);
-        }
-        ASSERT_FALSE(m_url.isEmpty()) << out.toStdString();
+        QString log;
+        m_url = m_server.Start(&log);
+        ASSERT_FALSE(m_url.isEmpty()) << log.toStdString();
         m_client.SetBaseURL(m_url);
     }
-    void TearDown() override
-    {
-        if (m_server.state() != QProcess::NotRunning) {
-            m_server.terminate();
-            m_server.waitForFinished(10000);
-        }
-    }
-
-    QTemporaryDir m_data;
-    QProcess m_server;
+    RefServerProcess m_server;
     QString m_url;
     THttpClient m_client;
 };
@@ -65,7 +40,7 @@ TEST_F(RefServerClient, LoginColumnFileAndCodeTableFitTogether)
     EXPECT_EQ(session.staffNAME, QStringLiteral("데모 작업자"));
     EXPECT_EQ(session.staffLEVEL, QStringLiteral("1"));
 
-    const QString metaFile = QDir(m_data.path()).filePath("client-VuxMetaInfo.txt");
+    const QString metaFile = QDir(m_server.DataPath()).filePath("client-VuxMetaInfo.txt");
     ASSERT_TRUE(FetchMetaInfo(m_client, metaFile, ui)) << ui.infos.join("\n").toStdString();
     TVUX_codes codes;
     ASSERT_TRUE(codes.Create(ui, {}, metaFile));
@@ -103,7 +78,7 @@ TEST_F(RefServerClient, UploadStartAndAFileInASubFolder)
                                QByteArray("\xFF\xD8\xFF\xE0 not really a jpeg", 21), "multipart/form-data");
     ASSERT_TRUE(r.ok) << r.error.toStdString();
     EXPECT_EQ(r.text.trimmed(), QStringLiteral("OK"));
-    QFile stored(QDir(m_data.path()).filePath(QStringLiteral("files/9001/img/그림/가 나.jpg")));
+    QFile stored(QDir(m_server.DataPath()).filePath(QStringLiteral("files/9001/img/그림/가 나.jpg")));
     ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
     EXPECT_EQ(stored.readAll().size(), 21);
 }

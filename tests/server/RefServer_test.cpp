@@ -1,5 +1,7 @@
 // The login and the code table against the reference server with the demo seed.
 
+#include "common/QuiloCommand.h"
+#include "common/RefServerProcess.h"
 #include "common/TestSupport.h"
 #include "jobs/JobDefine.h"
 #include "jobs/JobLayout.h"
@@ -13,50 +15,22 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
 
 class RefServerTest : public ::testing::Test {
 protected:
-    QProcess server;
-    QTemporaryDir data;
+    RefServerProcess server;
     QString base;
 
     void SetUp() override
     {
-        const QString exe = qEnvironmentVariable("QUILO_BINARY_DIR") + "/refserver/quilo-server";
-        const QString seed = qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/server";
-        if (!QFileInfo(exe).isExecutable() || !QFileInfo::exists(seed))
+        if (!RefServerProcess::Built())
             GTEST_SKIP() << "quilo-server is not built";
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("ASAN_OPTIONS", "detect_leaks=0");
-        server.setProcessEnvironment(env);
-        server.start(exe, {"--data", data.path(), "--port", "0", "--seed", seed});
-        QString out;
-        const QRegularExpression address("(http://127\\.0\\.0\\.1:\\d+)");
-        while (server.waitForReadyRead(20000)) {
-            out += QString::fromUtf8(server.readAllStandardOutput());
-            const auto m = address.match(out);
-            if (m.hasMatch()) {
-                base = m.captured(1);
-                break;
-            }
-        }
-        ASSERT_FALSE(base.isEmpty()) << out.toStdString() << server.readAllStandardError().toStdString();
-    }
-
-    void TearDown() override
-    {
-        if (server.state() != QProcess::NotRunning) {
-            server.terminate();
-            if (!server.waitForFinished(5000)) {
-                server.kill();
-                server.waitForFinished();
-            }
-        }
+        QString log;
+        base = server.Start(&log);
+        ASSERT_FALSE(base.isEmpty()) << log.toStdString();
     }
 };
 
@@ -103,16 +77,13 @@ TEST_F(RefServerTest, DemoLoginThenCodeTable)
 TEST_F(RefServerTest, LoginCommand)
 {
     QTemporaryDir home;
-    QProcess quilo;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QUILO_HOME", home.path());
-    env.insert("QUILO_SERVER_URL", base);
-    env.insert("ASAN_OPTIONS", "detect_leaks=0");
-    quilo.setProcessEnvironment(env);
-    quilo.start(qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo", {"login", "--id", "demo", "--pw", "demo"});
-    ASSERT_TRUE(quilo.waitForFinished(60000));
-    EXPECT_EQ(quilo.exitCode(), 0) << quilo.readAllStandardError().toStdString();
-    EXPECT_EQ(QString::fromUtf8(quilo.readAllStandardOutput()), QString("데모 작업자\t1\n"));
+    QuiloOptions how;
+    how.env.insert("QUILO_HOME", home.path());
+    how.env.insert("QUILO_SERVER_URL", base);
+    how.env.insert("ASAN_OPTIONS", "detect_leaks=0");
+    const CmdResult r = Quilo({"login", "--id", "demo", "--pw", "demo"}, how);
+    EXPECT_EQ(r.exit, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QString("데모 작업자\t1\n"));
     EXPECT_TRUE(QFileInfo::exists(home.filePath("bookinfo.ini")));
     EXPECT_TRUE(QFileInfo::exists(home.filePath("codetable.txt")));
 }

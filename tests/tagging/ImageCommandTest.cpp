@@ -1,32 +1,12 @@
+#include "common/QuiloCommand.h"
 #include "common/TestSupport.h"
 #include "tagging/JpegImage.h"
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
-
-struct CmdRun {
-    int code = -1;
-    QString out, err;
-};
-
-CmdRun Quilo(const QStringList& args)
-{
-    CmdRun r;
-    const QString exe = qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo";
-    if (!QFileInfo(exe).isExecutable())
-        return r;
-    QProcess p;
-    p.start(exe, args);
-    p.waitForFinished(60000);
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 QByteArray Picture(int w, int h)
 {
@@ -43,7 +23,7 @@ QByteArray Picture(int w, int h)
 
 TEST(ImageCommands, RefusalsChangeNothing)
 {
-    if (Quilo({"--help"}).code < 0)
+    if (!QuiloBuilt())
         GTEST_SKIP() << "quilo is not built";
     QTemporaryDir dir;
     const QString image = dir.path() + "/삽화/0001.jpg";
@@ -54,7 +34,7 @@ TEST(ImageCommands, RefusalsChangeNothing)
 
     struct Case {
         QStringList args;
-        int code;
+        int exit;
         QString err; // the message's beginning
     } cases[] = {
         {{"shrink"}, 2, ""},
@@ -68,8 +48,8 @@ TEST(ImageCommands, RefusalsChangeNothing)
         {{"restore-image"}, 2, ""},
     };
     for (const Case& c : cases) {
-        const CmdRun r = Quilo(c.args);
-        EXPECT_EQ(r.code, c.code) << c.args.join(' ').toStdString();
+        const CmdResult r = Quilo(c.args);
+        EXPECT_EQ(r.exit, c.exit) << c.args.join(' ').toStdString();
         EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
         EXPECT_TRUE(r.err.startsWith(c.err)) << r.err.toStdString();
     }
@@ -80,7 +60,7 @@ TEST(ImageCommands, RefusalsChangeNothing)
 
 TEST(ImageCommands, ShrinkTwiceThenRestore)
 {
-    if (Quilo({"--help"}).code < 0)
+    if (!QuiloBuilt())
         GTEST_SKIP() << "quilo is not built";
     QTemporaryDir dir;
     const QString image = dir.path() + "/0001.jpg";
@@ -97,8 +77,8 @@ TEST(ImageCommands, ShrinkTwiceThenRestore)
         {{"restore-image", image}, "1000x751\n"},
     };
     for (const Step& s : steps) {
-        const CmdRun r = Quilo(s.args);
-        EXPECT_EQ(r.code, 0) << s.args.join(' ').toStdString() << r.err.toStdString();
+        const CmdResult r = Quilo(s.args);
+        EXPECT_EQ(r.exit, 0) << s.args.join(' ').toStdString() << r.err.toStdString();
         EXPECT_EQ(r.out, s.out) << s.args.join(' ').toStdString();
     }
     EXPECT_EQ(ReadBytes(image), original);

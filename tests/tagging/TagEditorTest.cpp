@@ -1,3 +1,4 @@
+#include "common/QuiloCommand.h"
 #include "common/TestSupport.h"
 #include "jobs/JobDefine.h"
 #include "shell/TextFile.h"
@@ -6,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
@@ -245,24 +245,6 @@ TEST(TagEditorTab, MessagesPathsAndCount)
         EXPECT_EQ(ArticleCountText(c.n), QString::fromUtf8(c.text));
 }
 
-namespace {
-
-struct CommandRun {
-    int exit;
-    QByteArray out;
-    QString err;
-};
-
-CommandRun Quilo(const QStringList& args)
-{
-    QProcess p;
-    p.start(qEnvironmentVariable("QUILO_BINARY_DIR") + "/quilo", args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
-}
-
-} // namespace
-
 TEST(ArticleTagsCommand, ListsTheTagsOfOneFile)
 {
     QTemporaryDir dir;
@@ -278,13 +260,13 @@ TEST(ArticleTagsCommand, ListsTheTagsOfOneFile)
     for (const auto& f : files) {
         SCOPED_TRACE(f.name);
         WriteBytes(dir.filePath(f.name), f.bytes);
-        CommandRun r = Quilo({"article-tags", dir.filePath(f.name)});
+        CmdResult r = Quilo({"article-tags", dir.filePath(f.name)});
         EXPECT_EQ(r.exit, 0) << r.err.toStdString();
-        EXPECT_EQ(QString::fromUtf8(r.out), expected);
+        EXPECT_EQ(r.out, expected);
         EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
     }
 
-    CommandRun missing = Quilo({"article-tags", dir.filePath("없음.txt")});
+    CmdResult missing = Quilo({"article-tags", dir.filePath("없음.txt")});
     EXPECT_EQ(missing.exit, 1);
     EXPECT_TRUE(missing.out.isEmpty());
     EXPECT_EQ(missing.err, dir.filePath("없음.txt") + ": 지정하신 파일을 열 수 없습니다.\n");

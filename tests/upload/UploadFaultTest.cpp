@@ -10,7 +10,7 @@
 #include "server/VUX_codes.h"
 #include "shell/TextFile.h"
 #include "tagging/PageInfo.h"
-#include "upload/RefServerProcess.h"
+#include "common/RefServerProcess.h"
 
 #include <QEventLoop>
 #include <QHostAddress>

@@ -5,7 +5,7 @@
 #include "common/TestSupport.h"
 #include "server/VUX_codes.h"
 #include "shell/TextFile.h"
-#include "upload/RefServerProcess.h"
+#include "common/RefServerProcess.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,7 +1,8 @@
 #include "articles/ArticleGenerator.h"
 #include "articles/ui/frmFixMsgModal.h"
 #include "articles/ui/frmMakeArticle.h"
-#include "common/TestSupport.h"
+#include "common/DemoJob.h"
+#include "common/WindowTestSupport.h"
 #include "shell/TextFile.h"
 #include "shell/myLIB.h"
 #include "shell/ui/WindowRegistry.h"
@@ -10,13 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -29,45 +28,22 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString()
 
 namespace {
 
-// Answers every box and notice that opens: message boxes with Yes/OK (or No while `no` holds
-// answers), the long-line notice with "긴 줄 수정" and "묻지 않기" ticked.
-class Operator {
-public:
-    QStringList texts;
+// Answers the boxes; the long-line notice with "긴 줄 수정" and "묻지 않기" ticked, after its
+// first lines were kept.
+struct Operator : BoxAnswerer {
     QStringList notices;
-    int noAnswers = 0;
-    std::function<void(const QString&)> onBox; // sees each box as it opens
     Operator()
     {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            QWidget* w = QApplication::activeModalWidget();
-            if (!w || !w->isVisible() || w->property("answered").toBool())
-                return;
-            if (auto* box = qobject_cast<QMessageBox*>(w)) {
-                box->setProperty("answered", true);
-                texts << box->text();
-                if (onBox)
-                    onBox(box->text());
-                QAbstractButton* b = box->button(QMessageBox::Yes);
-                if (b && noAnswers > 0) {
-                    --noAnswers;
-                    b = box->button(QMessageBox::No);
-                }
-                if (!b)
-                    b = box->button(QMessageBox::Ok);
-                QMetaObject::invokeMethod(b, [b] { b->click(); }, Qt::QueuedConnection);
-            } else if (auto* notice = qobject_cast<TfrmFixMsgModal*>(w)) {
-                notice->setProperty("answered", true);
-                notices << notice->MemoFixMsg->toPlainText().split('\n').mid(0, 4);
-                notice->chkNoResp->setChecked(true);
-                QMetaObject::invokeMethod(notice->OKBtn, [notice] { notice->OKBtn->click(); }, Qt::QueuedConnection);
-            }
-        });
-        m_timer.start(10);
+        otherWindow = [this](QWidget* w) {
+            auto* notice = qobject_cast<TfrmFixMsgModal*>(w);
+            if (!notice)
+                return false;
+            notices << notice->MemoFixMsg->toPlainText().split('\n').mid(0, 4);
+            notice->chkNoResp->setChecked(true);
+            QTimer::singleShot(0, notice->OKBtn, &QAbstractButton::click);
+            return true;
+        };
     }
-
-private:
-    QTimer m_timer;
 };
 
 QString Cell(QTableWidget* g, int r, int c) { return g->item(r, c) ? g->item(r, c)->text() : QString(); }
@@ -76,19 +52,13 @@ QString Cell(QTableWidget* g, int r, int c) { return g->item(r, c) ? g->item(r, 
 
 TEST(MakeArticleWindow, GeneratesTheTickedTabsThroughItsControls)
 {
-    QTemporaryDir dir;
-    const QString job = dir.path();
+    DemoJob demo({"본문", "번역"});
+    myLIB.Jobs.TabsFile[0] = "본문";
+    myLIB.Jobs.TabsFile[1] = "번역";
+    const QString job = demo.dir.path();
     WriteBytes(job + "/vuxinfo.ini", "[VUX]\r\n");
     WriteBytes(job + "/본문/a.txt", Utf16File({"<h1>하나</h1>", "광고 지우기", QString(3000, u'가') + ". " + QString(1000, u'나'), "<h2>둘</h2>"}));
     WriteBytes(job + "/번역/b.txt", Utf16File({"<h1>x</h1>"}));
-    myLIB.Jobs = TJobDefine{};
-    myLIB.Jobs.WorkFolder = job;
-    myLIB.Jobs.pNAME = "p";
-    myLIB.Jobs.TabsCount = 2;
-    myLIB.Jobs.TabsName[0] = "본문";
-    myLIB.Jobs.TabsFile[0] = "본문";
-    myLIB.Jobs.TabsName[1] = "번역";
-    myLIB.Jobs.TabsFile[1] = "번역";
     LineSplitOptions split;
     split.seps[0] = {". ", false};
     SaveSplitterSettings(split);
@@ -143,7 +113,7 @@ TEST(MakeArticleWindow, GeneratesTheTickedTabsThroughItsControls)
     EXPECT_FALSE(QFileInfo::exists(job + "/번역.idx"));
 
     // "재실행" answered No closes the window with OK.
-    op.noAnswers = 1;
+    op.answers = {false};
     QTest::mouseClick(w->btnOK, Qt::LeftButton);
     QTRY_VERIFY(!w->isVisible());
     EXPECT_EQ(w->result(), QDialog::Accepted);

@@ -1,3 +1,4 @@
+#include "common/WindowTestSupport.h"
 #include "controls/ui/EditPlus.h"
 #include "controls/ui/RequireInput.h"
 #include "controls/ui/eCalendar.h"
@@ -8,32 +9,12 @@
 #include <QCalendarWidget>
 #include <QClipboard>
 #include <QLabel>
-#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <functional>
 
 namespace {
-
-// Answers every message box that opens while it lives, keeping the texts it saw.
-class BoxCloser {
-public:
-    BoxCloser()
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                texts << box->text();
-                box->accept();
-            }
-        });
-        m_timer.start(10);
-    }
-    QStringList texts;
-
-private:
-    QTimer m_timer;
-};
 
 // Runs `step` on the modal window once it is up (the calendar's event loop is running).
 void WhenModal(std::function<void(QWidget*)> step)
@@ -208,7 +189,7 @@ TEST_F(EditPlusForm, InvalidValueIsReportedAndTheFocusComesBack)
         first->clear();
         QTest::keyClicks(first, r.typed);
 
-        BoxCloser closer;
+        BoxAnswerer closer;
         second->setFocus(Qt::TabFocusReason);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !closer.texts.isEmpty() && first->hasFocus(); }, 3000));
         EXPECT_EQ(closer.texts, QStringList{QString::fromUtf8(r.message)});
@@ -234,7 +215,7 @@ TEST_F(EditPlusForm, ReadOnlyFieldTakesTheParentsColourAndIsNeitherCheckedNorLab
     first->setP_ReadOnlyBorder(false);
     EXPECT_FALSE(first->hasFrame());
 
-    BoxCloser closer;
+    BoxAnswerer closer;
     Enter(first);
     EXPECT_EQ(first->calendarBtn(), nullptr);
     second->setFocus(Qt::TabFocusReason);
@@ -254,7 +235,7 @@ TEST(EditPlusRequire, EmptyFieldIsReportedWithItsLabel)
     auto* e = new TEditPlus(&form);
     form.show();
     e->setText("   ");
-    BoxCloser closer;
+    BoxAnswerer closer;
     EXPECT_TRUE(RequireInput(e, "찾을 제품명"));
     EXPECT_EQ(closer.texts, QStringList{"찾을 제품명 : 반드시 입력해야합니다."});
     EXPECT_EQ(e->text(), "");

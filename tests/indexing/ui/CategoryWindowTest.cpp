@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QRadioButton>
@@ -27,24 +26,6 @@
 #include <QToolButton>
 
 namespace {
-
-// The session code table from the demo seed, as a login leaves it in the data folder.
-bool DemoCodeTable()
-{
-    if (SessionCodes())
-        return true;
-    const QString seed = qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/server/";
-    if (!QFileInfo::exists(MetaInfoFileName()))
-        QFile::copy(seed + "VuxMetaInfo.txt", MetaInfoFileName());
-    if (!QFileInfo::exists(CodeTableFileName())) {
-        // The seed is UTF-8 without byte-order mark.
-        QStringList rows = SplitLines(QString::fromUtf8(ReadBytes(seed + "codetable.tsv")));
-        rows.removeIf([](const QString& l) { return l.startsWith('#'); });
-        WriteTextLines(CodeTableFileName(), rows);
-    }
-    RecordingInteraction ui;
-    return EnsureCodeTable(ui, [] {});
-}
 
 // Tab 본문 (101): 1 > 1_1 > 1_1_1, 2 > 2_1. Tab 번역 (102) lacks the subject-2 default, tab 주석
 // (103) has no options at all.

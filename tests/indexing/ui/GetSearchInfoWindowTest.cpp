@@ -1,4 +1,5 @@
 #include "common/SilentServer.h"
+#include "common/DemoJob.h"
 #include "common/TestSupport.h"
 #include "indexing/KeywordDefinitions.h"
 #include "indexing/ui/frmGetSearchInfo.h"
@@ -16,29 +17,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <functional>
 
 namespace {
-
-bool DemoCodeTableForSearchInfo()
-{
-    if (SessionCodes())
-        return true;
-    const QString seed = qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/server/";
-    if (!QFileInfo::exists(MetaInfoFileName()))
-        QFile::copy(seed + "VuxMetaInfo.txt", MetaInfoFileName());
-    if (!QFileInfo::exists(CodeTableFileName())) {
-        QStringList rows = SplitLines(QString::fromUtf8(ReadBytes(seed + "codetable.tsv")));
-        rows.removeIf([](const QString& l) { return l.startsWith('#'); });
-        WriteTextLines(CodeTableFileName(), rows);
-    }
-    RecordingInteraction ui;
-    return EnsureCodeTable(ui, [] {});
-}
 
 const QStringList kDefinitions = {"ar_id^101",
                                   "1^ks_coremeta^mt_oCode^인명",
@@ -55,8 +39,7 @@ QString Reply(const QStringList& lines)
 
 class GetSearchInfoWindow : public ::testing::Test {
 protected:
-    QTemporaryDir dir;
-    TJobDefine savedJob = myLIB.Jobs;
+    DemoJob demo{{"본문", "번역"}};
     QString savedId = myLIB.LoginID, savedPw = myLIB.LoginPW;
     RecordingInteraction ui;
     QStringList posts;
@@ -64,28 +47,22 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(DemoCodeTableForSearchInfo());
+        ASSERT_TRUE(DemoCodeTable());
         TJobDefine& job = myLIB.Jobs;
-        job = TJobDefine();
-        job.WorkFolder = dir.path();
         job.pNAME = "데모 도서";
         job.pID = "9001";
         job.pCode = "DEMO01";
-        job.TabsCount = 2;
-        job.TabsName[0] = "본문";
         job.TabsID[0] = "101";
-        job.TabsName[1] = "번역";
         job.TabsID[1] = "102";
         myLIB.LoginID = "demo";
         myLIB.LoginPW = "demo";
     }
     void TearDown() override
     {
-        myLIB.Jobs = savedJob;
         myLIB.LoginID = savedId;
         myLIB.LoginPW = savedPw;
     }
-    QString File() const { return dir.path() + "/keywords.txt"; }
+    QString File() const { return demo.dir.filePath("keywords.txt"); }
 
     // Opens the window as the main window would, answering its boxes from `ui`.
     std::unique_ptr<TfrmGetSearchInfo> Open()

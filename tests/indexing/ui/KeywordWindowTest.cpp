@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>

@@ -34,22 +34,6 @@
 
 namespace {
 
-bool DemoCodeTable()
-{
-    if (SessionCodes())
-        return true;
-    const QString seed = qEnvironmentVariable("QUILO_SOURCE_DIR") + "/examples/demo/server/";
-    if (!QFileInfo::exists(MetaInfoFileName()))
-        QFile::copy(seed + "VuxMetaInfo.txt", MetaInfoFileName());
-    if (!QFileInfo::exists(CodeTableFileName())) {
-        QStringList rows = SplitLines(QString::fromUtf8(ReadBytes(seed + "codetable.tsv")));
-        rows.removeIf([](const QString& l) { return l.startsWith('#'); });
-        WriteTextLines(CodeTableFileName(), rows);
-    }
-    RecordingInteraction ui;
-    return EnsureCodeTable(ui, [] {});
-}
-
 const TVUX_codes& Codes()
 {
     return *SessionCodes();

@@ -1,5 +1,6 @@
 #include "common/SilentServer.h"
 #include "common/TestSupport.h"
+#include "common/WindowTestSupport.h"
 #include "controls/ui/EditPlus.h"
 #include "jobs/JobDefine.h"
 #include "jobs/JobLayout.h"
@@ -15,43 +16,17 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
 
 namespace {
-
-// Answers every message box that opens and keeps its text.
-class BoxCloser {
-public:
-    QStringList texts;
-    BoxCloser()
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* box = qobject_cast<QMessageBox*>(w);
-                if (box && box->isVisible() && !box->property("answered").toBool()) {
-                    box->setProperty("answered", true);
-                    texts << box->text();
-                    QMetaObject::invokeMethod(box, [box] { box->accept(); }, Qt::QueuedConnection);
-                }
-            }
-        });
-        m_timer.start(10);
-    }
-
-private:
-    QTimer m_timer;
-};
 
 class LoginWindowTest : public ::testing::Test {
 protected:
@@ -89,7 +64,7 @@ TEST_F(LoginWindowTest, ControlsAndCompleteLogin)
     QTest::keyClick(eID, Qt::Key_Return);
     EXPECT_TRUE(ePw->hasFocus());
     QTest::keyClicks(ePw, "de mo#");
-    BoxCloser boxes;
+    BoxAnswerer boxes;
     QTest::keyClick(ePw, Qt::Key_Return);
 
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join('/').toStdString();
@@ -109,7 +84,7 @@ TEST_F(LoginWindowTest, RefusalsKeepTheDialogOpen)
     server.On("/ASP/vx__use_staff.asp", FakeReply::Text(QString("오류").toUtf8()));
     TfrmLogin dlg;
     dlg.show();
-    BoxCloser boxes;
+    BoxAnswerer boxes;
     dlg.btnLogin->click();
     dlg.eID->setText("kim");
     dlg.btnLogin->click();
@@ -149,7 +124,7 @@ TEST_F(LoginWindowTest, StoppedWhileTheServerIsSilent)
         WriteBytes(BookInfoFileName(), "OLD\r\n");
         WriteBytes(CodeTableFileName(), "OLD\r\n");
         QFile::remove(metaInfo);
-        BoxCloser boxes;
+        BoxAnswerer boxes;
         std::unique_ptr<QDialog> dlg;
         if (c.login) {
             auto* login = new TfrmLogin;
@@ -186,15 +161,16 @@ TEST_F(LoginWindowTest, RegisteredRunners)
 {
     ASSERT_NE(FindDialogRunner("frmLogin"), nullptr);
     ASSERT_NE(FindDialogRunner("EnsureCodeTable"), nullptr);
-    BoxCloser boxes;
-    QTimer::singleShot(50, [] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* dlg = qobject_cast<TfrmLogin*>(w)) {
-                dlg->eID->setText("demo");
-                dlg->ePw->setText("demo");
-                dlg->btnLogin->click();
-            }
-    });
+    BoxAnswerer boxes;
+    boxes.otherWindow = [](QWidget* w) {
+        auto* dlg = qobject_cast<TfrmLogin*>(w);
+        if (!dlg)
+            return false;
+        dlg->eID->setText("demo");
+        dlg->ePw->setText("demo");
+        dlg->btnLogin->click();
+        return true;
+    };
     EXPECT_EQ((*FindDialogRunner("frmLogin"))(nullptr), 1);
     EXPECT_EQ(myLIB.staffNAME, QString("데모 작업자"));
 }
@@ -204,7 +180,7 @@ TEST_F(LoginWindowTest, MetaInfoDownloadWindow)
     const QString target = MetaInfoFileName();
     QFile::remove(target);
     server.On(MetaInfoPath.toLatin1(), FakeReply::Text("short", "text/plain"));
-    BoxCloser boxes;
+    BoxAnswerer boxes;
     {
         TfrmGetMetaInfo dlg(target);
         EXPECT_EQ(dlg.exec(), QDialog::Rejected);
@@ -225,7 +201,7 @@ TEST_F(LoginWindowTest, TableErrorClosesTheMainWindowThroughItsOwnClose)
     myLIB.VUX_codes_Created = false;
     QWidget main;
     main.show();
-    BoxCloser boxes;
+    BoxAnswerer boxes;
     EXPECT_EQ((*FindDialogRunner("EnsureCodeTable"))(&main), 0);
     EXPECT_EQ(boxes.texts.size(), 3); // not on the server, not fetched, the table error
     EXPECT_TRUE(boxes.texts.last().startsWith("테이블["));

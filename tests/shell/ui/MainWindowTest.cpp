@@ -1,4 +1,5 @@
 #include "common/TestSupport.h"
+#include "common/WindowTestSupport.h"
 #include "jobs/JobDefine.h"
 #include "jobs/JobLayout.h"
 #include "shell/IniFile.h"
@@ -12,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -29,46 +29,9 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
-#include <deque>
 
 namespace {
-
-// Answers every message box that turns modal while it lives and records its text.
-// Questions take the scripted answers (No when the script runs dry); plain boxes get OK.
-class BoxAnswerer {
-public:
-    explicit BoxAnswerer(std::deque<bool> answers = {})
-        : m_answers(std::move(answers))
-    {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { Answer(); });
-        m_timer.start();
-    }
-    QStringList texts;
-    QStringList questions;
-
-private:
-    void Answer()
-    {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        texts << box->text();
-        if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
-            questions << box->text();
-            const bool answer = !m_answers.empty() && m_answers.front();
-            if (!m_answers.empty())
-                m_answers.pop_front();
-            (answer ? yes : box->button(QMessageBox::No))->click();
-        } else {
-            box->button(QMessageBox::Ok)->click();
-        }
-    }
-    std::deque<bool> m_answers;
-    QTimer m_timer;
-};
 
 // A child window that asks nothing, or refuses to close (unsaved work kept).
 class TestChild : public QWidget {
@@ -379,13 +342,13 @@ TEST_F(MainWindowTest, OpenJobRepeatsOnFolderWithoutJobFile)
     myLIB.LoginID = "demo";
     {
         BoxAnswerer boxes;
-        QTimer cancelJobWindow;
-        QObject::connect(&cancelJobWindow, &QTimer::timeout, [] {
-            if (auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-                if (dlg->objectName() == "frmJobs")
-                    dlg->reject();
-        });
-        cancelJobWindow.start(10);
+        boxes.otherWindow = [](QWidget* w) {
+            auto* dlg = qobject_cast<QDialog*>(w);
+            if (!dlg || dlg->objectName() != "frmJobs")
+                return false;
+            dlg->reject();
+            return true;
+        };
         act("actNewJob")->trigger();
     }
     EXPECT_TRUE(myLIB.Jobs.WorkFolder.isEmpty());

@@ -13,7 +13,6 @@
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -28,14 +27,6 @@
 #include <functional>
 
 namespace {
-
-template <typename T>
-T* Find(QWidget* w, const char* name)
-{
-    T* c = w->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
-}
 
 class FakeHost : public ImagePanelHost {
 public:

@@ -1,4 +1,6 @@
+#include "common/DemoJob.h"
 #include "common/TestSupport.h"
+#include "common/WindowTestSupport.h"
 #include "shell/Settings.h"
 #include "shell/TextFile.h"
 #include "shell/myLIB.h"
@@ -10,12 +12,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -27,65 +27,6 @@
 
 namespace {
 
-// Answers the message boxes as they come up (Yes, or the scripted answers) and keeps their texts.
-class BoxAnswerer : public QObject {
-public:
-    QStringList texts;
-    std::deque<bool> answers;
-    std::function<void(const QString&)> onBox; // runs while the box is still up
-
-    BoxAnswerer()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] { Poll(); });
-        m_timer.start(20);
-    }
-
-private:
-    void Poll()
-    {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(w);
-            if (!box || !box->isVisible() || box->property("answered").toBool())
-                continue;
-            box->setProperty("answered", true);
-            texts << box->text();
-            if (onBox)
-                onBox(box->text());
-            QAbstractButton* button = box->button(QMessageBox::Ok);
-            if (!button) {
-                bool yes = true;
-                if (!answers.empty()) {
-                    yes = answers.front();
-                    answers.pop_front();
-                }
-                button = box->button(yes ? QMessageBox::Yes : QMessageBox::No);
-            }
-            QTimer::singleShot(0, button, &QAbstractButton::click);
-        }
-    }
-    QTimer m_timer;
-};
-
-bool WaitFor(const std::function<bool()>& done, int ms = 15000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-template <typename T>
-T* Find(QWidget* w, const char* name)
-{
-    T* c = w->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
-}
-
 QStringList GridRows(QTableWidget* grid)
 {
     QStringList rows;
@@ -96,22 +37,13 @@ QStringList GridRows(QTableWidget* grid)
 
 TEST(UsedTagsWindow, CountsTickedTabsAndCopiesTheResult)
 {
-    QTemporaryDir dir;
-    TJobDefine job;
-    job.WorkFolder = dir.path();
-    job.pNAME = "데모 도서";
-    job.TabsCount = 3;
-    job.TabsName[0] = "본문";
-    job.TabsFile[0] = "src1";
-    job.TabsName[1] = "번역";
-    job.TabsFile[1] = "src2";
-    job.TabsName[2] = "부록";
-    job.TabsFile[2] = "src3";
-    WriteBytes(dir.path() + "/work_본문/0001/1.txt", Utf16File({"<p>하나<b>굵게</b>", "<P>둘"}));
-    WriteBytes(dir.path() + "/work_본문/0002/2_1.txt", EncodeCp949("<br>\r\n"));
-    WriteBytes(dir.path() + "/work_번역/0001/1.txt", Utf16File({"<p>", "<i>"}));
-    WriteBytes(dir.path() + "/work_부록/0001/1.txt", Utf16File({"<table>"}));
-    myLIB.Jobs = job;
+    DemoJob job({"본문", "번역", "부록"});
+    for (int k = 0; k < 3; ++k)
+        myLIB.Jobs.TabsFile[size_t(k)] = QString("src%1").arg(k + 1);
+    WriteBytes(job.dir.path() + "/work_본문/0001/1.txt", Utf16File({"<p>하나<b>굵게</b>", "<P>둘"}));
+    WriteBytes(job.dir.path() + "/work_본문/0002/2_1.txt", EncodeCp949("<br>\r\n"));
+    WriteBytes(job.dir.path() + "/work_번역/0001/1.txt", Utf16File({"<p>", "<i>"}));
+    WriteBytes(job.dir.path() + "/work_부록/0001/1.txt", Utf16File({"<table>"}));
 
     BoxAnswerer boxes;
     TfrmUsedTags w;
@@ -166,24 +98,15 @@ TEST(UsedTagsWindow, CountsTickedTabsAndCopiesTheResult)
         EXPECT_EQ(w.result(), QDialog::Accepted);
         EXPECT_EQ(gridResult->rowCount(), 9);
     }
-    myLIB.Jobs = TJobDefine();
 }
 
 TEST(UsedTagsWindow, EscStopsTheRun)
 {
-    QTemporaryDir dir;
-    TJobDefine job;
-    job.WorkFolder = dir.path();
-    job.pNAME = "데모 도서";
-    job.TabsCount = 2;
-    job.TabsName[0] = "본문";
-    job.TabsName[1] = "번역";
+    DemoJob job({"본문", "번역"});
     // The binary file's message holds the worker, so Esc lands before the next file is read.
-    WriteBytes(dir.path() + "/work_본문/0001/1.txt", QByteArray("\0\0\0", 3));
-    WriteBytes(dir.path() + "/work_본문/0001/2.txt", Utf16File({"<p>"}));
-    WriteBytes(dir.path() + "/work_번역/0001/1.txt", Utf16File({"<p>"}));
-    myLIB.Jobs = job;
-
+    WriteBytes(job.dir.path() + "/work_본문/0001/1.txt", QByteArray("\0\0\0", 3));
+    WriteBytes(job.dir.path() + "/work_본문/0001/2.txt", Utf16File({"<p>"}));
+    WriteBytes(job.dir.path() + "/work_번역/0001/1.txt", Utf16File({"<p>"}));
     BoxAnswerer boxes;
     TfrmUsedTags w;
     w.show();
@@ -204,7 +127,6 @@ TEST(UsedTagsWindow, EscStopsTheRun)
     EXPECT_EQ(btnOK->text(), "시작");
     EXPECT_EQ(Find<QTableWidget>(&w, "gridResult")->rowCount(), 0);
     EXPECT_TRUE(w.isVisible()); // Esc during the run stops the run, not the window
-    myLIB.Jobs = TJobDefine();
 }
 
 TEST(UsedTagsWindow, WithoutAJobTheGridStaysEmpty)

@@ -1,3 +1,5 @@
+#include "common/DemoJob.h"
+#include "common/RefServerProcess.h"
 #include "common/SilentServer.h"
 #include "common/TestSupport.h"
 #include "common/WindowTestSupport.h"
@@ -6,7 +8,6 @@
 #include "shell/TextFile.h"
 #include "shell/myLIB.h"
 #include "shell/ui/WindowRegistry.h"
-#include "upload/RefServerProcess.h"
 #include "upload/ui/frmUpdateMsg.h"
 #include "upload/ui/frmUpload.h"
 
@@ -21,12 +22,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
@@ -40,22 +38,6 @@ void Shot(QWidget& w, const QString& name)
     const QString dir = qEnvironmentVariable("QUILO_SHOT_DIR");
     if (!dir.isEmpty())
         w.grab().save(dir + "/" + name);
-}
-
-bool DemoCodeTable()
-{
-    if (SessionCodes())
-        return true;
-    const QString seed = RefServerProcess::Seed() + "/";
-    if (!QFileInfo::exists(MetaInfoFileName()))
-        QFile::copy(seed + "VuxMetaInfo.txt", MetaInfoFileName());
-    if (!QFileInfo::exists(CodeTableFileName())) {
-        QStringList rows = SplitLines(QString::fromUtf8(ReadBytes(seed + "codetable.tsv")));
-        rows.removeIf([](const QString& l) { return l.startsWith('#'); });
-        WriteTextLines(CodeTableFileName(), rows);
-    }
-    RecordingInteraction ui;
-    return EnsureCodeTable(ui, [] {});
 }
 
 // The demo product with one tab of two articles, a meta result file newer than the index, and
@@ -74,14 +56,10 @@ protected:
         const int block = SessionCodes()->vux_DataBlockLength;
 
         TJobDefine& job = myLIB.Jobs;
-        job = TJobDefine();
-        job.WorkFolder = m_dir.path();
         job.pID = "9001";
         job.pCode = "DEMO01";
         job.pNAME = "데모 도서";
         job.insImage = "Y";
-        job.TabsCount = 1;
-        job.TabsName[0] = "본문";
         job.TabsID[0] = "101";
         WriteBytes(path("keywords.txt"), Utf16File({"ar_id^101", "1^ks_coremeta^mt_lang^한국어"}));
         WriteBytes(path("본문.idx"), Utf16File({"1", "1", "첫 기사", "2", "1", "둘째 & 끝"}));
@@ -100,15 +78,14 @@ protected:
     }
     void TearDown() override
     {
-        myLIB.Jobs = TJobDefine();
         myLIB.ClearLogin();
         qunsetenv("QUILO_SERVER_URL");
     }
-    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString path(const QString& name) const { return m_job.dir.filePath(name); }
     static bool Has(const TfrmUpload& w, const QString& line) { return w.eMsg->toPlainText().split('\n').contains(line); }
 
     RefServerProcess m_server;
-    QTemporaryDir m_dir;
+    DemoJob m_job{{"본문"}};
 };
 
 // Notes when a bar shows and hides, with the pane's last line at that moment.
@@ -257,10 +234,7 @@ TEST_F(UploadWindow, CheckNamesImagesLeftBehindWarnsAndSendsImagesAtAnyDepth)
     ASSERT_TRUE(WaitFor([&] { return !w.isRunning() && w.btnCancel1->text() == "닫기"; }))
         << w.eMsg->toPlainText().toStdString() << boxes.texts.join("\n").toStdString();
     EXPECT_TRUE(Has(w, "(2/2) 지도/남해/섬.jpg"));
-    QProcess admin;
-    admin.start(RefServerProcess::Binary(), {"admin", "--data", m_server.DataPath(), "product-show", "9001"});
-    ASSERT_TRUE(admin.waitForFinished(30000));
-    EXPECT_TRUE(QString::fromUtf8(admin.readAllStandardOutput()).contains(QRegularExpression("\nfile\timg/지도/남해\t섬.jpg\t")));
+    EXPECT_TRUE(m_server.Admin({"product-show", "9001"}).contains(QRegularExpression("\nfile\timg/지도/남해\t섬.jpg\t")));
 }
 
 TEST_F(UploadWindow, ServerDownWaitsUntilTheOperatorStops)

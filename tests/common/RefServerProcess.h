@@ -13,6 +13,15 @@ public:
     static bool Built() { return QFile::exists(Binary()); }
     // The server's data folder, for its administration commands.
     QString DataPath() const { return m_data.path(); }
+    // What an administration command prints about the server's data; empty when it did not end.
+    QString Admin(const QStringList& args) const
+    {
+        QProcess admin;
+        admin.start(Binary(), QStringList{"admin", "--data", m_data.path()} + args);
+        if (!admin.waitForFinished(30000))
+            return {};
+        return QString::fromUtf8(admin.readAllStandardOutput());
+    }
 
     // The base URL once the server listens; empty (with `log`) when it did not come up.
     QString Start(QString* log = nullptr)
@@ -39,7 +48,10 @@ public:
     {
         if (m_process.state() != QProcess::NotRunning) {
             m_process.terminate();
-            m_process.waitForFinished(10000);
+            if (!m_process.waitForFinished(10000)) {
+                m_process.kill();
+                m_process.waitForFinished();
+            }
         }
     }
 
