@@ -185,6 +185,18 @@ TEST(UploadRun, RequestLogsCountOnlyRequestsThatWentOut)
     EXPECT_EQ(ReadBytes(logs + "/001_up.txt"), ReadBytes(logs + "/002_up.txt"));
 }
 
+TEST(UploadRun, ALogThatCannotBeWrittenIsReportedByName)
+{
+    QTemporaryDir dir;
+    TUploadLog log(dir.filePath("없는 폴더"));
+    TFormFields f;
+    f.Set("id", "demo");
+    log.WriteRequest(f);
+    const QString error = log.LastError();
+    EXPECT_TRUE(error.contains("없는 폴더/001_up.txt: ")) << error.toStdString();
+    EXPECT_GT(error.size(), QString("없는 폴더/001_up.txt: ").size() + dir.path().size());
+}
+
 TEST(UploadRun, StartRepliesDecideWhetherTheRunGoesOn)
 {
     {
