@@ -11,6 +11,20 @@ bench_build() {
   cmake --build "$build" --target "$@" -j"${QUILO_BENCH_JOBS:-2}" >/dev/null
 }
 
+# bench_server_url LOG: the address (http://127.0.0.1:PORT) of the quilo-server writing LOG once it
+# listens, waiting up to 10 s; otherwise the log on stderr and a failure.
+bench_server_url() {
+  local url
+  for _ in $(seq 100); do
+    url=$(sed -n 's|^quilo-server listening on \(http://127.0.0.1:[0-9]*\)$|\1|p' "$1")
+    [ -n "$url" ] && { echo "$url"; return 0; }
+    sleep 0.1
+  done
+  cat "$1" >&2
+  echo "the server did not start" >&2
+  return 1
+}
+
 # "WALL_SECONDS PEAK_KB" of a /usr/bin/time -v report.
 time_report() {
   local wall rss

@@ -5,6 +5,7 @@
 #   bench/same-outputs.sh BASE_BUILD NEW_BUILD [make_job.py options]
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
+source "$ROOT/bench/lib.sh"
 BASE=$1 NEW=$2
 shift 2
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/quilo-same.XXXXXX")
@@ -25,13 +26,8 @@ python3 "$ROOT/bench/articles/make_job.py" "$WORK/job" --refs "$(IFS=,; echo "${
 
 "$NEW/refserver/quilo-server" --data "$WORK/server" --port 0 --seed "$ROOT/examples/demo/server" >"$WORK/server.log" 2>&1 &
 SERVER=$!
-URL=""
-for _ in $(seq 100); do
-  URL=$(sed -n 's|^quilo-server listening on \(http://[0-9.:]*\)$|\1|p' "$WORK/server.log")
-  [ -n "$URL" ] && break
-  sleep 0.1
-done
-export QUILO_SERVER_URL=$URL
+QUILO_SERVER_URL=$(bench_server_url "$WORK/server.log") || exit 1
+export QUILO_SERVER_URL
 
 for side in base new; do
   bin=$BASE/quilo

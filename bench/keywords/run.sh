@@ -33,12 +33,8 @@ echo "articles: $articles files, $bytes bytes"
 "$BUILD/refserver/quilo-server" --data "$WORK/server" --port 0 --seed "$ROOT/examples/demo/server" >"$WORK/server.log" 2>&1 &
 SERVER=$!
 trap 'kill $SERVER 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-  URL=$(sed -n 's|^quilo-server listening on \(http://[0-9.:]*\)$|\1|p' "$WORK/server.log")
-  [ -n "$URL" ] && break
-  sleep 0.1
-done
-export QUILO_SERVER_URL=$URL
+QUILO_SERVER_URL=$(bench_server_url "$WORK/server.log") || exit 1
+export QUILO_SERVER_URL
 "$QUILO" login --id demo --pw demo >/dev/null
 {
   echo "ar_id^101"

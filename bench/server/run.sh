@@ -13,6 +13,7 @@
 #     process on SQLite, one process on PostgreSQL and two processes sharing it, counted in the database.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+source bench/lib.sh
 BUILD=${QUILO_BENCH_BUILD:-build-bench}
 CLIENTS=${CLIENTS:-8}
 RECORDS=${RECORDS:-4000}
@@ -39,13 +40,8 @@ start() {
   /usr/bin/time -v -o "$DATA/time.txt" "$BUILD/refserver/quilo-server" --data "$DATA/data" --port 0 \
     --seed examples/demo/server >"$DATA/server.log" 2>&1 &
   PID=$!
-  PORT=""
-  for _ in $(seq 100); do
-    PORT=$(sed -n 's|^quilo-server listening on http://127.0.0.1:\([0-9]*\)$|\1|p' "$DATA/server.log")
-    [ -n "$PORT" ] && break
-    sleep 0.1
-  done
-  [ -n "$PORT" ] || { cat "$DATA/server.log"; echo "the server did not start"; exit 1; }
+  PORT=$(bench_server_url "$DATA/server.log") || exit 1
+  PORT=${PORT##*:}
 }
 
 # Stops the server and prints its peak memory.
@@ -122,12 +118,8 @@ if ls /usr/lib/postgresql/*/bin/initdb >/dev/null 2>&1; then
     for n in $(seq "$procs"); do
       "$BUILD/refserver/quilo-server" --data "$SHARED/data" --db "$URL" --port 0 >"$SHARED/server$n.log" 2>&1 &
       PIDS+=($!)
-      for _ in $(seq 100); do
-        P=$(sed -n 's|^quilo-server listening on http://127.0.0.1:\([0-9]*\)$|\1|p' "$SHARED/server$n.log")
-        [ -n "$P" ] && break
-        sleep 0.1
-      done
-      PORTS+=("$P")
+      P=$(bench_server_url "$SHARED/server$n.log") || exit 1
+      PORTS+=("${P##*:}")
     done
     SECOND=()
     [ "$procs" = 2 ] && SECOND=(--port2 "${PORTS[1]}")

@@ -35,13 +35,7 @@ start_server() {
   "$BUILD/refserver/quilo-server" --data "$WORK/server-$1" --port 0 --seed "$ROOT/examples/demo/server" \
     >"$WORK/server-$1.log" 2>&1 &
   SERVER=$!
-  URL=""
-  for _ in $(seq 100); do
-    URL=$(sed -n 's|^quilo-server listening on \(http://127.0.0.1:[0-9]*\)$|\1|p' "$WORK/server-$1.log")
-    [ -n "$URL" ] && break
-    sleep 0.1
-  done
-  [ -n "$URL" ] || { cat "$WORK/server-$1.log"; echo "the server did not start"; exit 1; }
+  URL=$(bench_server_url "$WORK/server-$1.log") || exit 1
 }
 
 server_ticks() { awk '{ print $14 + $15 }' "/proc/$SERVER/stat"; }

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QStyle>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTextEdit>
@@ -208,4 +209,15 @@ void PrepareRichEdit(QTextEdit* editor)
     editor->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     editor->document()->setDocumentMargin(6);
     editor->moveCursor(QTextCursor::Start);
+}
+
+void TOwnTextPainter::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QStyleOptionViewItem opt(option);
+    initStyleOption(&opt, index);
+    const QString text = opt.text;
+    opt.text.clear();
+    if (QStyle* style = opt.widget ? opt.widget->style() : nullptr)
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
+    paintText(painter, opt, text, index);
 }

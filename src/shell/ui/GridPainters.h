@@ -53,6 +53,19 @@ public:
 // Installs the node colours on a tree (QTreeWidget or QTreeView) and returns the painter.
 TTreeNodeColorsPainter* DrawTreeNodeColors(QTreeView* tree);
 
+// Items whose text a subclass paints itself (tab stops, a marked part): the style draws the
+// item (selection, focus) without its text, then `paintText` draws the text.
+class TOwnTextPainter : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+protected:
+    // `opt` holds the item's options (its text cleared); `text` is the item's text.
+    virtual void paintText(QPainter* painter, const QStyleOptionViewItem& opt, const QString& text,
+                           const QModelIndex& index) const = 0;
+};
+
 // Text panes of long source lines: no word wrap, both scroll bars, unlimited length.
 void PrepareRichEdit(QPlainTextEdit* editor);
 void PrepareRichEdit(QTextEdit* editor);

@@ -1,5 +1,6 @@
 #include "tagging/ui/ReplaceDialog.h"
 
+#include "shell/ui/GridPainters.h"
 #include "shell/ui/WidgetInteraction.h"
 
 #include <QCheckBox>
@@ -12,7 +13,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <memory>
@@ -37,24 +37,22 @@ QString Excerpt(const QString& line, qsizetype start, qsizetype length, QPoint* 
 }
 
 // Paints an excerpt with its match on a yellow ground.
-class TMarkDelegate : public QStyledItemDelegate {
+class TMarkDelegate : public TOwnTextPainter {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using TOwnTextPainter::TOwnTextPainter;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
-        const QVariant markData = index.data(MarkRole);
-        if (!markData.isValid()) {
+        if (index.data(MarkRole).isValid())
+            TOwnTextPainter::paint(painter, option, index);
+        else
             QStyledItemDelegate::paint(painter, option, index);
-            return;
-        }
-        QStyleOptionViewItem opt(option);
-        initStyleOption(&opt, index);
-        const QString text = opt.text;
-        opt.text.clear();
-        QStyle* style = opt.widget ? opt.widget->style() : nullptr;
-        if (style)
-            style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
-        const QPoint mark = markData.toPoint();
+    }
+
+protected:
+    void paintText(QPainter* painter, const QStyleOptionViewItem& opt, const QString& text,
+                   const QModelIndex& index) const override
+    {
+        const QPoint mark = index.data(MarkRole).toPoint();
         const QString parts[3] = {text.left(mark.x()), text.mid(mark.x(), mark.y()), text.mid(mark.x() + mark.y())};
         QRect r = opt.rect.adjusted(3, 0, 0, 0);
         painter->save();

@@ -30,7 +30,6 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
-#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -43,18 +42,15 @@ namespace {
 
 // The used-tag lines are "name TAB count TAB"; the counts line up at a tab stop of 60 dialog
 // units (a dialog unit is a quarter of the average character width).
-class TTabStopDelegate : public QStyledItemDelegate {
+class TTabStopDelegate : public TOwnTextPainter {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    using TOwnTextPainter::TOwnTextPainter;
+
+protected:
+    void paintText(QPainter* painter, const QStyleOptionViewItem& opt, const QString& text,
+                   const QModelIndex&) const override
     {
-        QStyleOptionViewItem opt(option);
-        initStyleOption(&opt, index);
-        const QString text = opt.text;
-        opt.text.clear();
         QStyle* style = opt.widget ? opt.widget->style() : nullptr;
-        if (style)
-            style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
         const QRect r = style ? style->subElementRect(QStyle::SE_ItemViewItemText, &opt, opt.widget) : opt.rect;
         QTextOption to(Qt::AlignLeft | Qt::AlignVCenter);
         to.setWrapMode(QTextOption::NoWrap);

@@ -1,4 +1,5 @@
 #include "articles/ui/ArticleTreeWidget.h"
+#include "common/DemoJob.h"
 #include "common/TestSupport.h"
 #include "shell/Settings.h"
 #include "shell/myLIB.h"
@@ -36,32 +37,23 @@ const QString Odd2 = QStringLiteral("꿿쀍뛇");
 const QString Typo = QStringLiteral("학꾜");
 
 // One tab, two articles; the odd word stands in the text, in a tag's attribute and in a URL.
-struct SpellJob {
-    QTemporaryDir dir;
-    TJobDefine saved = myLIB.Jobs;
+struct SpellJob : DemoJob {
     QString work;
 
     SpellJob()
+        : DemoJob({"본문"})
     {
         TJobDefine& job = myLIB.Jobs;
-        job = TJobDefine();
-        job.WorkFolder = dir.path();
         job.insImage = "N";
-        job.TabsCount = 1;
-        job.TabsName[0] = "본문";
         job.TabsFile[0] = "src";
         work = dir.path() + "/work_본문/";
-        WriteBytes(dir.path() + "/본문.idx", Utf16File({"1", "1", "첫째 기사", "2", "1", "둘째 기사"}));
+        WriteIndex("본문", {"1", "1", "첫째 기사", "2", "1", "둘째 기사"});
         WriteBytes(work + "0001/1.txt", Utf16File({"<h1>첫째 기사</h1>", "<p class=\"" + Odd + "\">학교 " + Odd + "</p>",
                                                    "http://a.kr/" + Odd2 + " 사람 " + Typo}));
         WriteBytes(work + "0002/2.txt", Utf16File({"<h1>둘째 기사</h1>", "<p>학교 사람 학교</p>"}));
         QFile::remove(UserWordListPath());
     }
-    ~SpellJob()
-    {
-        myLIB.Jobs = saved;
-        QFile::remove(UserWordListPath());
-    }
+    ~SpellJob() { QFile::remove(UserWordListPath()); }
 };
 
 struct Window {
