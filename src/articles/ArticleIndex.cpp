@@ -169,23 +169,28 @@ QString ArticleStoragePath(const QString& path, Interaction& ui)
     return dir + QString::asprintf("%.4d", number.toInt()) + '/' + name;
 }
 
-bool LoadArticleText(QStringList& lines, const QString& path, Interaction& ui)
+bool LoadArticleContent(QString& text, const QString& path, Interaction& ui)
 {
-    lines.clear();
+    text.clear();
     const QString stored = ArticleStoragePath(path, ui);
     if (stored.isEmpty())
         return false;
-    QString chosen;
-    if (QFileInfo(stored).isFile())
-        chosen = stored;
-    else if (QFileInfo(path).isFile())
-        chosen = path;
-    if (chosen.isEmpty() || !ReadTextLines(chosen, lines)) {
-        lines.clear();
+    // Read where it is instead of asking first: a run over a whole tab opens every article.
+    QByteArray bytes;
+    if (!ReadFileBytes(stored, bytes) && !ReadFileBytes(path, bytes)) {
         ui.ShowInfo(path + QStringLiteral(": 지정하신 파일을 열 수 없습니다."));
         return false;
     }
+    text = DecodeText(bytes);
     return true;
+}
+
+bool LoadArticleText(QStringList& lines, const QString& path, Interaction& ui)
+{
+    QString text;
+    const bool loaded = LoadArticleContent(text, path, ui);
+    lines = loaded ? SplitLines(text) : QStringList();
+    return loaded;
 }
 
 int TabIndexById(const TJobDefine& job, const QString& tabId)

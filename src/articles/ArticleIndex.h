@@ -62,6 +62,8 @@ QString ArticleStoragePath(const QString& path, Interaction& ui);
 
 // The article at its group folder, else in the flat layout. False after a message.
 bool LoadArticleText(QStringList& lines, const QString& path, Interaction& ui);
+// The same article as one text, for a caller that looks at lines only where it found something.
+bool LoadArticleContent(QString& text, const QString& path, Interaction& ui);
 
 // Index of the first tab whose tab ID is exactly `tabId`, or -1.
 int TabIndexById(const TJobDefine& job, const QString& tabId);

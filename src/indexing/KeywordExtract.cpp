@@ -5,6 +5,7 @@
 #include "server/VUX_codes.h"
 #include "shell/Interaction.h"
 #include "shell/Runtime.h"
+#include "shell/TextFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -183,25 +184,108 @@ private:
     bool m_stopped = false;
 };
 
-// What a reader thread hands over for one article: its lines, the messages the loader would
-// have shown (shown in article order by the caller), and which reference strings occur on some line.
-struct TLoadedArticle {
-    QString path;
-    QStringList lines;
+// Which reference strings occur in a text, in one pass over it: the references are compared
+// only where a character starts one of them. A reference holding a line break never matches a
+// line, so it is never looked for.
+class TReferenceFinder {
+public:
+    explicit TReferenceFinder(const QStringList& references)
+        : m_references(references)
+        , m_starts(size_t(1) << 16)
+    {
+        for (int j = 0; j < references.size(); ++j) {
+            const QString& r = references[j];
+            if (r.isEmpty() || r.contains(QLatin1Char('\r')) || r.contains(QLatin1Char('\n')))
+                continue;
+            m_usable.push_back(j);
+            m_starts[r.front().unicode()] = true;
+        }
+    }
+
+    std::vector<bool> Find(QStringView text) const
+    {
+        std::vector<bool> present(size_t(m_references.size()), false);
+        size_t left = m_usable.size();
+        const char16_t* d = text.utf16();
+        for (qsizetype i = 0, n = text.size(); i < n && left > 0; ++i) {
+            if (!m_starts[d[i]])
+                continue;
+            for (int j : m_usable) {
+                if (!present[size_t(j)] && text.sliced(i).startsWith(m_references[j])) {
+                    present[size_t(j)] = true;
+                    --left;
+                }
+            }
+        }
+        return present;
+    }
+
+private:
+    const QStringList m_references;
+    std::vector<int> m_usable;
+    std::vector<bool> m_starts;
+};
+
+// One tab's reference strings with what their values need: the column each fills and, for the
+// image description, the three columns of its picture.
+struct TTabSearch {
+    TKeywordColumns columns;
+    int image[4] = {-1, -1, -1, -1}; // description, file names, addresses, formats
+    TImageContext context;
+};
+
+// What a search thread hands over for one article: the messages the loader and the search
+// would have shown (shown in article order by the caller) and the values found, by column.
+struct TSearchedArticle {
     QStringList messages;
-    std::vector<bool> present;
+    std::vector<std::pair<int, QString>> values;
     bool loaded = false;
 };
 
-// Reads the articles of a tab ahead of the search on a few threads, a block of articles per
-// thread, and hands them out in tree order. Only a bounded number of blocks is read ahead.
+// Searches one article: its lines are split only when some reference string occurs in it.
+TSearchedArticle SearchArticle(const QString& path, const TTabSearch& search, const TReferenceFinder& finder)
+{
+    TSearchedArticle a;
+    TRecordedMessages recorder;
+    QString text;
+    a.loaded = !path.isEmpty() && LoadArticleContent(text, path, recorder);
+    const std::vector<bool> present = a.loaded ? finder.Find(text) : std::vector<bool>();
+    if (std::find(present.begin(), present.end(), true) != present.end()) {
+        const QStringList lines = SplitLines(text);
+        TImageContext context = search.context;
+        context.articlePath = path;
+        const auto never = [] { return false; };
+        for (int j = 0; j < search.columns.count(); ++j) {
+            if (!present[size_t(j)])
+                continue;
+            const int column = search.columns.pointers[j];
+            const bool imageColumn = column == search.image[0];
+            QString value;
+            TImageLists lists;
+            if (!SearchReference(lines, search.columns.texts[j], imageColumn, value, lists, context, recorder, never))
+                continue;
+            a.values.emplace_back(column, value);
+            if (imageColumn) {
+                a.values.emplace_back(search.image[1], lists.names);
+                a.values.emplace_back(search.image[2], lists.urls);
+                a.values.emplace_back(search.image[3], lists.formats);
+            }
+        }
+    }
+    a.messages = std::move(recorder.messages);
+    return a;
+}
+
+// Searches the articles of a tab ahead of the caller on a few threads, a block of articles per
+// thread, and hands them out in tree order. Only a bounded number of blocks is done ahead.
 class TArticlePrefetch {
 public:
-    TArticlePrefetch(const TJobDefine& job, int tab, const TArticleTree& tree, const QStringList& references)
+    TArticlePrefetch(const TJobDefine& job, int tab, const TArticleTree& tree, const TTabSearch& search)
         : m_job(job)
         , m_tab(tab)
         , m_tree(tree)
-        , m_references(references)
+        , m_search(search)
+        , m_finder(search.columns.texts)
         , m_ahead(std::clamp(int(std::thread::hardware_concurrency()), 2, 4))
     {
     }
@@ -213,7 +297,7 @@ public:
     }
 
     // Article k (1 ...), asked for in increasing order.
-    TLoadedArticle& Take(int k)
+    TSearchedArticle& Take(int k)
     {
         const int block = (k - 1) / BlockSize;
         while (m_launched <= block + m_ahead && m_launched * BlockSize + 1 < m_tree.count())
@@ -234,25 +318,10 @@ private:
         const int first = block * BlockSize + 1;
         const int last = std::min(m_tree.count(), first + BlockSize);
         m_blocks[size_t(block % MaxBlocks)] = std::async(std::launch::async, [this, first, last] {
-            std::vector<TLoadedArticle> out(size_t(last - first));
-            for (int k = first; k < last; ++k) {
-                TLoadedArticle& a = out[size_t(k - first)];
-                a.path = ArticleFileName(m_job, m_tab, &m_tree.node(k));
-                TRecordedMessages recorder;
-                a.loaded = !a.path.isEmpty() && LoadArticleText(a.lines, a.path, recorder);
-                a.messages = std::move(recorder.messages);
-                a.present.assign(size_t(m_references.size()), false);
-                for (int j = 0; a.loaded && j < m_references.size(); ++j) {
-                    const QString& r = m_references[j];
-                    if (r.isEmpty())
-                        continue;
-                    for (const QString& line : a.lines)
-                        if (line.contains(r)) {
-                            a.present[size_t(j)] = true;
-                            break;
-                        }
-                }
-            }
+            std::vector<TSearchedArticle> out;
+            out.reserve(size_t(last - first));
+            for (int k = first; k < last; ++k)
+                out.push_back(SearchArticle(ArticleFileName(m_job, m_tab, &m_tree.node(k)), m_search, m_finder));
             return out;
         });
     }
@@ -260,10 +329,11 @@ private:
     const TJobDefine& m_job;
     const int m_tab;
     const TArticleTree& m_tree;
-    const QStringList m_references;
+    const TTabSearch& m_search;
+    const TReferenceFinder m_finder;
     const int m_ahead;
-    std::array<std::future<std::vector<TLoadedArticle>>, MaxBlocks> m_blocks;
-    std::vector<TLoadedArticle> m_ready;
+    std::array<std::future<std::vector<TSearchedArticle>>, MaxBlocks> m_blocks;
+    std::vector<TSearchedArticle> m_ready;
     int m_launched = 0;
     int m_current = -1;
 };
@@ -301,50 +371,30 @@ bool SearchKeywordTab(const TJobDefine& job, int tab, const TVUX_codes& codes, c
         ui.ShowInfo(QStringLiteral("프로그램 오류!!! ") + ImageGroupCode);
         return false;
     }
-    int image[4];
+    TTabSearch search{columns, {}, {contentBaseUrl, job.pID, QString()}};
     const char* codesNeeded[4] = {"kf_desc", "kf_sFilename", "kf_sPath", "kf_sformat"};
     for (int i = 0; i < 4; ++i) {
-        image[i] = codes.FindColumnByCode(loc, QString::fromLatin1(codesNeeded[i]));
-        if (image[i] < 0) {
+        search.image[i] = codes.FindColumnByCode(loc, QString::fromLatin1(codesNeeded[i]));
+        if (search.image[i] < 0) {
             ui.ShowInfo(QStringLiteral("프로그램 오류!!! ") + QString::fromLatin1(codesNeeded[i]));
             return false;
         }
     }
-    const int iImgColumn = image[0];
 
     results.Reset(std::max(0, nodes - 1), codes.vux_DataBlockLength);
     TProgressTicker pages(ui, 1, nodes);
-    TImageContext context{contentBaseUrl, job.pID, QString()};
-    TArticlePrefetch prefetch(job, tab, tree, columns.texts);
+    TArticlePrefetch prefetch(job, tab, tree, search);
     for (int k = 1; k < nodes; ++k) {
         if (stop())
             break;
         pages.Set(k);
-        TLoadedArticle& article = prefetch.Take(k);
-        context.articlePath = article.path;
+        TSearchedArticle& article = prefetch.Take(k);
         for (const QString& message : article.messages)
             ui.ShowInfo(message);
         if (!article.loaded)
             break;
-        for (int j = 0; j < columns.count(); ++j) {
-            if (stop())
-                break;
-            // A reference on no line of the article finds nothing; only the others are searched.
-            if (!article.present[size_t(j)])
-                continue;
-            const int column = columns.pointers[j];
-            const bool imageColumn = column == iImgColumn;
-            QString value;
-            TImageLists lists;
-            if (SearchReference(article.lines, columns.texts[j], imageColumn, value, lists, context, ui, stop)) {
-                results.Set(k - 1, column, value);
-                if (imageColumn) {
-                    results.Set(k - 1, image[1], lists.names);
-                    results.Set(k - 1, image[2], lists.urls);
-                    results.Set(k - 1, image[3], lists.formats);
-                }
-            }
-        }
+        for (const auto& [column, value] : article.values)
+            results.Set(k - 1, column, value);
     }
     return true;
 }

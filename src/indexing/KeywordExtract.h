@@ -108,8 +108,8 @@ struct TKeywordRunOutcome {
 
 // The whole run over `arIds` in order: question, ".bak" of the previous workbooks, search and
 // workbook per tab, the closing message, and the keyword-updated flag "Y" when complete.
-// Esc (StopRequested) is confirmed with "작업을 중단합니까?" at every article, reference string,
-// line, sheet and workbook row; No carries on.
+// Esc (StopRequested) is confirmed with "작업을 중단합니까?" at every article, sheet and workbook
+// row; No carries on.
 TKeywordRunOutcome RunKeywordExtraction(const TJobDefine& job, const TVUX_codes& codes,
                                         const QList<TvuxSchOption>& options, const QStringList& arIds,
                                         const QString& contentBaseUrl, Interaction& ui,

@@ -19,8 +19,10 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <memory>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 // ---------------------------------------------------------------- writer
@@ -85,8 +87,9 @@ const char* const PackageRelNs = "http://schemas.openxmlformats.org/package/2006
 
 } // namespace
 
-// Each sheet's XML is deflated as its rows come and kept compressed in one temporary file; Save
-// puts the parts into the zip container, sheets last.
+// Each sheet's XML is deflated as its rows come, on a thread of its own while the next rows are
+// built, and kept compressed in one temporary file; Save puts the parts into the zip container,
+// sheets last.
 struct TWorkbookWriter::Sheets {
     struct Part {
         QString name;
@@ -95,6 +98,7 @@ struct TWorkbookWriter::Sheets {
         quint64 size = 0;
         uLong crc = 0;
     };
+    static constexpr qsizetype ChunkBytes = 1 << 18;
     QTemporaryFile file;
     QList<Part> parts;
     z_stream z{};
@@ -102,10 +106,11 @@ struct TWorkbookWriter::Sheets {
     int lastRow = 0;
     QByteArray xml;
     QByteArray out = QByteArray(1 << 16, Qt::Uninitialized);
-    bool failed = false;
+    std::future<bool> pending; // the chunk being deflated
 
     ~Sheets()
     {
+        Wait();
         if (open)
             deflateEnd(&z);
     }
@@ -127,26 +132,37 @@ struct TWorkbookWriter::Sheets {
         return true;
     }
 
+    // The chunk before must be done first: one stream, written in order.
+    bool Wait() { return !pending.valid() || pending.get(); }
+
     bool Deflate(int flush)
     {
+        if (!Wait())
+            return false;
+        pending = std::async(std::launch::async, [this, chunk = std::exchange(xml, {}), flush]() mutable {
+            return Pack(chunk, flush);
+        });
+        xml.reserve(ChunkBytes + 4096);
+        return true;
+    }
+
+    bool Pack(QByteArray& chunk, int flush)
+    {
         Part& part = parts.last();
-        part.crc = crc32(part.crc, reinterpret_cast<const Bytef*>(xml.constData()), uInt(xml.size()));
-        part.size += quint64(xml.size());
-        z.next_in = reinterpret_cast<Bytef*>(xml.data());
-        z.avail_in = uInt(xml.size());
+        part.crc = crc32(part.crc, reinterpret_cast<const Bytef*>(chunk.constData()), uInt(chunk.size()));
+        part.size += quint64(chunk.size());
+        z.next_in = reinterpret_cast<Bytef*>(chunk.data());
+        z.avail_in = uInt(chunk.size());
         int r = Z_OK;
         do {
             z.next_out = reinterpret_cast<Bytef*>(out.data());
             z.avail_out = uInt(out.size());
             r = deflate(&z, flush);
             const qint64 n = out.size() - qint64(z.avail_out);
-            if (r == Z_STREAM_ERROR || (n > 0 && file.write(out.constData(), n) != n)) {
-                failed = true;
+            if (r == Z_STREAM_ERROR || (n > 0 && file.write(out.constData(), n) != n))
                 return false;
-            }
             part.packed += n;
         } while (z.avail_out == 0 || (flush == Z_FINISH && r != Z_STREAM_END));
-        xml.clear();
         return true;
     }
 
@@ -156,7 +172,7 @@ struct TWorkbookWriter::Sheets {
             return true;
         xml += "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
                "footer=\"0.3\"/></worksheet>";
-        const bool ok = Deflate(Z_FINISH);
+        const bool ok = Deflate(Z_FINISH) && Wait();
         deflateEnd(&z);
         open = false;
         return ok;
@@ -236,7 +252,6 @@ bool TWorkbookWriter::WriteRow(int row, const QStringList& values, QString* erro
         }
     }
     const QByteArray number = QByteArray::number(row);
-    const qsizetype start = d.xml.size();
     bool any = false;
     for (int c = 0; c < values.size(); ++c) {
         const QString& v = values[c];
@@ -257,8 +272,7 @@ bool TWorkbookWriter::WriteRow(int row, const QStringList& values, QString* erro
     if (any)
         d.xml += "</row>";
     d.lastRow = row;
-    if (d.xml.size() > (1 << 18) && !d.Deflate(Z_NO_FLUSH)) {
-        d.xml.truncate(start);
+    if (d.xml.size() > Sheets::ChunkBytes && !d.Deflate(Z_NO_FLUSH)) {
         SetError(error, d.file.errorString());
         return false;
     }

@@ -17,6 +17,8 @@ QString DecodeText(const QByteArray& bytes, TextEncoding* detected = nullptr, bo
 QStringList SplitLines(QStringView text);
 inline QStringList SplitLines(const QString& text) { return SplitLines(QStringView(text)); }
 
+// The whole file; false with the system's reason when it cannot be opened or read.
+bool ReadFileBytes(const QString& path, QByteArray& bytes, QString* error = nullptr);
 bool ReadTextFile(const QString& path, QString& text, QString* error = nullptr,
                   bool* valid = nullptr, TextEncoding* detected = nullptr);
 bool ReadTextLines(const QString& path, QStringList& lines, QString* error = nullptr,

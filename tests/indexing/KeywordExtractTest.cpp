@@ -194,20 +194,27 @@ TEST(KeywordExtract, RunWritesTheWorkbookOfEveryTab)
                                         {"기사 3", "", "", "", ""}}));
 }
 
-// Articles are read ahead on several threads: the values still land on their own rows, and an
-// article that cannot be read ends the tab's search there with its message, after the values
-// of the articles before it, once.
+// Articles are searched ahead on several threads: the values still land on their own rows, the
+// messages of their searches come in article order, and an article that cannot be read ends the
+// tab's search there with its message, after the values of the articles before it, once.
 TEST(KeywordExtract, ArticlesReadAheadKeepTheirOrderAndTheFirstUnreadableEndsTheSearch)
 {
     JobFixture f;
     QList<QStringList> texts;
-    for (int i = 1; i <= 300; ++i)
+    QStringList expected;
+    for (int i = 1; i <= 300; ++i) {
         texts << QStringList{i % 3 ? QString("【인물】 사람%1").arg(i) : QString("본문 %1").arg(i)};
+        if (i % 70 == 0) {
+            texts.last() << "【그림】 그림" << QString("<img src=\"pic%1\">").arg(i);
+            if (i < 250)
+                expected << MsgNoImageExtension(f.dir.filePath(QString("work_본문/%1.txt").arg(i)), 1, QString("pic%1").arg(i));
+        }
+    }
     f.articles(texts);
     ASSERT_TRUE(QFile::remove(f.dir.filePath("work_본문/250.txt")));
     RecordingInteraction ui;
     EXPECT_TRUE(f.run(ui).completed);
-    EXPECT_EQ(ui.infos, QStringList({f.dir.filePath("work_본문/250.txt") + ": 지정하신 파일을 열 수 없습니다.", MsgRunDone}));
+    EXPECT_EQ(ui.infos, expected + QStringList({f.dir.filePath("work_본문/250.txt") + ": 지정하신 파일을 열 수 없습니다.", MsgRunDone}));
     const TSheetRows names = f.sheet("인명");
     ASSERT_EQ(names.size(), 301);
     for (int i = 1; i <= 300; ++i)

@@ -195,3 +195,29 @@ TEST(TextFile, LineReaderReadsWhatTheWholeFileReads)
     EXPECT_FALSE(missing.Open(&error));
     EXPECT_FALSE(error.isEmpty());
 }
+
+// Reading goes straight to the system: what is not a readable file is refused with its reason,
+// and a file is read whole whatever its size (empty, one byte past a page, several megabytes).
+TEST(TextFile, ReadsWholeFilesAndRefusesWhatIsNone)
+{
+    QTemporaryDir dir;
+    QByteArray bytes;
+    QString error;
+    EXPECT_FALSE(ReadFileBytes(dir.path(), bytes, &error)) << "a folder";
+    EXPECT_FALSE(error.isEmpty());
+    error.clear();
+    EXPECT_FALSE(ReadFileBytes(dir.filePath("missing.txt"), bytes, &error));
+    EXPECT_FALSE(error.isEmpty());
+    QStringList lines;
+    EXPECT_FALSE(ReadTextLines(dir.path(), lines)) << "a folder has no lines";
+
+    for (const qsizetype size : {qsizetype(0), qsizetype(4097), qsizetype(5) << 20}) {
+        QByteArray content(size, Qt::Uninitialized);
+        for (qsizetype i = 0; i < size; ++i)
+            content[i] = char(i * 7);
+        const QString path = dir.filePath(QString("f%1").arg(size));
+        ASSERT_TRUE(WriteBytes(path, content));
+        ASSERT_TRUE(ReadFileBytes(path, bytes, &error)) << size;
+        EXPECT_EQ(bytes, content) << size;
+    }
+}
