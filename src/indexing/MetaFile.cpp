@@ -5,6 +5,122 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
+
+#include <algorithm>
+
+// The text of a file read whole, with the start of every 64th line: a line is found by walking
+// at most 63 lines from the mark before it.
+struct TMetaData::TText {
+    static constexpr qsizetype MarkEvery = 64;
+    QByteArray raw;   // UTF-16 in the host's order, as read
+    QString decoded;  // any other file, decoded
+    QStringView text;
+    std::vector<qsizetype> marks;
+    qsizetype lines = 0;
+
+    // Where the line starting at `pos` ends (before its break), and where the next one starts;
+    // line breaks as SplitLines takes them.
+    qsizetype End(qsizetype pos) const
+    {
+        const char16_t* d = text.utf16();
+        while (pos < text.size() && d[pos] != u'\r' && d[pos] != u'\n')
+            ++pos;
+        return pos;
+    }
+    qsizetype Next(qsizetype pos) const
+    {
+        const qsizetype end = End(pos);
+        return end + (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n' ? 2 : 1);
+    }
+};
+
+QStringList& TMetaData::Lines()
+{
+    if (m_text) {
+        QStringList lines;
+        lines.reserve(m_count);
+        ForEachLine([&lines](QStringView line) { lines << line.toString(); });
+        Clear();
+        m_lines = std::move(lines);
+    }
+    return m_lines;
+}
+
+void TMetaData::Clear()
+{
+    m_lines.clear();
+    m_first = 0;
+    m_text.reset();
+    m_changed.clear();
+    m_count = 0;
+}
+
+void TMetaData::TakeFile(QByteArray bytes)
+{
+    Clear();
+    auto t = std::make_shared<TText>();
+    // This program's own UTF-16LE is read in place on a host of the same order.
+    if (QSysInfo::ByteOrder == QSysInfo::LittleEndian && bytes.startsWith("\xFF\xFE")) {
+        t->raw = std::move(bytes);
+        t->text = QStringView(reinterpret_cast<const char16_t*>(t->raw.constData() + 2), (t->raw.size() - 2) / 2);
+    } else {
+        t->decoded = DecodeText(bytes);
+        t->text = t->decoded;
+    }
+    for (qsizetype pos = 0; pos < t->text.size(); pos = t->Next(pos)) {
+        if (t->lines % TText::MarkEvery == 0)
+            t->marks.push_back(pos);
+        ++t->lines;
+    }
+    m_count = t->lines;
+    m_text = std::move(t);
+}
+
+QString TMetaData::Line(qsizetype line) const
+{
+    if (!m_text)
+        return line >= m_first && line - m_first < m_lines.size() ? m_lines[line - m_first] : QString();
+    if (const auto changed = m_changed.constFind(line); changed != m_changed.constEnd())
+        return *changed;
+    if (line < 0 || line >= m_text->lines)
+        return {};
+    qsizetype pos = m_text->marks[size_t(line / TText::MarkEvery)];
+    for (qsizetype k = line % TText::MarkEvery; k > 0; --k)
+        pos = m_text->Next(pos);
+    return m_text->text.sliced(pos, m_text->End(pos) - pos).toString();
+}
+
+void TMetaData::ForEachLine(const std::function<void(QStringView)>& line) const
+{
+    if (!m_text) {
+        for (const QString& l : m_lines)
+            line(l);
+        return;
+    }
+    qsizetype pos = 0;
+    for (qsizetype i = 0; i < m_count; ++i) {
+        const bool inText = i < m_text->lines;
+        if (const auto changed = m_changed.constFind(i); changed != m_changed.constEnd())
+            line(*changed);
+        else
+            line(inText ? m_text->text.sliced(pos, m_text->End(pos) - pos) : QStringView());
+        if (inText)
+            pos = m_text->Next(pos);
+    }
+}
+
+void TMetaData::SetLine(qsizetype line, const QString& value)
+{
+    if (m_text) {
+        m_changed.insert(line, value);
+        m_count = std::max(m_count, line + 1);
+        return;
+    }
+    while (m_lines.size() <= line)
+        m_lines.append(QString());
+    m_lines[line] = value;
+}
 
 QString TMetaData::Value(int node, int column) const
 {
@@ -17,10 +133,7 @@ void TMetaData::SetValue(int node, int column, const QString& value)
 {
     if (node < 1 || column < 0 || column >= m_block)
         return;
-    const qsizetype line = qsizetype(node - 1) * m_block + column;
-    while (m_lines.size() <= line)
-        m_lines.append(QString());
-    m_lines[line] = value;
+    SetLine(qsizetype(node - 1) * m_block + column, value);
 }
 
 QStringList TMetaData::Record(int node) const
@@ -37,18 +150,17 @@ void TMetaData::SetRecord(int node, const QStringList& values)
     if (node < 1 || m_block <= 0)
         return;
     const qsizetype end = qsizetype(node) * m_block;
-    if (m_lines.size() < end) {
+    if (!m_text && m_lines.size() < end)
         m_lines.reserve(end);
-        while (m_lines.size() < end)
-            m_lines.append(QString());
-    }
-    for (int j = 0; j < m_block; ++j)
-        m_lines[qsizetype(node - 1) * m_block + j] = j < values.size() ? values[j] : QString();
+    // The last line first: the list grows once.
+    for (int j = m_block - 1; j >= 0; --j)
+        SetLine(qsizetype(node - 1) * m_block + j, j < values.size() ? values[j] : QString());
 }
 
 int TMetaData::RecordCount() const
 {
-    return m_block <= 0 ? 0 : int((m_lines.size() + m_block - 1) / m_block);
+    const qsizetype held = m_text ? m_count : m_lines.size();
+    return m_block <= 0 ? 0 : int((held + m_block - 1) / m_block);
 }
 
 QString MetaLineValue(const QString& value)
@@ -67,7 +179,11 @@ bool ReadMetaFile(const QString& path, TMetaData& data, QString* error)
     data.Clear();
     if (!QFileInfo::exists(path))
         return true;
-    return ReadTextLines(path, data.Lines(), error);
+    QByteArray bytes;
+    if (!ReadFileBytes(path, bytes, error))
+        return false;
+    data.TakeFile(std::move(bytes));
+    return true;
 }
 
 bool TMetaFileReader::Open(QString* error)
@@ -112,8 +228,7 @@ bool TMetaFileReader::Read(int node, TMetaData& data, QString* error)
 bool SaveMetaFile(const QString& path, const TMetaData& data, QString* backup, QString* error)
 {
     TMetaFileWriter file(path);
-    for (const QString& l : data.Lines())
-        file.WriteLine(l);
+    data.ForEachLine([&file](QStringView line) { file.WriteLine(line); });
     return file.Commit(backup, error);
 }
 
@@ -124,9 +239,13 @@ TMetaFileWriter::TMetaFileWriter(const QString& path)
     m_file.Write("\xFF\xFE", 2);
 }
 
-void TMetaFileWriter::WriteLine(const QString& value)
+void TMetaFileWriter::WriteLine(QStringView value)
 {
-    m_file.WriteUtf16Line(MetaLineValue(value)); // a failed write shows at Commit
+    // A failed write shows at Commit.
+    if (value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')))
+        m_file.WriteUtf16Line(MetaLineValue(value.toString()));
+    else
+        m_file.WriteUtf16Line(value);
 }
 
 bool TMetaFileWriter::Commit(QString* backup, QString* error)

@@ -5,8 +5,12 @@
 // upload go through here.
 #include "shell/TextFile.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
+#include <memory>
 
 class TVUX_codes;
 
@@ -19,23 +23,20 @@ public:
 
     int BlockLength() const { return m_block; }
     void SetBlockLength(int blockLength) { m_block = blockLength; }
-    QStringList& Lines() { return m_lines; }
-    const QStringList& Lines() const { return m_lines; }
-    void Clear()
-    {
-        m_lines.clear();
-        m_first = 0;
-    }
+    // Every line as a list; a file read whole is split here, once.
+    QStringList& Lines();
+    void Clear();
+    // Holds a whole file's bytes as its text (see ReadMetaFile); lines are found when asked for.
+    void TakeFile(QByteArray bytes);
 
     // Value of `column` in the record of tree node `node` (node >= 1).
     QString Value(int node, int column) const;
     // Line `line` of the file (empty outside what is held).
-    QString Line(qsizetype line) const
-    {
-        return line >= m_first && line - m_first < m_lines.size() ? m_lines[line - m_first] : QString();
-    }
+    QString Line(qsizetype line) const;
     // How many lines the file has, as far as the held part tells: up to its last line held.
-    qsizetype LineCount() const { return m_first + m_lines.size(); }
+    qsizetype LineCount() const { return m_text ? m_count : m_first + m_lines.size(); }
+    // Every line from the first held, in order.
+    void ForEachLine(const std::function<void(QStringView)>& line) const;
     // Pads with empty lines so that the record of `node` exists, then writes.
     void SetValue(int node, int column, const QString& value);
     // The whole record of `node`, vux_DataBlockLength values.
@@ -46,9 +47,17 @@ public:
 
 private:
     friend class TMetaFileReader;
+    struct TText;
+    void SetLine(qsizetype line, const QString& value);
+
     int m_block = 0;
     qsizetype m_first = 0; // file line of m_lines[0]: only a record held by TMetaFileReader starts later
     QStringList m_lines;
+    // A file read whole stays one text: a big book's file has millions of mostly empty lines, and
+    // a string for each cost more than reading the file. Changed lines are kept beside it.
+    std::shared_ptr<const TText> m_text;
+    QHash<qsizetype, QString> m_changed;
+    qsizetype m_count = 0; // lines, with the text
 };
 
 // A value must stay on its line: CR and LF inside it would shift every later record, so they
@@ -86,7 +95,7 @@ bool SaveMetaFile(const QString& path, const TMetaData& data, QString* backup = 
 class TMetaFileWriter {
 public:
     explicit TMetaFileWriter(const QString& path);
-    void WriteLine(const QString& value);
+    void WriteLine(QStringView value);
     bool Commit(QString* backup = nullptr, QString* error = nullptr);
 
 private:

@@ -83,3 +83,48 @@ TEST(MetaFile, ReadsCodePage949AndKeepsSurplusLines)
     EXPECT_EQ(ReadBytes(file), Utf16File({"한글", "", "남는 줄"}));
     EXPECT_EQ(ReadBytes(file + ".001.bak"), EncodeLines({"한글", "", "남는 줄"}, TextEncoding::Cp949));
 }
+
+// A file read whole is kept as its text and its lines are found on demand: every line, past the
+// marks every 64 lines, reads as the split file does, whatever its line breaks; changed lines
+// and lines added past the end are what a save writes.
+TEST(MetaFile, AFileReadWholeAnswersAsItsSplitLines)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("big.kwd");
+    QString many;
+    for (int i = 0; i < 200; ++i)
+        many += (i % 3 ? QString() : QString("값%1").arg(i)) + (i % 7 == 0 ? "\n" : i % 11 == 0 ? "\r" : "\r\n");
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"utf16le, mixed breaks, 200 lines", QByteArray("\xFF\xFE", 2) + QByteArray(reinterpret_cast<const char*>(many.utf16()), many.size() * 2)},
+        {"cp949 without a final break", EncodeCp949("가\r\n\r\n나")},
+        {"a lone break", QByteArray("\xFF\xFE\r\0", 4)},
+        {"empty", QByteArray()},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteBytes(file, c.bytes));
+        const QStringList expected = SplitLines(DecodeText(c.bytes));
+        TMetaData d(3);
+        ASSERT_TRUE(ReadMetaFile(file, d)) << c.name;
+        EXPECT_EQ(d.LineCount(), expected.size()) << c.name;
+        EXPECT_EQ(d.RecordCount(), (expected.size() + 2) / 3) << c.name;
+        for (int i = 0; i <= expected.size(); ++i)
+            EXPECT_EQ(d.Line(i), expected.value(i)) << c.name << " line " << i;
+
+        TMetaData changed = d;
+        changed.SetValue(2, 1, "바뀐 값");
+        changed.SetRecord(100, {"끝"});
+        QStringList lines = expected;
+        while (lines.size() < 300)
+            lines << QString();
+        lines[4] = "바뀐 값";
+        lines[297] = "끝";
+        EXPECT_EQ(changed.Line(4), "바뀐 값") << c.name;
+        EXPECT_EQ(d.Line(4), expected.value(4)) << c.name << ": the copy it came from is untouched";
+        ASSERT_TRUE(SaveMetaFile(file, changed)) << c.name;
+        EXPECT_EQ(ReadBytes(file), Utf16File(lines)) << c.name;
+        EXPECT_EQ(changed.Lines(), lines) << c.name;
+    }
+}
