@@ -516,7 +516,7 @@ void TUploadLog::Write(const QString& name, const QByteArray& bytes)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_queue.emplace_back(m_folder + QLatin1Char('/') + name, bytes);
+        m_queue.emplace_back(name, bytes);
     }
     m_changed.notify_all();
 }
@@ -525,18 +525,24 @@ void TUploadLog::Write(const QString& name, const QByteArray& bytes)
 // put on disk, instead of a sync per file (thousands of them made the run several times slower).
 void TUploadLog::WriteFiles()
 {
+    // The files are made relative to the folder opened once: tens of thousands of them are made
+    // in a run, and each would otherwise walk the whole path again.
+    const int folder = ::open(QFile::encodeName(m_folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_changed.wait(lock, [this] { return !m_queue.empty() || m_closing; });
         if (m_queue.empty())
-            return;
-        const auto [path, bytes] = std::move(m_queue.front());
+            break;
+        const auto [name, bytes] = std::move(m_queue.front());
         m_queue.pop_front();
         m_writing = true;
         lock.unlock();
-        // Three calls per file: tens of thousands of them are made in a run.
+        // Three calls per file.
+        const QString path = m_folder + QLatin1Char('/') + name;
         QString error;
-        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        const int fd = folder >= 0
+            ? ::openat(folder, QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)
+            : ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         bool ok = fd >= 0;
         for (qsizetype done = 0; ok && done < bytes.size();) {
             const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
@@ -558,6 +564,8 @@ void TUploadLog::WriteFiles()
             m_error = error;
         m_changed.notify_all();
     }
+    if (folder >= 0)
+        ::close(folder);
 }
 
 HttpResult TLoggingTransport::SendForm(const QString& path, const TFormFields& fields)
