@@ -113,8 +113,10 @@ void TMetaData::ForEachLine(const std::function<void(QStringView)>& line) const
 void TMetaData::SetLine(qsizetype line, const QString& value)
 {
     if (m_text) {
-        m_changed.insert(line, value);
         m_count = std::max(m_count, line + 1);
+        // Only real changes are kept: the editor stores the record of every article it leaves.
+        if (Line(line) != value)
+            m_changed.insert(line, value);
         return;
     }
     while (m_lines.size() <= line)
