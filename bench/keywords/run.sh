@@ -3,7 +3,8 @@
 # job of the article benchmark (40 000 articles) with 8 reference strings in its text, generates
 # its articles, logs in to a reference server with the demo data for the code table, and times
 # `quilo extract` next to `grep -F` with the same 8 strings over the same article files (their
-# UTF-16LE bytes), reporting wall time and peak memory; the workbook write time is given apart.
+# UTF-16LE bytes), each three times taking turns, reporting the best wall time of each and its peak
+# memory; the workbook write time is given apart.
 # Aim: the whole command within 2 x grep, peak memory under 64 MiB.
 #   bench/keywords/run.sh [--files N] [--headings N] [--megabytes M]
 set -euo pipefail
@@ -52,20 +53,29 @@ with open(sys.argv[1], 'wb') as f:
         f.write(b + b'\n')
 PY
 
-sync
-/usr/bin/time -v -o "$WORK/grep.time" env LC_ALL=C grep -rFa -f "$WORK/patterns" "$WORK/job/work_본문" >"$WORK/grep.out" || true
-/usr/bin/time -v -o "$WORK/extract.time" "$QUILO" extract "$WORK/job" >"$WORK/extract.out" 2>"$WORK/extract.err"
-read -r gw gr < <(time_report "$WORK/grep.time")
-read -r ew er < <(time_report "$WORK/extract.time")
-echo "grep -F, 8 strings:      ${gw} s, peak ${gr} KB, $(wc -l <"$WORK/grep.out") matching lines"
-echo "quilo extract:           ${ew} s, peak ${er} KB"
+# About a second each: the two take turns three times and the best of each counts (peak memory
+# from the same run).
+gw="" ew=""
+for round in 1 2 3; do
+  sync
+  /usr/bin/time -v -o "$WORK/grep.time" env LC_ALL=C grep -rFa -f "$WORK/patterns" "$WORK/job/work_본문" >"$WORK/grep.out" || true
+  sync
+  /usr/bin/time -v -o "$WORK/extract.time" "$QUILO" extract "$WORK/job" >"$WORK/extract.out" 2>"$WORK/extract.err"
+  read -r w r < <(time_report "$WORK/grep.time")
+  echo "round $round: grep ${w} s, extract $(time_report "$WORK/extract.time" | cut -d' ' -f1) s"
+  if [ -z "$gw" ] || awk -v a="$w" -v b="$gw" 'BEGIN { exit !(a < b) }'; then gw=$w gr=$r; fi
+  read -r w r < <(time_report "$WORK/extract.time")
+  if [ -z "$ew" ] || awk -v a="$w" -v b="$ew" 'BEGIN { exit !(a < b) }'; then ew=$w er=$r; cp "$WORK/extract.err" "$WORK/extract-best.err"; fi
+done
+echo "grep -F, 8 strings (best of 3): ${gw} s, peak ${gr} KB, $(wc -l <"$WORK/grep.out") matching lines"
+echo "quilo extract (best of 3): ${ew} s, peak ${er} KB"
 awk -v e="$ew" -v g="$gw" 'BEGIN { if (g > 0) printf "ratio extract / grep:    %.2f\n", e / g }'
 
 # The command times each tab's search and workbook on stderr.
-grep -F '결과 파일 저장' "$WORK/extract.err" | sed 's/^/  /'
+grep -F '결과 파일 저장' "$WORK/extract-best.err" | sed 's/^/  /'
 wb=$(find "$WORK/job" -maxdepth 1 -name '색인_*.xls' -printf '%s\n' | awk '{s += $1} END {print s}')
 echo "workbooks: $(tr '\n' ' ' <"$WORK/extract.out")(${wb} bytes)"
 
 ratio=$(awk -v e="$ew" -v g="$gw" 'BEGIN { printf "%.2f", e / (g > 0 ? g : 0.001) }')
-bench_row "quilo extract, $articles articles, 8 strings" "${ew} s, $((er / 1024)) MiB" "grep -rF ${gw} s" "$ratio" \
+bench_row "quilo extract, $articles articles, 8 strings (best of 3)" "${ew} s, $((er / 1024)) MiB" "grep -rF ${gw} s" "$ratio" \
   "<= 2x, < 64 MiB" "$(bench_met "$ratio <= 2 && $er < 64 * 1024")"

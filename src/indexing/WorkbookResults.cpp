@@ -103,20 +103,24 @@ TWorkbookWrite WriteKeywordWorkbook(const QString& path, const TArticleTree& tre
             return TWorkbookWrite::TooManyImageColumns;
         }
         int row = 2;
+        // One list for the sheet's rows: a big book has tens of thousands of them, most without values.
+        QStringList values(columns + 1);
+        bool filled = false;
         for (int k = 1; k < nodes; ++k) {
             progress.Step();
             if (stop())
                 return TWorkbookWrite::Stopped;
-            QStringList values(columns + 1);
             const QString title = tree.node(k).title;
             values[0] = title;
             if (g == 0 && columns > 0)
                 values[1] = title;
 
             if (!image) {
-                if (hasReferences)
+                const bool data = hasReferences && !results.RowEmpty(k - 1);
+                if (data || filled)
                     for (int j = dataStart; j < columns; ++j)
-                        values[1 + j] = results.At(k - 1, group.First + j);
+                        values[1 + j] = data ? results.At(k - 1, group.First + j) : QString();
+                filled = data;
                 for (const QString& v : values) {
                     if (v.startsWith('=')) {
                         ui.ShowInfo(MsgEqualsRefused);
@@ -134,7 +138,7 @@ TWorkbookWrite WriteKeywordWorkbook(const QString& path, const TArticleTree& tre
             // Image sheet: one row per item of the longest column; only the first carries the title.
             QList<QStringList> items;
             int longest = 0;
-            if (hasReferences) {
+            if (hasReferences && !results.RowEmpty(k - 1)) {
                 for (int j = dataStart; j < columns; ++j) {
                     items << SplitFields(results.At(k - 1, group.First + j), QStringLiteral("^"));
                     longest = std::max(longest, int(items.back().size()));

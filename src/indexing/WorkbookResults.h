@@ -40,6 +40,8 @@ public:
     int RowCount() const { return int(m_rows.size()); }
     int ColumnCount() const { return m_columns; }
     QString At(int row, int column) const;
+    // No value in any column of the row: most rows of a big book.
+    bool RowEmpty(int row) const { return row < 0 || row >= RowCount() || m_rows[size_t(row)].isEmpty(); }
     void Set(int row, int column, const QString& text);
 
 private:
