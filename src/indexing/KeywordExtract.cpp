@@ -384,7 +384,8 @@ bool SearchKeywordTab(const TJobDefine& job, int tab, const TVUX_codes& codes, c
     results.Reset(std::max(0, nodes - 1), codes.vux_DataBlockLength);
     TProgressTicker pages(ui, 1, nodes);
     TArticlePrefetch prefetch(job, tab, tree, search);
-    for (int k = 1; k < nodes; ++k) {
+    int k = 1;
+    for (; k < nodes; ++k) {
         if (stop())
             break;
         pages.Set(k);
@@ -396,6 +397,9 @@ bool SearchKeywordTab(const TJobDefine& job, int tab, const TVUX_codes& codes, c
         for (const auto& [column, value] : article.values)
             results.Set(k - 1, column, value);
     }
+    // A tab searched to its end shows a full bar.
+    if (k == nodes)
+        pages.Set(nodes);
     return true;
 }
 

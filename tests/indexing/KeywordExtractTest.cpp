@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <map>
 #include <ostream>
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -158,9 +159,14 @@ TEST(KeywordExtract, RunWritesTheWorkbookOfEveryTab)
                 {"본문만"},
                 {"【인물】 007", "【인물】 1e5"}});
     ASSERT_TRUE(WriteBytes(f.workbook(), "earlier workbook"));
-    RecordingInteraction ui;
+    struct : RecordingInteraction {
+        std::map<int, std::pair<qint64, qint64>> bars; // the last position and maximum of each
+        void Progress(int bar, qint64 position, qint64 maximum) override { bars[bar] = {position, maximum}; }
+    } ui;
     const TKeywordRunOutcome out = f.run(ui);
     EXPECT_TRUE(out.completed);
+    for (int bar : {0, 1, 2})
+        EXPECT_EQ(ui.bars[bar].first, ui.bars[bar].second) << "bar " << bar << " ends full";
     EXPECT_EQ(out.workbooks, QStringList{f.workbook()});
     EXPECT_EQ(ui.questions, QStringList{MsgRunQuestion});
     EXPECT_EQ(ui.infos, QStringList{MsgRunDone});
