@@ -311,7 +311,7 @@ MetaBuild StreamTabMeta(const TVUX_codes& codes, const TWorkbookReader& book, co
     // Record i is article i + 1 and row i + 2 of the base sheet; it exists while the base sheet
     // has rows that far.
     for (int i = 0; sheets[0].nextRow != 0; ++i) {
-        if ((i & 63) == 0)
+        if ((i & 63) == 0 || i + 1 == articles)
             ui.Status(2, Counter(i + 1, articles));
         rowBar.Set(i + 1);
         if (StopConfirmed(ui))

@@ -84,7 +84,14 @@ protected:
         TWorkbookReader reader;
         QString error;
         EXPECT_TRUE(reader.Open(path, &error)) << error.toStdString();
-        RecordingInteraction streamUi;
+        struct : RecordingInteraction {
+            QString count; // the row counter's last text
+            void Status(int panel, const QString& text) override
+            {
+                if (panel == 2)
+                    count = text;
+            }
+        } streamUi;
         streamUi.stop = ui.stop;
         streamUi.answers = ui.answers;
         const qsizetype infos = ui.infos.size(), questions = ui.questions.size();
@@ -98,6 +105,8 @@ protected:
         EXPECT_EQ(streamUi.infos, ui.infos.mid(infos));
         EXPECT_EQ(streamUi.questions, ui.questions.mid(questions));
         if (s == MetaBuild::Done) {
+            const QStringList count = streamUi.count.split(" / ");
+            EXPECT_TRUE(count.size() == 2 && count[0] == count[1]) << "the counter ends at its end: " << streamUi.count.toStdString();
             EXPECT_TRUE(out.Commit(nullptr, &error)) << error.toStdString();
             TMetaData streamed(block);
             EXPECT_TRUE(ReadMetaFile(kwd, streamed));
