@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 #include <future>
 #include <vector>
@@ -515,7 +517,10 @@ void TUploadLog::WriteReply(const QString& replyText)
 void TUploadLog::Write(const QString& name, const QByteArray& bytes)
 {
     {
-        std::lock_guard lock(m_mutex);
+        // The writer runs only on an idle core; on a machine busy with other work the run waits
+        // for it here rather than holding a whole run's logs in memory.
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_queue.size() < MaxQueued; });
         m_queue.emplace_back(name, bytes);
     }
     m_changed.notify_all();
@@ -528,6 +533,9 @@ void TUploadLog::WriteFiles()
     // The files are made relative to the folder opened once: tens of thousands of them are made
     // in a run, and each would otherwise walk the whole path again.
     const int folder = ::open(QFile::encodeName(m_folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    // Logs are written in the gaps while the run waits for the server, not in its way.
+    const sched_param idle{};
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_changed.wait(lock, [this] { return !m_queue.empty() || m_closing; });

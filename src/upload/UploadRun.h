@@ -113,6 +113,7 @@ private:
     void Write(const QString& name, const QByteArray& bytes);
     void WriteFiles();
 
+    static constexpr size_t MaxQueued = 4096;
     QString m_folder;
     int m_counter = 0;
     std::mutex m_mutex;
