@@ -15,6 +15,10 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <deque>
+#include <future>
+#include <vector>
+
 namespace {
 
 // Keeps what the loaders would have shown; every question is answered No, so nothing changes.
@@ -101,30 +105,49 @@ private:
         return false;
     }
 
+    // Articles are checked on a few threads, a block of them each; their problems are added in
+    // article order, as one thread would have found them.
     void Articles(int tab)
     {
         const TArticleTree& tree = trees[size_t(tab)];
-        for (int j = 1; j < tree.count(); ++j) {
-            const QString flat = ArticleFileName(job, tab, &tree.node(j));
-            QString shown = flat;
-            {
-                Collect quiet;
-                const QString stored = ArticleStoragePath(flat, quiet);
-                if (!stored.isEmpty() && QFileInfo(stored).isFile())
-                    shown = stored;
+        struct Found {
+            QString shown, what, fix;
+        };
+        const auto check = [this, tab, &tree](int first, int last) {
+            std::vector<Found> found;
+            Collect said;
+            for (int j = first; j < last; ++j) {
+                const QString flat = ArticleFileName(job, tab, &tree.node(j));
+                QString shown = flat;
+                {
+                    Collect quiet;
+                    const QString stored = ArticleStoragePath(flat, quiet);
+                    if (!stored.isEmpty() && QFileInfo(stored).isFile())
+                        shown = stored;
+                }
+                QStringList lines;
+                if (!LoadArticleText(lines, flat, said)) {
+                    found.push_back({shown, QStringLiteral("기사 %1(%2)을(를) 읽을 수 없습니다: ").arg(j).arg(tree.node(j).title) + said.Take(),
+                                     QStringLiteral("기사 파일을 되살리거나 기사 생성을 다시 실행하십시오.")});
+                    continue;
+                }
+                UploadHtml(lines, said);
+                if (!said.messages.isEmpty())
+                    found.push_back({shown, QStringLiteral("기사 %1(%2)을(를) 변환할 수 없습니다: ").arg(j).arg(tree.node(j).title) + said.Take(),
+                                     QStringLiteral("태그 편집에서 기사의 태그를 고치십시오.")});
+                for (const QString& why : ArticleImageProblems(job, j, tree.node(j).title, lines, sourceImagesAvailable))
+                    found.push_back({shown, why, QStringLiteral("img 폴더에 JPEG 그림을 넣거나 이미지 태그를 고치십시오.")});
             }
-            QStringList lines;
-            if (!LoadArticleText(lines, flat, ui)) {
-                Add(Rel(shown), QStringLiteral("기사 %1(%2)을(를) 읽을 수 없습니다: ").arg(j).arg(tree.node(j).title) + ui.Take(),
-                    QStringLiteral("기사 파일을 되살리거나 기사 생성을 다시 실행하십시오."));
-                continue;
-            }
-            UploadHtml(lines, ui);
-            if (!ui.messages.isEmpty())
-                Add(Rel(shown), QStringLiteral("기사 %1(%2)을(를) 변환할 수 없습니다: ").arg(j).arg(tree.node(j).title) + ui.Take(),
-                    QStringLiteral("태그 편집에서 기사의 태그를 고치십시오."));
-            for (const QString& why : ArticleImageProblems(job, j, tree.node(j).title, lines, sourceImagesAvailable))
-                Add(Rel(shown), why, QStringLiteral("img 폴더에 JPEG 그림을 넣거나 이미지 태그를 고치십시오."));
+            return found;
+        };
+        constexpr int Block = 256, Ahead = 4;
+        std::deque<std::future<std::vector<Found>>> blocks;
+        for (int first = 1; first < tree.count() || !blocks.empty();) {
+            for (; first < tree.count() && blocks.size() < Ahead; first += Block)
+                blocks.push_back(std::async(std::launch::async, check, first, std::min(tree.count(), first + Block)));
+            for (const Found& f : blocks.front().get())
+                Add(Rel(f.shown), f.what, f.fix);
+            blocks.pop_front();
         }
     }
 

@@ -13,8 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <pthread.h>
-#include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <future>
 #include <vector>
@@ -517,8 +516,8 @@ void TUploadLog::WriteReply(const QString& replyText)
 void TUploadLog::Write(const QString& name, const QByteArray& bytes)
 {
     {
-        // The writer runs only on an idle core; on a machine busy with other work the run waits
-        // for it here rather than holding a whole run's logs in memory.
+        // When the writer falls behind, the run waits for it here rather than holding a whole
+        // run's logs in memory.
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_queue.size() < MaxQueued; });
         m_queue.emplace_back(name, bytes);
@@ -533,9 +532,9 @@ void TUploadLog::WriteFiles()
     // The files are made relative to the folder opened once: tens of thousands of them are made
     // in a run, and each would otherwise walk the whole path again.
     const int folder = ::open(QFile::encodeName(m_folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    // Logs are written in the gaps while the run waits for the server, not in its way.
-    const sched_param idle{};
-    pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
+    // Logs are written mostly in the gaps while the run waits for the server, not in its way; a
+    // lower priority, not the idle class, so a machine busy with other work still writes them.
+    ::setpriority(PRIO_PROCESS, pid_t(::gettid()), 10);
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_changed.wait(lock, [this] { return !m_queue.empty() || m_closing; });
